@@ -1,0 +1,68 @@
+#pragma once
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+
+#include "core/base/codepage.h"
+
+namespace lyraban {
+
+// Formatted diagnostics for game authors. Off unless a sink is set; the
+// player never sees them. String arguments are game text in the game's code
+// page and are converted to UTF-8 before formatting; format strings are the
+// engine's own UTF-8 literals.
+class Trace {
+ public:
+  using Sink = std::function<void(std::string_view message)>;
+
+  explicit Trace(CodePage codePage = CodePage()) : codePage_(codePage) {}
+
+  void SetSink(Sink sink) { sink_ = std::move(sink); }
+  bool Enabled() const { return static_cast<bool>(sink_); }
+  void SetCodePage(CodePage codePage) { codePage_ = codePage; }
+  const CodePage& codePage() const { return codePage_; }
+
+  template <class... Args>
+  void DebugTrace(const char* format, const Args&... args) {
+    if (!sink_) return;
+    auto converted = std::make_tuple(Convert(args)...);
+    std::apply([&](const auto&... a) { Emit(FormatText(format, Pass(a)...)); }, converted);
+  }
+
+  // Sends text that is already UTF-8 as it is.
+  void Emit(std::string_view message) {
+    if (sink_) sink_(message);
+  }
+
+  // printf-style formatting into a string.
+  static std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+ private:
+  template <class T>
+  auto Convert(const T& value) const {
+    if constexpr (std::is_same_v<std::decay_t<T>, char*> || std::is_same_v<std::decay_t<T>, const char*>) {
+      return value ? codePage_.ToUtf8(value) : std::string("(null)");
+    } else if constexpr (std::is_convertible_v<const T&, std::string_view>) {
+      return codePage_.ToUtf8(std::string_view(value));
+    } else {
+      return value;
+    }
+  }
+  static const char* Pass(const std::string& s) { return s.c_str(); }
+  template <class T>
+  static T Pass(const T& v) {
+    return v;
+  }
+
+  CodePage codePage_;
+  Sink sink_;
+};
+
+// A sink that writes each diagnostic as one line: line breaks and tabs inside
+// a message are written as the escapes \n and \t. The file is not owned.
+Trace::Sink MakeLineSink(std::FILE* file);
+
+}  // namespace lyraban

@@ -1,0 +1,22 @@
+#pragma once
+#include "core/base/types.h"
+
+namespace lyraban::platform {
+
+// The millisecond clock that every wait and animation measures. It is a u32
+// counter that wraps, like the system's millisecond timer.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  // Milliseconds since an arbitrary origin.
+  virtual u32 Now() = 0;
+  // Called by the main thread's waits: gives up the processor for `ms`.
+  virtual void Sleep(u32 ms) = 0;
+  // Called by worker threads (music streaming): blocks for about `ms` of this
+  // clock's time, or until `Wake` is called. Never advances the clock itself.
+  virtual void WaitOnWorker(u32 ms) = 0;
+  // Releases every worker blocked in WaitOnWorker (used when stopping).
+  virtual void Wake() = 0;
+};
+
+}  // namespace lyraban::platform

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/base/codepage.h"
+#include "core/base/strings.h"
+#include "core/base/trace.h"
+#include "core/base/types.h"
+
+namespace lyraban {
+namespace {
+
+TEST(CodePage, GbkRoundTripAndLeadBytes) {
+  CodePage gbk(CodePage::Kind::Gbk);
+  const std::string utf8 = "结束游戏？";
+  const std::string bytes = gbk.FromUtf8(utf8);
+  // Five double-byte characters.
+  ASSERT_EQ(bytes.size(), 10u);
+  EXPECT_EQ(static_cast<u8>(bytes[0]), 0xBD);  // 结 = BD E1
+  EXPECT_EQ(static_cast<u8>(bytes[1]), 0xE1);
+  EXPECT_TRUE(gbk.IsLeadByte(static_cast<u8>(bytes[0])));
+  EXPECT_FALSE(gbk.IsLeadByte('A'));
+  EXPECT_FALSE(gbk.IsLeadByte(0x80));
+  EXPECT_EQ(gbk.ToUtf8(bytes), utf8);
+}
+
+TEST(CodePage, ShiftJisLeadBytesAndUnmappable) {
+  CodePage sjis(CodePage::Kind::ShiftJis);
+  EXPECT_TRUE(sjis.IsLeadByte(0x81));
+  EXPECT_TRUE(sjis.IsLeadByte(0x9F));
+  EXPECT_FALSE(sjis.IsLeadByte(0xA0));  // half-width katakana are single bytes
+  EXPECT_FALSE(sjis.IsLeadByte(0xDF));
+  EXPECT_TRUE(sjis.IsLeadByte(0xE0));
+  EXPECT_TRUE(sjis.IsLeadByte(0xFC));
+  EXPECT_FALSE(sjis.IsLeadByte(0xFD));
+  EXPECT_EQ(sjis.ToUtf8(sjis.FromUtf8("シーン回想")), "シーン回想");
+  // A character outside the code page becomes one question mark.
+  EXPECT_EQ(sjis.FromUtf8("a\xF0\x9F\x98\x80" "b"), "a?b");
+  // A truncated double-byte character is marked, not dropped silently.
+  EXPECT_EQ(sjis.ToUtf8("x\x82"), "x\xEF\xBF\xBD");
+}
+
+TEST(Trace, OffByDefaultAndConvertsStringArguments) {
+  Trace trace(CodePage(CodePage::Kind::Gbk));
+  EXPECT_FALSE(trace.Enabled());
+  trace.DebugTrace("no sink %d", 1);  // must not crash
+
+  std::vector<std::string> seen;
+  trace.SetSink([&](std::string_view m) { seen.emplace_back(m); });
+  const std::string gameText = CodePage(CodePage::Kind::Gbk).FromUtf8("开始.txt");
+  trace.DebugTrace("エラー（%s:%d）", gameText, 12);
+  const char* nullName = nullptr;
+  trace.DebugTrace("%s|%u", nullName, 7u);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0], "エラー（开始.txt:12）");
+  EXPECT_EQ(seen[1], "(null)|7");
+}
+
+TEST(Trace, LineSinkEscapesBreaks) {
+  char buffer[256] = {};
+  std::FILE* f = fmemopen(buffer, sizeof buffer, "w");
+  ASSERT_NE(f, nullptr);
+  auto sink = MakeLineSink(f);
+  sink("a\n\tb");
+  sink("c");
+  std::fclose(f);
+  EXPECT_STREQ(buffer, "a\\n\\tb\nc\n");
+}
+
+TEST(Strings, CaseFoldingTouchesOnlyAsciiLetters) {
+  EXPECT_TRUE(EqualsNoCase("Script\\START.TXT", "script\\start.txt"));
+  EXPECT_FALSE(EqualsNoCase("\xC1", "\xE1"));  // Latin-1 letters are not folded
+  EXPECT_LT(CompareNoCase("abc", "ABD"), 0);
+  EXPECT_EQ(CompareNoCase("ab", "AB"), 0);
+  EXPECT_LT(CompareNoCase("ab", "abc"), 0);
+  // '_' (0x5F) sorts between upper and lower case letters; folding to lower
+  // must put it before every letter.
+  EXPECT_LT(CompareNoCase("_", "A"), 0);
+}
+
+TEST(Time, ElapsedWrapsLikeTheMillisecondCounter) {
+  EXPECT_EQ(ElapsedMs(100, 250), 150u);
+  EXPECT_EQ(ElapsedMs(0xFFFFFFF0u, 5), 0xFu + 5u);
+  EXPECT_EQ(ElapsedMs(7, 7), 0u);
+}
+
+}  // namespace
+}  // namespace lyraban
