@@ -1,0 +1,46 @@
+#pragma once
+#include <filesystem>
+#include <string_view>
+
+#include "core/base/types.h"
+
+namespace lyraban {
+
+// A file being written under a temporary name beside its target. Commit
+// flushes it to disk and renames it over the target in one step, so a crash
+// or a failed write never leaves a half-written file where the old one was.
+class PendingFile {
+ public:
+  PendingFile() = default;
+  ~PendingFile();
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+
+  // Starts an empty temporary file for `target`.
+  bool Create(const std::filesystem::path& target);
+  // Starts a temporary copy of the existing `target`, positioned at its
+  // first byte, so writes replace its start and leave the rest as it was.
+  bool CreateFromExisting(const std::filesystem::path& target);
+
+  bool IsOpen() const { return fd_ >= 0; }
+  bool Write(const void* bytes, std::size_t count);
+  // Current length of the temporary file.
+  u64 Size() const;
+
+  // Renames the temporary file into place; false (and the target untouched)
+  // when any write failed or the rename did not happen.
+  bool Commit();
+  // Removes the temporary file; the target stays as it was.
+  void Abandon();
+
+ private:
+  int fd_ = -1;
+  bool failed_ = false;
+  std::filesystem::path target_;
+  std::filesystem::path temp_;
+};
+
+// Writes `bytes` as the whole content of `path` through a PendingFile.
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+
+}  // namespace lyraban
