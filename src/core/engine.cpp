@@ -1,0 +1,414 @@
+#include "core/engine.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "sound/sound.h"
+
+namespace lyraban {
+
+namespace {
+
+// The folder the program runs from; empty when it cannot be found.
+std::string ProgramFolder() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return {};
+  return exe.parent_path().string();
+}
+
+constexpr u32 kTimerMs = 2000;
+
+}  // namespace
+
+void EngineWords::Convert(const CodePage& codePage) {
+  SceneRecollection = codePage.FromUtf8("シーン回想");
+  QuickSaveTitle = codePage.FromUtf8("クイックセーブ");
+  CaptionChapterOpen = codePage.FromUtf8("　「");
+  CaptionChapterClose = codePage.FromUtf8("」");
+  CaptionTimeSpace = codePage.FromUtf8("　");
+}
+
+// What the interpreter needs from the engine.
+class Engine::Host final : public ScriptHost {
+ public:
+  explicit Host(Engine& e) : e_(e) {}
+  bool PumpMessages() override { return e_.PumpMessages(); }
+  bool PumpInput() override { return e_.PumpInput(ContextReading, true); }
+  bool IsSkipping() override { return e_.IsSkipping(); }
+  void SetRunModeNormal() override { e_.input_.SetRunMode(RunMode::Normal); }
+  bool SkipAllText() override { return e_.user_.SkipAllText != 0; }
+  // The message window is not part of this build: text blocks are dropped.
+  void ShowScriptText(std::string_view, bool, u8) override {}
+  void ClearPage() override {
+    if (e_.user_.StopVoiceOnAdvance && e_.sound_) e_.sound_->StopVoice();
+  }
+  void SetMessageMode(u8) override { ClearPage(); }
+  void MarkBacklogPage() override {}
+  // No choice menu yet: nothing is picked, so no CASE matches.
+  void BeginChoices() override {}
+  void AddChoice(i32, std::string_view) override {}
+  i32 RunChoice() override { return 0; }
+  bool PrepareMap(std::string_view) override { return false; }
+  void AddMapPlace(i32, std::string_view, std::string_view, bool) override {}
+  i32 RunMap() override { return 0; }
+  void UpdateCaption() override { e_.UpdateCaption(); }
+  void RequestClose() override { e_.PostCloseRequest(); }
+
+ private:
+  Engine& e_;
+};
+
+// What the tag commands act on. Operations of subsystems that this build
+// does not have yet do nothing (layers, transitions, screens, backlog,
+// flow chart, movies).
+class Engine::Targets final : public TagTargets {
+ public:
+  explicit Targets(Engine& e) : e_(e) {}
+
+  void ClearAllLayers() override {}
+  void ResetLayer(int) override {}
+  bool SetLayerImage(int, std::string_view) override { return false; }
+  bool ApplyLayerDefinition(int, int) override { return false; }
+  void ResetLayerAnchor(int) override {}
+  void SetLayerX(int, int) override {}
+  void SetLayerY(int, int) override {}
+
+  void SetNextFadeDuration(int ms) override { e_.fadeDuration_ = ms; }
+  void UpdateScreen() override {}
+  void PresentScreen() override { e_.PresentScreen(); }
+  void ClearScreenSurfaces() override {
+    for (Surface* s : {&e_.screens_.FrontBuffer(), &e_.screens_.ComposedBuffer(), &e_.screens_.PreviousBuffer()})
+      if (s->HasPixels()) FillScreen(*s, 0, 0, 0);
+  }
+  void Flash(int, Rgb) override {}
+  void Shake(int, int, int, int, int) override {}
+  void Wipe(std::string_view, int) override {}
+  void FadeWipe(std::string_view, int) override {}
+  void ShowTestImage(const std::array<int, 8>&) override {}
+
+  void PlayBGM(std::string_view name, bool loop) override {
+    if (e_.sound_) e_.sound_->PlayBGM(name, loop);
+  }
+  void FadeBGM() override {
+    if (e_.sound_) e_.sound_->FadeBGM();
+  }
+  void StopBGM() override {
+    if (e_.sound_) e_.sound_->StopBGM();
+  }
+  void PlayEnv(std::string_view name) override {
+    if (e_.sound_) e_.sound_->PlayEnv(name);
+  }
+  void StopEnv() override {
+    if (e_.sound_) e_.sound_->StopEnv();
+  }
+  void PlaySE(std::string_view name) override {
+    if (e_.sound_) e_.sound_->PlaySE(name);
+  }
+  void StopSE() override {
+    if (e_.sound_) e_.sound_->StopSE();
+  }
+  void PlayVoice(std::string_view path) override {
+    if (e_.sound_) e_.sound_->PlayVoice(path);
+  }
+  void SetPendingVoice(std::string_view) override {}
+
+  bool PumpInput(u8 context, bool yield) override { return e_.PumpInput(context, yield); }
+  u8 PendingCommand() override { return e_.input_.pending(); }
+  void ClearPendingInput() override { e_.input_.ClearPending(); }
+  bool IsSkipping() override { return e_.IsSkipping(); }
+  bool IsAutoMode() override { return e_.input_.IsAutoMode(); }
+
+  void RunSaveLoadScreen(SaveLoadMode) override {}
+  void RunConfigDialog() override {}
+
+  void SetMessageMode(u8 mode) override { e_.interpreter_.SetMessageMode(mode); }
+  void ClockEvent(std::string_view, std::string_view) override {}
+  void FlowReset() override {}
+  void FlowNewRoute() override {}
+
+  u8 ScriptMode() override { return e_.interpreter_.ScriptMode; }
+  void SetChapterDate(std::string_view date) override { e_.interpreter_.ChapterDate = std::string(date); }
+  void SetChapterName(std::string_view name) override { e_.interpreter_.ChapterName = std::string(name); }
+  void UpdateCaption() override { e_.UpdateCaption(); }
+
+  bool OpenMovie(std::string_view) override { return false; }
+  bool IsMoviePlaying() override { return false; }
+  void CloseMovie() override {}
+
+ private:
+  Engine& e_;
+};
+
+Engine::Engine(platform::Platform& platform, EngineOptions options)
+    : platform_(platform),
+      options_(std::move(options)),
+      resources_(trace_),
+      input_(user_),
+      flags_(trace_, {}),
+      readLog_(trace_),
+      host_(std::make_unique<Host>(*this)),
+      targets_(std::make_unique<Targets>(*this)),
+      tags_(*targets_, flags_, user_, platform.clock()),
+      interpreter_(resources_, readLog_, flags_, tags_, *host_, platform.clock(), trace_) {
+  ResetUserSettings(user_);
+  gameFolder_ = options_.gameFolder.empty() ? ProgramFolder() : options_.gameFolder;
+  if (gameFolder_.empty()) gameFolder_ = ".";
+  saveFolder_ = (std::filesystem::path(gameFolder_) / "save").string() + "/";
+}
+
+Engine::~Engine() = default;
+
+void Engine::ReadConfiguration() {
+  LoadConfigTree(config_, resources_);
+  ReadSystemSettings(config_, system_, ProcessorHasMmx());
+  trace_.SetCodePage(system_.GameCodePage);
+  words_.Convert(system_.GameCodePage);
+}
+
+int Engine::Run() {
+  resources_.OpenDataFolder(gameFolder_);
+  ReadConfiguration();
+  // The surfaces and the window take the size read now; a later archive's
+  // configuration does not resize them.
+  if (!platform_.CreateMainWindow(system_.ScreenWidth, system_.ScreenHeight)) return 0;
+  timerStart_ = platform_.clock().Now();
+  if (InitEngine()) {
+    interpreter_.RequestGameRestart();
+    bool first = true;
+    while (PumpMessages()) {
+      if (sound_) {
+        sound_->StopSE();
+        sound_->StopVoice();
+      }
+      if (!interpreter_.RunGameStep()) {
+        if (first && !quit_) missingStartScript_ = true;
+        break;
+      }
+      first = false;
+    }
+  }
+  ShutdownEngine();
+  return 0;
+}
+
+bool Engine::InitEngine() {
+  // 1-2: the screen surfaces, black (a splash image needs the picture
+  // loader of the layers, which this build does not have).
+  if (screens_.Create(system_.ScreenWidth, system_.ScreenHeight)) {
+    FillScreen(screens_.FrontBuffer(), 0, 0, 0);
+    FillScreen(screens_.ComposedBuffer(), 0, 0, 0);
+    FillScreen(screens_.PreviousBuffer(), 0, 0, 0);
+  }
+  // 3: show the window with its caption; the first frame is the black one.
+  platform_.ShowMainWindow();
+  UpdateCaption();
+  PresentScreen();
+  // 4-5: every archive, then the configuration again.
+  resources_.OpenAllArchives();
+  ReadConfiguration();
+  tags_.SetScreenSize(system_.ScreenWidth, system_.ScreenHeight);
+  // 6: the player's settings.
+  LoadUserSettings(user_, kUserSettingsFileName);
+  // 7-11: shortcut tables are data; there is no COM, and the window mode
+  // switch belongs to the desktop platform.
+  // 12: sound output.
+  if (platform::AudioOutput* output = platform_.audio()) {
+    (void)output;
+  }
+  // 16: flag definitions, with the banks kept in the save folder.
+  flags_.SetSaveFolder(saveFolder_);
+  flags_.LoadFlagDefinitions(config_);
+  // 18: which text the player has read.
+  readLog_.LoadReadLog(saveFolder_);
+  return true;
+}
+
+void Engine::ShutdownEngine() {
+  readLog_.SaveReadLog(saveFolder_);
+  if (sound_) sound_->Shutdown();
+  if (!windowClosed_ && platform_.HasMainWindow()) platform_.DestroyMainWindow();
+}
+
+bool Engine::PumpMessages() {
+  if (quit_) return false;
+  CheckTimers();
+  platform::Event event;
+  while (!quitPosted_ && platform_.PollEvent(event)) HandleEvent(event);
+  if (quitPosted_) {
+    quit_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool Engine::PumpInput(u8 context, bool yield) {
+  if (quit_) return false;
+  if (yield || !input_.appActive()) {
+    if (platform_.IsMinimized())
+      platform_.WaitEvent();
+    else
+      platform_.clock().Sleep(1);
+  }
+  CheckTimers();
+  platform::Event event;
+  while (!quitPosted_ && platform_.PollEvent(event)) {
+    if (event.kind == platform::EventKind::KeyDown) {
+      if (u8 code = InputState::LookupAccelerator(context, event.key, event.modifiers)) {
+        input_.SetPending(code);
+        continue;
+      }
+    }
+    HandleEvent(event);
+  }
+  if (quitPosted_) {
+    quit_ = true;
+    return false;
+  }
+  if (input_.appActive()) {
+    i32 x = 0, y = 0;
+    bool left = false;
+    platform_.GetMouse(x, y, left);
+    input_.SetMouse(x, y, left);
+    if (input_.pending() == 0) {
+      platform::JoystickState stick;
+      if (platform_.ReadJoystick(stick)) {
+        if (u8 code = input_.PollJoystick(stick)) input_.SetPending(code);
+      }
+    }
+  }
+  if (input_.pending() != 0) input_.SetPending(input_.TranslateRaw(input_.pending(), context), input_.pendingButton());
+  input_.UpdateRunMode(context);
+  return true;
+}
+
+bool Engine::IsSkipping() {
+  return input_.IsSkipping(platform_.IsKeyHeld(platform::vk::Control), input_.appActive());
+}
+
+void Engine::HandleEvent(const platform::Event& event) {
+  using platform::EventKind;
+  switch (event.kind) {
+    case EventKind::MouseMove:
+    case EventKind::MouseDown:
+    case EventKind::MouseUp:
+    case EventKind::MouseWheel:
+      idleTicks_ = 0;
+      if (cursorHidden_) {
+        platform_.ShowCursor(true);
+        cursorHidden_ = false;
+      }
+      input_.TranslateMouse(event);
+      break;
+    case EventKind::Activate:
+      input_.SetAppActive(true);
+      break;
+    case EventKind::Deactivate:
+      input_.SetAppActive(false);
+      break;
+    case EventKind::Expose:
+      PresentScreen();
+      break;
+    case EventKind::CloseRequest:
+      CloseWindow(!skipQuitQuestion_);
+      break;
+    default:
+      break;
+  }
+}
+
+void Engine::CloseWindow(bool ask) {
+  if (windowClosed_) return;
+  if (ask) {
+    const std::string title = system_.GameCodePage.ToUtf8(system_.Title);
+    if (!platform_.AskYesNo("结束游戏？", title)) return;
+  }
+  // The window goes; the next pump, wherever it is, sets the quit flag.
+  if (sound_) sound_->StopVoice();
+  platform_.DestroyMainWindow();
+  windowClosed_ = true;
+  quitPosted_ = true;
+}
+
+void Engine::CheckTimers() {
+  const u32 now = platform_.clock().Now();
+  if (options_.runLimit && !runLimitReached_ && now >= options_.runMs) {
+    runLimitReached_ = true;
+    CloseWindow(false);
+  }
+  while (ElapsedMs(timerStart_, now) >= kTimerMs) {
+    timerStart_ += kTimerMs;
+    TimerTick();
+  }
+}
+
+void Engine::TimerTick() {
+  if (user_.HideIdleCursor) ++idleTicks_;
+  if (displayState_ == 3) {
+    idleTicks_ = 0;
+    if (cursorHidden_) {
+      platform_.ShowCursor(true);
+      cursorHidden_ = false;
+    }
+  } else if (idleTicks_ > 2 && !cursorHidden_) {
+    platform_.ShowCursor(false);
+    cursorHidden_ = true;
+  }
+  if (++captionTicks_ > 8) {
+    UpdateCaption();
+    captionTicks_ = 0;
+  }
+}
+
+void Engine::UpdateCaption() {
+  if (!platform_.HasMainWindow() || platform_.IsMinimized()) return;
+  std::string caption = system_.Title;
+  if (user_.ShowChapterInCaption && !interpreter_.ChapterName.empty())
+    caption += words_.CaptionChapterOpen + interpreter_.ChapterName + words_.CaptionChapterClose;
+  if (user_.ShowPlayTimeInCaption && displayState_ != 3) {
+    const u32 minutes = interpreter_.GetPlayMinutes();
+    char time[32];
+    std::snprintf(time, sizeof time, "[%u:%02u]", minutes / 60, minutes % 60);
+    caption += words_.CaptionTimeSpace + time;
+  }
+  platform_.SetCaption(system_.GameCodePage.ToUtf8(caption));
+}
+
+void Engine::PresentScreen() {
+  if (!platform_.HasMainWindow()) return;
+  Surface& front = screens_.FrontBuffer();
+  if (!front.HasPixels()) return;
+  platform_.Present(front.pixels(), front.width(), front.height(), front.stride() * front.bytesPerPixel());
+}
+
+bool Engine::DispatchSystemCommand(u8 context) {
+  if (displayState_ == 3) return false;
+  while (u8 code = input_.pending()) {
+    input_.ClearPending();
+    // Quick save/load and the save screens are blocked while the scene
+    // recollection flag is set. They need the save slots, which this build
+    // does not have yet, so they do nothing.
+    if (code == cmd::QuickSave || code == cmd::QuickLoad || code == cmd::SaveScreen || code == cmd::LoadScreen)
+      return false;
+    switch (code) {
+      case cmd::ReturnToTitle:
+        interpreter_.RequestGameRestart();
+        return true;
+      case cmd::Exit:
+        PostCloseRequest();
+        return true;
+      case cmd::PopupMenu:
+      case cmd::FlowChart:
+      case cmd::BossKey:
+        PumpInput(context, false);
+        continue;
+      default:
+        return false;
+    }
+  }
+  return false;
+}
+
+}  // namespace lyraban

@@ -1,0 +1,134 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "core/base/codepage.h"
+#include "core/base/trace.h"
+#include "core/config/config_tree.h"
+#include "core/config/system_settings.h"
+#include "core/input.h"
+#include "core/options.h"
+#include "graphics/surface.h"
+#include "persist/read_log.h"
+#include "persist/user_settings.h"
+#include "platform/platform.h"
+#include "resources/resources.h"
+#include "script/flags.h"
+#include "script/interpreter.h"
+#include "script/script_host.h"
+#include "script/tag_targets.h"
+#include "script/tags.h"
+
+namespace lyraban {
+
+class SoundSystem;
+namespace platform {
+class AudioConverterFactory;
+}
+
+// The engine's own words, converted once to the game's code page so they
+// match what authors write in their files.
+struct EngineWords {
+  std::string SceneRecollection;  // the flag that disables quick save/load
+  std::string QuickSaveTitle;
+  std::string CaptionChapterOpen;
+  std::string CaptionChapterClose;
+  std::string CaptionTimeSpace;
+
+  void Convert(const CodePage& codePage);
+};
+
+// The whole program: one instance owns every subsystem, brought up in the
+// start-up order and released in reverse.
+class Engine {
+ public:
+  Engine(platform::Platform& platform, EngineOptions options);
+  ~Engine();
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // Start-up, the outer loop and shut-down. Always 0.
+  int Run();
+
+  Trace& trace() { return trace_; }
+  bool quitting() const { return quit_; }
+  // True when the program ended because the start script was missing.
+  bool missingStartScript() const { return missingStartScript_; }
+
+  // Parts a test looks at.
+  Resources& resources() { return resources_; }
+  const SystemSettings& systemSettings() const { return system_; }
+  UserSettings& userSettings() { return user_; }
+  FlagStore& flags() { return flags_; }
+  Interpreter& interpreter() { return interpreter_; }
+  InputState& input() { return input_; }
+  ReadLog& readLog() { return readLog_; }
+  SoundSystem* sound() { return sound_.get(); }
+  ScreenBuffers& screens() { return screens_; }
+  const std::string& gameFolder() const { return gameFolder_; }
+  const std::string& saveFolder() const { return saveFolder_; }
+  const EngineWords& words() const { return words_; }
+
+  // The message pumps every wait calls. False once the quit flag is set.
+  bool PumpMessages();
+  bool PumpInput(u8 context, bool yield);
+  // Carries out the commands that are the same everywhere; true when the
+  // running script must return to the outer loop.
+  bool DispatchSystemCommand(u8 context);
+  bool IsSkipping();
+  void UpdateCaption();
+  void PostCloseRequest() { platform_.PostCloseRequest(); }
+  void PresentScreen();
+  u32 GetPlayMinutes() { return interpreter_.GetPlayMinutes(); }
+
+ private:
+  class Host;
+  class Targets;
+
+  bool InitEngine();
+  void ShutdownEngine();
+  void ReadConfiguration();
+  // The window procedure: what happens to an event that no shortcut took.
+  void HandleEvent(const platform::Event& event);
+  void CloseWindow(bool ask);
+  void CheckTimers();
+  void TimerTick();
+
+  platform::Platform& platform_;
+  EngineOptions options_;
+  std::string gameFolder_;
+  std::string saveFolder_;
+
+  Trace trace_;
+  Resources resources_;
+  ConfigTree config_;
+  SystemSettings system_;
+  EngineWords words_;
+  ScreenBuffers screens_;
+  UserSettings user_{};
+  InputState input_;
+  std::unique_ptr<platform::AudioConverterFactory> converters_;
+  std::unique_ptr<SoundSystem> sound_;
+  FlagStore flags_;
+  ReadLog readLog_;
+  std::unique_ptr<Host> host_;
+  std::unique_ptr<Targets> targets_;
+  TagTable tags_;
+  Interpreter interpreter_;
+
+  // Window and loop state.
+  bool quit_ = false;         // sticky: every loop unwinds once it is set
+  bool quitPosted_ = false;   // the window is gone; the next pump quits
+  bool skipQuitQuestion_ = false;
+  bool windowClosed_ = false;
+  bool missingStartScript_ = false;
+  bool runLimitReached_ = false;
+  u32 timerStart_ = 0;
+  int idleTicks_ = 0;
+  int captionTicks_ = 0;
+  bool cursorHidden_ = false;
+  int fadeDuration_ = 0;
+  u8 displayState_ = 1;  // the message window's display state
+};
+
+}  // namespace lyraban

@@ -1,0 +1,45 @@
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/engine.h"
+#include "core/options.h"
+#include "platform/headless/headless_platform.h"
+
+using namespace lyraban;
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  auto options = ParseCommandLine(args, error);
+  if (!options) {
+    if (!error.empty()) std::fprintf(stderr, "lyraban: %s\n", error.c_str());
+    std::fputs(UsageText(), error.empty() ? stdout : stderr);
+    return 0;
+  }
+  if (!options->headless) {
+    std::fputs("lyraban: this build has no window support yet; run with --headless\n", stderr);
+    return 0;
+  }
+
+  std::FILE* traceFile = nullptr;
+  if (!options->traceFile.empty() && options->traceFile != "-") {
+    traceFile = std::fopen(options->traceFile.c_str(), "w");
+    if (!traceFile) std::fprintf(stderr, "lyraban: cannot write the trace file %s\n", options->traceFile.c_str());
+  }
+
+  platform::HeadlessPlatform platform;
+  Engine engine(platform, *options);
+  if (options->traceFile == "-")
+    engine.trace().SetSink(MakeLineSink(stderr));
+  else if (traceFile)
+    engine.trace().SetSink(MakeLineSink(traceFile));
+
+  engine.Run();
+
+  if (engine.missingStartScript())
+    std::fprintf(stderr, "lyraban: no start script: %sscript/start.txt is in no archive and no loose file\n",
+                 engine.resources().dataFolder().c_str());
+  if (traceFile) std::fclose(traceFile);
+  return 0;
+}

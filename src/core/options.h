@@ -1,0 +1,29 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/base/types.h"
+
+namespace lyraban {
+
+// What the command line asks for.
+struct EngineOptions {
+  std::string gameFolder;  // holds data/; empty = the program's own folder
+  bool headless = false;
+  bool runLimit = false;  // close once the clock passes runMs
+  u32 runMs = 0;
+  std::string traceFile;       // "-" = standard error; empty = no trace
+  std::string screenshotFile;  // last presented frame, written at exit
+  std::string audioDumpFile;   // everything mixed, as a WAV file
+  std::string inputFile;       // scripted input for headless runs
+};
+
+// Parses the arguments after the program name. On a usage error gives
+// nothing and fills `error`; `--help` also gives nothing, with an empty error.
+std::optional<EngineOptions> ParseCommandLine(const std::vector<std::string>& args, std::string& error);
+
+// The text that `--help` prints.
+const char* UsageText();
+
+}  // namespace lyraban

@@ -1,0 +1,131 @@
+#include "platform/headless/headless_platform.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace lyraban::platform {
+
+bool HeadlessPlatform::CreateMainWindow(int width, int height) {
+  if (width <= 0 || height <= 0) return false;
+  created_ = true;
+  frameWidth_ = width;
+  frameHeight_ = height;
+  frame_.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, 0);
+  return true;
+}
+
+void HeadlessPlatform::Schedule(u32 atMs, const Event& event) {
+  scheduled_.push_back(Pending{atMs, nextOrder_++, false, event, {}});
+}
+
+void HeadlessPlatform::ScheduleJoystick(u32 atMs, const JoystickState& state) {
+  scheduled_.push_back(Pending{atMs, nextOrder_++, true, {}, state});
+}
+
+bool HeadlessPlatform::PollEvent(Event& event) {
+  // Move every scheduled event that is due into the queue, in time order.
+  const u32 now = clock_.Now();
+  std::vector<Pending> due;
+  for (auto it = scheduled_.begin(); it != scheduled_.end();) {
+    if (it->at <= now) {
+      due.push_back(*it);
+      it = scheduled_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  std::sort(due.begin(), due.end(),
+            [](const Pending& a, const Pending& b) { return a.at != b.at ? a.at < b.at : a.order < b.order; });
+  for (const Pending& p : due) {
+    if (p.joystick)
+      joystick_ = p.stick;
+    else
+      queue_.push_back(p.event);
+  }
+  if (queue_.empty()) return false;
+  event = queue_.front();
+  queue_.pop_front();
+  Apply(event);
+  return true;
+}
+
+void HeadlessPlatform::Apply(const Event& event) {
+  switch (event.kind) {
+    case EventKind::KeyDown:
+      held_.insert(event.key);
+      break;
+    case EventKind::KeyUp:
+      held_.erase(event.key);
+      break;
+    case EventKind::MouseMove:
+    case EventKind::MouseWheel:
+      mouseX_ = event.x;
+      mouseY_ = event.y;
+      break;
+    case EventKind::MouseDown:
+    case EventKind::MouseUp:
+      mouseX_ = event.x;
+      mouseY_ = event.y;
+      if (event.button == MouseButton::Left) leftDown_ = event.kind == EventKind::MouseDown;
+      break;
+    case EventKind::Minimize:
+      minimized_ = true;
+      break;
+    case EventKind::Restore:
+      minimized_ = false;
+      break;
+    default:
+      break;
+  }
+}
+
+void HeadlessPlatform::WaitEvent() {
+  if (!queue_.empty()) return;
+  // Jump the clock to the next scheduled event; with nothing scheduled, let
+  // a little time pass so that time-based waits still end.
+  u32 next = 0;
+  bool any = false;
+  const u32 now = clock_.Now();
+  for (const Pending& p : scheduled_) {
+    if (!any || p.at < next) next = p.at;
+    any = true;
+  }
+  clock_.Advance(any && next > now ? next - now : 1);
+}
+
+void HeadlessPlatform::PostCloseRequest() {
+  Event e;
+  e.kind = EventKind::CloseRequest;
+  queue_.push_back(e);
+}
+
+void HeadlessPlatform::GetMouse(i32& x, i32& y, bool& leftDown) const {
+  x = mouseX_;
+  y = mouseY_;
+  leftDown = leftDown_;
+}
+
+bool HeadlessPlatform::ReadJoystick(JoystickState& state) {
+  state = joystick_;
+  return true;
+}
+
+void HeadlessPlatform::Present(const u8* pixels, int width, int height, int pitch) {
+  if (pixels && width > 0 && height > 0) {
+    frameWidth_ = width;
+    frameHeight_ = height;
+    const size_t row = static_cast<size_t>(width) * 3;
+    frame_.resize(row * static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y)
+      std::memcpy(frame_.data() + row * static_cast<size_t>(y), pixels + static_cast<size_t>(pitch) * y, row);
+  }
+  ++framesPresented_;
+  clock_.Advance(kFrameMs);
+}
+
+bool HeadlessPlatform::AskYesNo(std::string_view utf8Text, std::string_view) {
+  questions_.emplace_back(utf8Text);
+  return answerYes_;
+}
+
+}  // namespace lyraban::platform

@@ -1,0 +1,91 @@
+#pragma once
+#include <deque>
+#include <set>
+#include <vector>
+
+#include "platform/headless/virtual_clock.h"
+#include "platform/platform.h"
+
+namespace lyraban::platform {
+
+// No window, no audio device: a virtual clock that moves by every sleep and
+// by 16 ms per presented frame, and input that a test or an input script
+// schedules ahead of time.
+class HeadlessPlatform final : public Platform {
+ public:
+  static constexpr u32 kFrameMs = 16;
+
+  HeadlessPlatform() = default;
+
+  Clock& clock() override { return clock_; }
+  VirtualClock& virtualClock() { return clock_; }
+
+  bool CreateMainWindow(int width, int height) override;
+  void ShowMainWindow() override { shown_ = true; }
+  void DestroyMainWindow() override { created_ = shown_ = false; }
+  bool HasMainWindow() const override { return created_; }
+  bool IsMinimized() const override { return minimized_; }
+  void SetCaption(std::string_view utf8) override { caption_ = std::string(utf8); }
+  void ShowCursor(bool visible) override { cursorVisible_ = visible; }
+
+  bool PollEvent(Event& event) override;
+  void WaitEvent() override;
+  void PostCloseRequest() override;
+
+  bool IsKeyHeld(u16 virtualKey) const override { return held_.count(virtualKey) != 0; }
+  void GetMouse(i32& x, i32& y, bool& leftDown) const override;
+  bool ReadJoystick(JoystickState& state) override;
+
+  void Present(const u8* pixels, int width, int height, int pitch) override;
+
+  bool AskYesNo(std::string_view utf8Text, std::string_view utf8Caption) override;
+  void SetClipboardText(std::string_view utf8) override { clipboard_ = std::string(utf8); }
+
+  AudioOutput* audio() override { return audio_; }
+  void SetAudio(AudioOutput* audio) { audio_ = audio; }
+
+  // Scripted input: the event is delivered once the clock reaches `atMs`.
+  void Schedule(u32 atMs, const Event& event);
+  void ScheduleJoystick(u32 atMs, const JoystickState& state);
+  // The answer the next yes/no questions get (Yes unless told otherwise).
+  void SetYesNoAnswer(bool yes) { answerYes_ = yes; }
+
+  // What a test or a screenshot looks at.
+  const std::string& caption() const { return caption_; }
+  const std::string& clipboard() const { return clipboard_; }
+  bool cursorVisible() const { return cursorVisible_; }
+  const std::vector<u8>& lastFrame() const { return frame_; }  // width*3 bytes per row
+  int frameWidth() const { return frameWidth_; }
+  int frameHeight() const { return frameHeight_; }
+  u32 framesPresented() const { return framesPresented_; }
+  const std::vector<std::string>& questionsAsked() const { return questions_; }
+
+ private:
+  struct Pending {
+    u32 at;
+    u64 order;
+    bool joystick;
+    Event event;
+    JoystickState stick;
+  };
+  void Apply(const Event& event);
+
+  VirtualClock clock_;
+  std::deque<Event> queue_;
+  std::vector<Pending> scheduled_;
+  u64 nextOrder_ = 0;
+  std::set<u16> held_;
+  i32 mouseX_ = 0, mouseY_ = 0;
+  bool leftDown_ = false;
+  JoystickState joystick_;
+  bool created_ = false, shown_ = false, minimized_ = false, cursorVisible_ = true;
+  bool answerYes_ = true;
+  std::string caption_, clipboard_;
+  std::vector<std::string> questions_;
+  std::vector<u8> frame_;
+  int frameWidth_ = 0, frameHeight_ = 0;
+  u32 framesPresented_ = 0;
+  AudioOutput* audio_ = nullptr;
+};
+
+}  // namespace lyraban::platform

@@ -1,0 +1,84 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "core/base/types.h"
+#include "platform/clock.h"
+#include "platform/keys.h"
+
+namespace lyraban::platform {
+
+class AudioOutput;
+
+enum class EventKind : u8 {
+  CloseRequest,  // the window's close box, or a close posted by the program
+  KeyDown,
+  KeyUp,
+  MouseMove,
+  MouseDown,
+  MouseUp,
+  MouseWheel,
+  Activate,    // the application became active
+  Deactivate,  // the application lost the focus
+  Minimize,
+  Restore,
+  Expose,  // the window needs repainting
+};
+
+enum class MouseButton : u8 { Left, Right, Middle };
+
+struct Event {
+  EventKind kind = EventKind::Expose;
+  u16 key = 0;       // virtual-key code for key events
+  u8 modifiers = 0;  // Modifier bits held with a key event
+  MouseButton button = MouseButton::Left;
+  i32 x = 0, y = 0;  // mouse position in game pixels
+  i32 wheel = 0;     // wheel steps, positive away from the user
+};
+
+struct JoystickState {
+  u32 x = 32768, y = 32768;  // 0 … 65535, centre 32768
+  u32 buttons = 0;           // bit i = button i + 1 pressed
+};
+
+// What the engine needs from the operating system. Two implementations: a
+// real desktop one and a headless one for automated runs and tests.
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  virtual Clock& clock() = 0;
+
+  // The main window. Captions and message texts are UTF-8.
+  virtual bool CreateMainWindow(int width, int height) = 0;
+  virtual void ShowMainWindow() = 0;
+  virtual void DestroyMainWindow() = 0;
+  virtual bool HasMainWindow() const = 0;
+  virtual bool IsMinimized() const = 0;
+  virtual void SetCaption(std::string_view utf8) = 0;
+  virtual void ShowCursor(bool visible) = 0;
+
+  // Takes the next queued event; false when the queue is empty.
+  virtual bool PollEvent(Event& event) = 0;
+  // Blocks until an event is queued (used while minimised).
+  virtual void WaitEvent() = 0;
+  // Queues a close request, as the window's close box would.
+  virtual void PostCloseRequest() = 0;
+
+  // Current input state, as the asynchronous key and cursor reads give it.
+  virtual bool IsKeyHeld(u16 virtualKey) const = 0;
+  virtual void GetMouse(i32& x, i32& y, bool& leftDown) const = 0;
+  virtual bool ReadJoystick(JoystickState& state) = 0;
+
+  // Shows a 24-bit frame (blue, green, red bytes, top row first).
+  virtual void Present(const u8* pixels, int width, int height, int pitch) = 0;
+
+  // The quit question and other yes/no questions; true for Yes.
+  virtual bool AskYesNo(std::string_view utf8Text, std::string_view utf8Caption) = 0;
+  virtual void SetClipboardText(std::string_view utf8) = 0;
+
+  // Sound output; null when the platform has none.
+  virtual AudioOutput* audio() = 0;
+};
+
+}  // namespace lyraban::platform
