@@ -1,0 +1,232 @@
+#include "resources/resources.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "core/base/strings.h"
+
+namespace lyraban {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char kReadFailed[] = "読みこみ失敗";
+constexpr const char kCannotOpen[] = "アーカイブを開けない";
+constexpr const char kUnknownError[] = "？？？";
+
+bool IsFullPath(std::string_view name) {
+  return name.find(':') != std::string_view::npos || (!name.empty() && name.front() == '/');
+}
+
+// Splits a resource name at backslashes and slashes, leaving the trail bytes
+// of double-byte characters alone (a trail byte may equal a backslash).
+std::vector<std::string> SplitComponents(std::string_view name, const CodePage& codePage) {
+  std::vector<std::string> parts;
+  std::string current;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    if (codePage.IsLeadByte(static_cast<u8>(c)) && i + 1 < name.size()) {
+      current += c;
+      current += name[++i];
+    } else if (c == '\\' || c == '/') {
+      if (!current.empty()) parts.push_back(std::move(current));
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  if (!current.empty()) parts.push_back(std::move(current));
+  return parts;
+}
+
+std::string ProgramFolder() {
+  std::string buffer(4096, '\0');
+  const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (n <= 0 || static_cast<size_t>(n) >= buffer.size()) return {};
+  buffer.resize(static_cast<size_t>(n));
+  const size_t slash = buffer.rfind('/');
+  if (slash == std::string::npos) return {};
+  return buffer.substr(0, slash);
+}
+
+}  // namespace
+
+bool Resources::OpenDataFolder(std::string_view gameFolder) {
+  directory_.Clear();
+  std::string folder(gameFolder);
+  if (folder.empty()) folder = ProgramFolder();
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  if (folder.empty())
+    dataFolder_ = "./data/";
+  else if (folder == "/")
+    dataFolder_ = "/data/";
+  else
+    dataFolder_ = folder + "/data/";
+  OpenArchive(dataFolder_ + "system.dat", "system.dat");
+  return true;
+}
+
+bool Resources::OpenAllArchives() {
+  directory_.Clear();
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(dataFolder_, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() < 4 || !EqualsNoCase(std::string_view(name).substr(name.size() - 4), ".dat")) continue;
+    std::error_code typeError;
+    if (!it->is_regular_file(typeError)) continue;
+    names.push_back(name);
+  }
+  if (names.empty()) return false;
+  // The file system's order is arbitrary; byte order makes ties reproducible.
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) OpenArchive(dataFolder_ + name, name);
+  return true;
+}
+
+bool Resources::OpenArchive(const std::string& path, const std::string& fileName) {
+  return lyraban::OpenArchive(directory_, path, fileName);
+}
+
+void Resources::Diagnose(const char* errorText, const PackFile& file, u32 size, u8 scrambleCode) {
+  if (!trace_.Enabled()) return;
+  // The error text is UTF-8 already, so it goes into the format rather than
+  // through the code-page conversion of string arguments.
+  const std::string format = std::string("ファイル:\n\t　　エラー内容:") + errorText +
+                             "\n\t　　ファイル名:%s\n\tファイルサイズ:%d\n\t　暗号化コード:%04X\n";
+  trace_.DebugTrace(format.c_str(), file.resolvedName_, static_cast<int>(size), static_cast<unsigned>(scrambleCode));
+}
+
+std::string Resources::FindLooseFile(const std::string& resolvedName) const {
+  std::string path = dataFolder_;
+  bool first = true;
+  for (const std::string& part : SplitComponents(resolvedName, trace_.codePage())) {
+    if (!first) path += '/';
+    first = false;
+    std::string candidate = path + part;
+    struct stat st;
+    if (::stat(candidate.c_str(), &st) != 0) {
+      // No exact match: take the first name in byte order that equals the
+      // component with ASCII letters folded.
+      std::string best;
+      std::error_code ec;
+      for (fs::directory_iterator it(path.empty() ? "." : path, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string entry = it->path().filename().string();
+        if (EqualsNoCase(entry, part) && (best.empty() || entry < best)) best = entry;
+      }
+      if (!best.empty()) candidate = path + best;
+    }
+    path = std::move(candidate);
+  }
+  return path;
+}
+
+bool Resources::OpenResource(PackFile& file, std::string_view folder, std::string_view name) {
+  CloseResource(file);
+  if (name.empty()) {
+    Diagnose(kUnknownError, file, 0, 0);
+    return false;
+  }
+  const bool fullPath = IsFullPath(name);
+  if (fullPath || folder.empty())
+    file.resolvedName_.assign(name);
+  else
+    file.resolvedName_ = std::string(folder) + "\\" + std::string(name);
+
+  std::string path;
+  const PackEntry* entry = fullPath ? nullptr : directory_.Find(file.resolvedName_);
+  if (entry)
+    path = dataFolder_ + entry->archive;
+  else
+    path = fullPath ? file.resolvedName_ : FindLooseFile(file.resolvedName_);
+
+  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  struct stat st;
+  if (stream && (::fstat(::fileno(stream), &st) != 0 || !S_ISREG(st.st_mode))) {
+    std::fclose(stream);
+    stream = nullptr;
+  }
+  if (!stream) {
+    Diagnose(kCannotOpen, file, entry ? entry->size : 0, entry ? entry->scrambleCode : 0);
+    CloseResource(file);
+    return false;
+  }
+  file.stream_.reset(stream);
+  const u64 length = static_cast<u64>(st.st_size);
+  if (entry) {
+    file.size_ = entry->size;
+    file.scrambleCode_ = entry->scrambleCode;
+    file.available_ = length > entry->offset ? length - entry->offset : 0;
+    if (::fseeko(stream, static_cast<off_t>(entry->offset), SEEK_SET) != 0) file.available_ = 0;
+  } else {
+    if (length > 0xFFFFFFFFu) {
+      Diagnose(kCannotOpen, file, 0xFFFFFFFFu, 0);
+      CloseResource(file);
+      return false;
+    }
+    file.size_ = static_cast<u32>(length);
+    file.scrambleCode_ = 0;
+    file.available_ = length;
+  }
+  file.keystream_.Seed(kPackBaseSeed + file.scrambleCode_);
+  return true;
+}
+
+bool Resources::ReadResource(PackFile& file, void* dst, u32 count) {
+  if (dst == nullptr || count == 0 || !file.IsOpen()) {
+    Diagnose(kUnknownError, file, file.size_, file.scrambleCode_);
+    return false;
+  }
+  if (std::fread(dst, 1, count, file.stream_.get()) != count) {
+    Diagnose(kReadFailed, file, file.size_, file.scrambleCode_);
+    return false;
+  }
+  if (file.scrambleCode_ != 0) file.keystream_.Apply(static_cast<u8*>(dst), count);
+  return true;
+}
+
+void Resources::CloseResource(PackFile& file) {
+  file.stream_.reset();
+  file.resolvedName_.clear();
+  file.size_ = 0;
+  file.scrambleCode_ = 0;
+  file.available_ = 0;
+}
+
+template <class Buffer>
+bool Resources::ReadWhole(std::string_view folder, std::string_view name, Buffer& out) {
+  out.clear();
+  PackFile file;
+  if (!OpenResource(file, folder, name)) return false;
+  if (!file.IsComplete()) {
+    Diagnose(kReadFailed, file, file.size_, file.scrambleCode_);
+    return false;
+  }
+  out.resize(file.size_);
+  if (!ReadResource(file, out.data(), file.size_)) {
+    out.clear();
+    return false;
+  }
+  return true;
+}
+
+bool Resources::ReadWholeResource(std::string_view folder, std::string_view name, std::vector<u8>& out) {
+  return ReadWhole(folder, name, out);
+}
+
+bool Resources::ReadWholeResource(std::string_view folder, std::string_view name, std::string& out) {
+  return ReadWhole(folder, name, out);
+}
+
+bool Resources::LoadTextLines(TextLines& lines, std::string_view folder, std::string_view name) {
+  lines.Clear();
+  std::string text;
+  if (!ReadWhole(folder, name, text)) return false;
+  return lines.Split(std::move(text));
+}
+
+}  // namespace lyraban

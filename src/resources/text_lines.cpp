@@ -1,0 +1,80 @@
+#include "resources/text_lines.h"
+
+#include <cstring>
+
+namespace lyraban {
+
+namespace {
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+}  // namespace
+
+bool TextLines::Split(std::string text) {
+  Clear();
+  if (text.empty()) return false;
+  buffer_ = std::move(text);
+  size_t end = std::strlen(buffer_.c_str());
+  size_t pos = 0;
+  while (pos < end) {
+    while (pos < end && IsBlank(buffer_[pos])) ++pos;
+    // Only the last line can lose trailing blanks: the others end at a CR.
+    while (end > pos && IsBlank(buffer_[end - 1])) --end;
+    buffer_[end] = '\0';
+    const size_t cr = buffer_.find('\r', pos);
+    if (cr == std::string::npos || cr >= end) {
+      lines_.push_back({pos, end - pos});
+      break;
+    }
+    lines_.push_back({pos, cr - pos});
+    buffer_[cr] = '\0';
+    pos = cr + 1;
+    if (pos < end && buffer_[pos] == '\n') ++pos;
+  }
+  return true;
+}
+
+void TextLines::Clear() {
+  buffer_.clear();
+  buffer_.shrink_to_fit();
+  lines_.clear();
+}
+
+bool TextLines::GetLine(size_t index, std::string& out) const {
+  if (index >= lines_.size()) return false;
+  out.assign(Line(index));
+  return true;
+}
+
+std::string_view TextLines::Line(size_t index) const {
+  if (index >= lines_.size()) return {};
+  return std::string_view(buffer_.data() + lines_[index].start, lines_[index].length);
+}
+
+bool SplitTextLines(TextLines& lines, std::string_view text) {
+  if (text.empty()) {
+    lines.Clear();
+    return false;
+  }
+  return lines.Split(std::string(text));
+}
+
+void TokenList::Split(std::string_view text) {
+  text_.assign(text);
+  tokens_.clear();
+  size_t pos = 0;
+  const size_t end = text_.size();
+  while (true) {
+    while (pos < end && IsBlank(text_[pos])) ++pos;
+    if (pos >= end) break;
+    const size_t start = pos;
+    while (pos < end && !IsBlank(text_[pos])) ++pos;
+    tokens_.push_back({start, pos - start});
+  }
+}
+
+std::string_view TokenList::Token(i64 index) const {
+  if (index < 0 || static_cast<u64>(index) >= tokens_.size()) return {};
+  const Span& s = tokens_[static_cast<size_t>(index)];
+  return std::string_view(text_.data() + s.start, s.length);
+}
+
+}  // namespace lyraban

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/engine.h"
+#include "core/options.h"
+#include "persist/save_data_file.h"
+#include "platform/headless/headless_platform.h"
+#include "support/temp_dir.h"
+
+namespace lyraban {
+namespace {
+
+using testing::TempDir;
+
+// A loose-file game folder with one configuration file.
+void WriteGame(const TempDir& dir, const std::string& start, const std::string& config = {}) {
+  dir.Write("data/config/config.txt", "game.ini\r\n");
+  dir.Write("data/config/game.ini",
+            "[System.Info]\r\nTitle=Flags\r\n[System.Setting]\r\nScreenWidth=64\r\nScreenHeight=48\r\n"
+            "[Define.Flag]\r\nG000=score\r\nG001=bonus\r\nG002=runs\r\nL000=tmp\r\n" +
+                config);
+  if (!start.empty()) dir.Write("data/script/start.txt", start);
+}
+
+std::vector<i32> ReadBank(const std::filesystem::path& saveFolder, const char* name) {
+  SaveDataFile file(saveFolder);
+  std::vector<i32> values;
+  if (!file.OpenForRead(name)) return values;
+  std::string bytes;
+  file.ReadRest(bytes);
+  values.resize(bytes.size() / 4);
+  std::memcpy(values.data(), bytes.data(), values.size() * 4);
+  return values;
+}
+
+struct GameRun {
+  explicit GameRun(const TempDir& dir, EngineOptions options = {}) {
+    options.gameFolder = dir.str();
+    options.headless = true;
+    engine = std::make_unique<Engine>(platform, options);
+    engine->trace().SetSink([this](std::string_view m) { trace.emplace_back(m); });
+    engine->Run();
+  }
+  bool Traced(std::string_view text) const {
+    for (const auto& t : trace)
+      if (t.find(text) != std::string::npos) return true;
+    return false;
+  }
+  platform::HeadlessPlatform platform;
+  std::unique_ptr<Engine> engine;
+  std::vector<std::string> trace;
+};
+
+TEST(Engine, ScriptComputesGlobalFlagsIntoTheFlagFile) {
+  TempDir dir;
+  WriteGame(dir,
+            "?tmp = 6\r\n"
+            "?score = tmp * 7 + 1\r\n"      // left to right: 43
+            ".IF score > 40\r\n{\r\n"
+            "?bonus = 2 * (3 + 4)\r\n"       // 14
+            "}\r\n.ELSE\r\n?bonus = 99\r\n"
+            "?runs = runs + 1\r\n"
+            ".QUIT\r\n"
+            "?score = 0\r\n");  // never reached: QUIT ends the run
+  GameRun run(dir);
+  const auto bank = ReadBank(dir.path() / "save", "flagdata.000");
+  ASSERT_EQ(bank.size(), 1000u);
+  EXPECT_EQ(bank[0], 43);
+  EXPECT_EQ(bank[1], 14);
+  EXPECT_EQ(bank[2], 1);
+  EXPECT_TRUE(run.engine->quitting());
+  // The close was confirmed through the quit question.
+  ASSERT_EQ(run.platform.questionsAsked().size(), 1u);
+  EXPECT_EQ(run.platform.questionsAsked()[0], "结束游戏？");
+  // The read-text log is written at shut-down.
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "save" / "complete.log"));
+  // QUIT fails its line, but the pump after it sees the quit first, so
+  // nothing is reported.
+  EXPECT_FALSE(run.Traced("エラー"));
+}
+
+TEST(Engine, GlobalFlagsSurviveIntoTheNextStart) {
+  TempDir dir;
+  WriteGame(dir, "?runs = runs + 1\r\n.QUIT\r\n");
+  { GameRun first(dir); }
+  { GameRun second(dir); }
+  EXPECT_EQ(ReadBank(dir.path() / "save", "flagdata.000")[2], 2);
+}
+
+TEST(Engine, AnsweringNoKeepsTheGameRunningUntilTheRunLimit) {
+  TempDir dir;
+  // Waits in a loop; the first close request is refused.
+  WriteGame(dir, "#top\r\n.wait 100\r\n?runs = runs + 1\r\n.GOTO top\r\n");
+  platform::HeadlessPlatform platform;
+  platform.SetYesNoAnswer(false);
+  platform::Event close;
+  close.kind = platform::EventKind::CloseRequest;
+  platform.Schedule(250, close);
+  EngineOptions options;
+  options.gameFolder = dir.str();
+  options.headless = true;
+  options.runLimit = true;
+  options.runMs = 1000;
+  Engine engine(platform, options);
+  engine.Run();
+  EXPECT_EQ(platform.questionsAsked().size(), 1u);
+  EXPECT_TRUE(engine.quitting());
+  // The run limit closes without asking, after about ten waits of 100 ms.
+  const i32 runs = ReadBank(dir.path() / "save", "flagdata.000")[2];
+  EXPECT_GE(runs, 8);
+  EXPECT_LE(runs, 10);
+  EXPECT_GE(platform.clock().Now(), 1000u);
+}
+
+TEST(Engine, TheEndOfTheScenarioStartsTheStartScriptAgain) {
+  TempDir dir;
+  WriteGame(dir, "?runs = runs + 1\r\n.IF runs > 2\r\n.QUIT\r\n");
+  GameRun run(dir);
+  EXPECT_EQ(ReadBank(dir.path() / "save", "flagdata.000")[2], 3);
+}
+
+TEST(Engine, MissingStartScriptEndsAtOnce) {
+  TempDir dir;
+  WriteGame(dir, "");
+  GameRun run(dir);
+  EXPECT_TRUE(run.engine->missingStartScript());
+  EXPECT_TRUE(run.platform.questionsAsked().empty());
+}
+
+TEST(Engine, UndefinedFlagsAndTagsAreTracedAndSkipped) {
+  TempDir dir;
+  WriteGame(dir, "?score = nosuch + 5\r\n.nosuchtag 1 2\r\n?bonus = 1\r\n.QUIT\r\n");
+  GameRun run(dir);
+  EXPECT_TRUE(run.Traced("変数『nosuch』は定義されていません"));
+  EXPECT_TRUE(run.Traced("エラー（start.txt:2）"));
+  const auto bank = ReadBank(dir.path() / "save", "flagdata.000");
+  EXPECT_EQ(bank[0], 5);
+  EXPECT_EQ(bank[1], 1);
+}
+
+TEST(Engine, CaptionShowsChapterAndPlayTime) {
+  TempDir dir;
+  WriteGame(dir, ".chapter Two\r\n.QUIT\r\n");
+  // Turn both caption options on through the settings file in the current
+  // directory: the engine reads "lyraban.cfg" from there.
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  {
+    UserSettings settings;
+    ResetUserSettings(settings);
+    settings.ShowChapterInCaption = 1;
+    settings.ShowPlayTimeInCaption = 1;
+    SaveUserSettings(settings, "lyraban.cfg");
+  }
+  GameRun run(dir);
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(run.platform.caption(), "Flags　「Two」　[0:00]");
+}
+
+TEST(CommandLine, OptionsAndErrors) {
+  std::string error;
+  auto o = ParseCommandLine({"--headless", "--run-ms", "1500", "--trace", "-", "game"}, error);
+  ASSERT_TRUE(o);
+  EXPECT_TRUE(o->headless);
+  EXPECT_TRUE(o->runLimit);
+  EXPECT_EQ(o->runMs, 1500u);
+  EXPECT_EQ(o->traceFile, "-");
+  EXPECT_EQ(o->gameFolder, "game");
+  EXPECT_FALSE(ParseCommandLine({"--run-ms", "soon"}, error));
+  EXPECT_NE(error.find("--run-ms"), std::string::npos);
+  EXPECT_FALSE(ParseCommandLine({"--trace"}, error));
+  EXPECT_FALSE(ParseCommandLine({"a", "b"}, error));
+  EXPECT_FALSE(ParseCommandLine({"--bogus"}, error));
+  EXPECT_FALSE(ParseCommandLine({"--help"}, error));
+  EXPECT_TRUE(error.empty());
+}
+
+}  // namespace
+}  // namespace lyraban
