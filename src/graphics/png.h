@@ -1,0 +1,45 @@
+#pragma once
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "graphics/surface.h"
+
+namespace lyraban {
+
+// Decodes an 8-bit, non-interlaced, non-palette PNG held in memory. The
+// surface gets one byte per channel: grey; alpha, grey; blue, green, red; or
+// alpha, blue, green, red. Files that end early decode to their rows so far
+// (the rest zero) and succeed; a failure after the header leaves the surface
+// created with the rows decoded so far.
+bool DecodePng(std::string_view bytes, Surface& target);
+
+// Reads a whole resource file; the engine binds it to its resource lookup.
+using ResourceReader = std::function<bool(std::string_view folder, std::string_view name, std::string& bytes)>;
+
+class Resources;
+
+// Reads through the engine's resource lookup (archives first, then loose
+// files). The Resources object must outlive the reader.
+ResourceReader ResourceReaderFor(Resources& resources);
+
+// Decodes "img"/name.
+bool LoadPng(const ResourceReader& reader, std::string_view name, Surface& target);
+
+// The cached named load: a name the surface already holds returns true
+// without reading. The name is kept even when decoding fails.
+bool LoadImage(const ResourceReader& reader, ImageSurface& image, std::string_view name);
+
+// Clears the mask (creating it 1-byte at screen size when it has no pixels)
+// and draws the named image centred into it as grey.
+bool LoadScreenMask(const ResourceReader& reader, Surface& mask, std::string_view name, int screenWidth,
+                    int screenHeight);
+
+// Writes a 3- or 4-byte surface as an 8-bit RGB or RGBA PNG, whole to a
+// temporary name and then renamed into place.
+bool WritePng(const std::string& path, const Surface& surface);
+
+// Encodes to memory (tests and screenshots); compression level 0..9.
+bool EncodePng(const Surface& surface, std::string& out, int compressionLevel = 6);
+
+}  // namespace lyraban
