@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/sdl/sdl_audio.h"
 #include "sound/sound.h"
 
 namespace lyraban {
@@ -147,6 +148,8 @@ Engine::Engine(platform::Platform& platform, EngineOptions options)
       options_(std::move(options)),
       resources_(trace_),
       input_(user_),
+      converters_(std::make_unique<platform::SdlAudioConverterFactory>()),
+      sound_(std::make_unique<SoundSystem>(resources_, platform.clock(), *converters_, trace_)),
       flags_(trace_, {}),
       readLog_(trace_),
       host_(std::make_unique<Host>(*this)),
@@ -215,9 +218,8 @@ bool Engine::InitEngine() {
   // 7-11: shortcut tables are data; there is no COM, and the window mode
   // switch belongs to the desktop platform.
   // 12: sound output.
-  if (platform::AudioOutput* output = platform_.audio()) {
-    (void)output;
-  }
+  sound_->ApplyUserSettings(user_);
+  if (platform::AudioOutput* output = platform_.audio()) sound_->Start(*output);
   // 16: flag definitions, with the banks kept in the save folder.
   flags_.SetSaveFolder(saveFolder_);
   flags_.LoadFlagDefinitions(config_);

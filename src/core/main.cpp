@@ -5,6 +5,7 @@
 #include "core/engine.h"
 #include "core/options.h"
 #include "platform/headless/headless_platform.h"
+#include "platform/headless/virtual_audio.h"
 
 using namespace lyraban;
 
@@ -29,6 +30,10 @@ int main(int argc, char** argv) {
   }
 
   platform::HeadlessPlatform platform;
+  platform::VirtualAudioOutput audio(platform.virtualClock());
+  platform.SetAudio(&audio);
+  if (!options->audioDumpFile.empty() && !audio.RecordTo(options->audioDumpFile))
+    std::fprintf(stderr, "lyraban: cannot write the audio dump %s\n", options->audioDumpFile.c_str());
   Engine engine(platform, *options);
   if (options->traceFile == "-")
     engine.trace().SetSink(MakeLineSink(stderr));

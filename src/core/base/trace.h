@@ -43,7 +43,7 @@ class Trace {
  private:
   template <class T>
   auto Convert(const T& value) const {
-    if constexpr (std::is_same_v<std::decay_t<T>, char*> || std::is_same_v<std::decay_t<T>, const char*>) {
+    if constexpr (std::is_same_v<T, char*> || std::is_same_v<T, const char*>) {
       return value ? codePage_.ToUtf8(value) : std::string("(null)");
     } else if constexpr (std::is_convertible_v<const T&, std::string_view>) {
       return codePage_.ToUtf8(std::string_view(value));

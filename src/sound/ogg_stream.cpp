@@ -1,0 +1,175 @@
+#include "sound/ogg_stream.h"
+
+#include <vorbis/vorbisfile.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace lyraban {
+
+namespace {
+
+// Consecutive read errors after which the stream is taken as ended; a damaged
+// file would otherwise keep the retry going for ever.
+constexpr int kMaxReadErrors = 64;
+// ov_read hands out at most one packet anyway; larger requests gain nothing.
+constexpr size_t kMaxReadRequest = 65536;
+
+struct Memory {
+  std::vector<u8> bytes;
+  size_t position = 0;
+};
+
+size_t ReadMemory(void* ptr, size_t size, size_t count, void* source) {
+  auto* memory = static_cast<Memory*>(source);
+  if (size == 0 || count == 0) return 0;
+  const size_t remaining = memory->bytes.size() - memory->position;
+  const size_t wanted = count > SIZE_MAX / size ? SIZE_MAX : size * count;
+  const size_t copied = std::min(wanted, remaining);
+  if (copied) std::memcpy(ptr, memory->bytes.data() + memory->position, copied);
+  memory->position += copied;
+  return copied / size;
+}
+
+int SeekMemory(void* source, ogg_int64_t offset, int whence) {
+  auto* memory = static_cast<Memory*>(source);
+  const i64 length = static_cast<i64>(memory->bytes.size());
+  const i64 position = static_cast<i64>(memory->position);
+  i64 target;
+  switch (whence) {
+    case SEEK_SET:
+      if (offset < 0 || offset > length) return -1;
+      target = offset;
+      break;
+    case SEEK_CUR:
+      if (offset < -position || offset > length - position) return -1;
+      target = position + offset;
+      break;
+    case SEEK_END:
+      if (offset < -length || offset > 0) return -1;
+      target = length + offset;
+      break;
+    default:
+      return -1;
+  }
+  memory->position = static_cast<size_t>(target);
+  return 0;
+}
+
+int CloseMemory(void* source) {
+  auto* memory = static_cast<Memory*>(source);
+  std::vector<u8>().swap(memory->bytes);
+  memory->position = 0;
+  return 0;
+}
+
+long TellMemory(void* source) { return static_cast<long>(static_cast<Memory*>(source)->position); }
+
+// Leading decimal digits (with an optional sign), like atoi, kept in a range
+// that cannot overflow the byte arithmetic of Decode.
+i64 ParseSamplePosition(const char* text) {
+  if (!text) return 0;
+  while (*text == ' ' || *text == '\t') ++text;
+  bool negative = false;
+  if (*text == '-' || *text == '+') negative = *text++ == '-';
+  i64 value = 0;
+  for (; *text >= '0' && *text <= '9'; ++text) value = std::min<i64>(value * 10 + (*text - '0'), i64{1} << 40);
+  return negative ? -value : value;
+}
+
+}  // namespace
+
+struct OggStream::Decoder {
+  Memory memory;
+  OggVorbis_File file{};
+  int bitstream = 0;
+};
+
+OggStream::OggStream() = default;
+OggStream::~OggStream() { Close(); }
+
+bool OggStream::isOpen() const { return decoder_ != nullptr; }
+
+bool OggStream::Open(std::vector<u8> fileBytes) {
+  Close();
+  auto decoder = std::make_unique<Decoder>();
+  decoder->memory.bytes = std::move(fileBytes);
+  const ov_callbacks callbacks{ReadMemory, SeekMemory, CloseMemory, TellMemory};
+  // On failure the library has already cleared its state.
+  if (ov_open_callbacks(&decoder->memory, &decoder->file, nullptr, 0, callbacks) < 0) return false;
+  const vorbis_info* info = ov_info(&decoder->file, -1);
+  if (!info || info->channels < 1 || info->rate < 1) {
+    ov_clear(&decoder->file);
+    return false;
+  }
+  channels_ = info->channels;
+  rate_ = static_cast<int>(info->rate);
+  vorbis_comment* comment = ov_comment(&decoder->file, -1);
+  loopStart_ = comment ? ParseSamplePosition(vorbis_comment_query(comment, "start", 0)) : 0;
+  loopEnd_ = comment ? ParseSamplePosition(vorbis_comment_query(comment, "end", 0)) : 0;
+  decoder_ = std::move(decoder);
+  return true;
+}
+
+void OggStream::Close() {
+  if (!decoder_) return;
+  ov_clear(&decoder_->file);
+  decoder_.reset();
+  channels_ = 0;
+  rate_ = 0;
+  loopStart_ = 0;
+  loopEnd_ = 0;
+}
+
+i64 OggStream::TotalSamples() {
+  if (!decoder_) return 0;
+  const ogg_int64_t total = ov_pcm_total(&decoder_->file, -1);
+  return total > 0 ? static_cast<i64>(total) : 0;
+}
+
+bool OggStream::Decode(u8* dst, size_t bytes) {
+  std::memset(dst, 0, bytes);
+  if (!decoder_) return false;
+  OggVorbis_File* file = &decoder_->file;
+  const i64 frameBytes = static_cast<i64>(channels_) * 2;
+  size_t done = 0;
+  int errors = 0;
+  // A wrap is allowed again only after the previous one produced sound, so a
+  // loop that is empty (start at or after its end) cannot spin.
+  bool wrapped = false;
+  size_t doneAtWrap = 0;
+  while (done < bytes) {
+    size_t request = std::min(bytes - done, kMaxReadRequest);
+    long got = 0;
+    bool atEnd = false;
+    if (loopEnd_ > 0) {
+      const i64 left = (loopEnd_ - static_cast<i64>(ov_pcm_tell(file))) * frameBytes;
+      if (left <= 0)
+        atEnd = true;
+      else
+        request = static_cast<size_t>(std::min<i64>(static_cast<i64>(request), left));
+    }
+    if (!atEnd) {
+      got =
+          ov_read(file, reinterpret_cast<char*>(dst + done), static_cast<int>(request), 0, 2, 1, &decoder_->bitstream);
+      if (got < 0) {
+        if (++errors >= kMaxReadErrors) return false;
+        continue;  // a hole in the data: read on
+      }
+      errors = 0;
+      atEnd = got == 0;
+    }
+    if (atEnd) {
+      if (!loop_ || (wrapped && done == doneAtWrap)) return false;
+      if (ov_pcm_seek(file, loopStart_) != 0) return false;
+      wrapped = true;
+      doneAtWrap = done;
+      continue;
+    }
+    done += static_cast<size_t>(got);
+  }
+  return true;
+}
+
+}  // namespace lyraban

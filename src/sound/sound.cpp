@@ -1,0 +1,324 @@
+#include "sound/sound.h"
+
+#include <algorithm>
+
+#include "core/base/strings.h"
+#include "persist/save_archive.h"
+#include "persist/user_settings.h"
+#include "resources/resources.h"
+
+namespace lyraban {
+
+namespace {
+
+// Whole-file sounds are short; a length beyond this (about 25 minutes of
+// 44.1 kHz stereo) comes from a damaged or lying file.
+constexpr i64 kMaxWholeBytes = i64{256} << 20;
+
+}  // namespace
+
+SoundSystem::SoundSystem(Resources& resources, platform::Clock& clock, platform::AudioConverterFactory& converters,
+                         Trace& trace)
+    : resources_(resources), clock_(clock), trace_(trace), mixer_(converters), femalePrefixes_{"ak", "ay", "hi", "mi",
+                                                                                               "sa", "yu", "na"} {}
+
+SoundSystem::~SoundSystem() { Shutdown(); }
+
+bool SoundSystem::Start(platform::AudioOutput& output) {
+  Shutdown();
+  if (!output.Open([this](i16* out, size_t frames) { mixer_.Mix(out, frames); })) {
+    trace_.DebugTrace("サウンド出力を開けない");
+    return false;
+  }
+  output_ = &output;
+  return true;
+}
+
+void SoundSystem::Shutdown() {
+  StopSE();
+  StopVoice();
+  StopEnv(false);
+  StopBGM(false);
+  if (output_) {
+    output_->Close();
+    output_ = nullptr;
+  }
+}
+
+void SoundSystem::ApplyUserSettings(const UserSettings& settings) {
+  SetVoice(settings.VoiceEnabled != 0, settings.VoiceVolume);
+  SetSE(settings.SeEnabled != 0, settings.SeVolume);
+  SetEnv(settings.EnvEnabled != 0, settings.EnvVolume);
+  SetBGM(settings.BgmEnabled != 0, settings.BgmVolume);
+}
+
+void SoundSystem::SetSE(bool enabled, int volume) {
+  se_.enabled = enabled;
+  se_.volume = volume;
+  if (!enabled) StopSE();
+  mixer_.SetVolume(se_.buffer, VolumeToAttenuation(volume));
+}
+
+void SoundSystem::SetVoice(bool enabled, int volume) {
+  voice_.enabled = enabled;
+  voice_.volume = volume;
+  if (!enabled) StopVoice();
+  mixer_.SetVolume(voice_.buffer, VolumeToAttenuation(volume));
+}
+
+void SoundSystem::SetEnv(bool enabled, int volume) {
+  env_.enabled = enabled;
+  env_.volume = volume;
+  if (enabled)
+    PlayEnv(std::string(nameENV_));
+  else
+    StopEnv(true);
+  mixer_.SetVolume(env_.buffer, VolumeToAttenuation(volume));
+}
+
+void SoundSystem::SetBGM(bool enabled, int volume) {
+  bgm_.enabled = enabled;
+  bgm_.volume = volume;
+  musicVolume_.store(volume);
+  if (enabled)
+    PlayBGM(std::string(nameBGM_), loopBGM_);
+  else
+    StopBGM(true);
+  if (fading_.load())
+    FadeStep();
+  else
+    mixer_.SetVolume(bgm_.buffer, VolumeToAttenuation(volume));
+}
+
+// --- whole-file channels ---------------------------------------------------
+
+Mixer::BufferId SoundSystem::LoadWhole(const char* folder, std::string_view name) {
+  if (!output_ || name.empty()) return 0;
+  std::vector<u8> bytes;
+  if (!resources_.ReadWholeResource(folder, name, bytes)) return 0;
+  OggStream stream;
+  if (!stream.Open(std::move(bytes))) {
+    trace_.DebugTrace("Oggを開けない（%s\\%s）", folder, name);
+    return 0;
+  }
+  const i64 size = stream.TotalSamples() * stream.channels() * 2;
+  if (size > kMaxWholeBytes) {
+    trace_.DebugTrace("Oggが長すぎる（%s\\%s）", folder, name);
+    return 0;
+  }
+  std::vector<u8> pcm(static_cast<size_t>(size));
+  if (!pcm.empty()) stream.Decode(pcm.data(), pcm.size());
+  return mixer_.CreateBuffer(stream.channels(), stream.rate(), std::move(pcm));
+}
+
+void SoundSystem::Release(SoundChannel& channel) {
+  mixer_.Release(channel.buffer);
+  channel.buffer = 0;
+}
+
+bool SoundSystem::PlaySE(std::string_view name) {
+  Release(se_);
+  if (!se_.enabled) return true;
+  se_.buffer = LoadWhole("se", name);
+  if (!se_.buffer) return false;
+  mixer_.SetVolume(se_.buffer, VolumeToAttenuation(se_.volume));
+  return mixer_.Play(se_.buffer, false);
+}
+
+bool SoundSystem::PlayVoice(std::string_view path) {
+  Release(voice_);
+  if (!voice_.enabled) return true;
+  voice_.buffer = LoadWhole("voice", path);
+  if (!voice_.buffer) return false;
+  mixer_.SetVolume(voice_.buffer, VolumeToAttenuation(voice_.volume));
+  return mixer_.Play(voice_.buffer, false);
+}
+
+void SoundSystem::StopSE() { Release(se_); }
+void SoundSystem::StopVoice() { Release(voice_); }
+
+bool SoundSystem::PlayEnv(std::string_view name) {
+  if (EqualsNoCase(name, nameENV_) && IsEnvPlaying()) return true;
+  StopEnv(false);
+  nameENV_ = std::string(name);
+  if (!env_.enabled || name.empty()) return true;
+  env_.buffer = LoadWhole("env", name);
+  if (!env_.buffer) return false;
+  mixer_.SetVolume(env_.buffer, VolumeToAttenuation(env_.volume));
+  return mixer_.Play(env_.buffer, true);
+}
+
+void SoundSystem::StopEnv(bool keepName) {
+  if (!keepName) nameENV_.clear();
+  Release(env_);
+}
+
+bool SoundSystem::IsEnvPlaying() const { return env_.buffer && mixer_.IsPlaying(env_.buffer); }
+bool SoundSystem::IsVoicePlaying() const { return voice_.buffer && mixer_.IsPlaying(voice_.buffer); }
+bool SoundSystem::IsBGMPlaying() const { return bgm_.buffer && mixer_.IsPlaying(bgm_.buffer) && !fading_.load(); }
+
+// --- music -------------------------------------------------------------------
+
+bool SoundSystem::PlayBGM(std::string_view name, bool loop) {
+  if (EqualsNoCase(name, nameBGM_) && IsBGMPlaying()) return true;
+  StopBGM(false);
+  nameBGM_ = std::string(name);
+  loopBGM_ = loop;
+  if (!bgm_.enabled || name.empty()) return true;
+  return StartMusic(name, loop);
+}
+
+void SoundSystem::FadeBGM() {
+  fadeStart_.store(clock_.Now());
+  fading_.store(true);
+  nameBGM_.clear();
+}
+
+void SoundSystem::StopBGM(bool keepName) {
+  if (!keepName) nameBGM_.clear();
+  StopMusic();
+}
+
+bool SoundSystem::StartMusic(std::string_view name, bool loop) {
+  StopMusic();
+  if (!output_) return false;
+  std::vector<u8> bytes;
+  if (!resources_.ReadWholeResource("bgm", name, bytes)) return false;
+  if (!music_.Open(std::move(bytes))) {
+    trace_.DebugTrace("Oggを開けない（bgm\\%s）", name);
+    return false;
+  }
+  music_.SetLoop(loop);
+  std::vector<u8> pcm(kMusicBufferBytes);
+  music_.Decode(pcm.data(), pcm.size());
+  bgm_.buffer = mixer_.CreateBuffer(music_.channels(), music_.rate(), std::move(pcm));
+  if (!bgm_.buffer) {
+    music_.Close();
+    return false;
+  }
+  mixer_.SetPosition(bgm_.buffer, 0);
+  mixer_.SetVolume(bgm_.buffer, VolumeToAttenuation(bgm_.volume));
+  mixer_.Play(bgm_.buffer, true);
+  musicBuffer_.store(bgm_.buffer);
+  lastHalf_ = 0;
+  threadDone_.store(false);
+  running_.store(true);
+  thread_ = std::thread([this] { MusicThread(); });
+  return true;
+}
+
+void SoundSystem::StopMusic() {
+  fading_.store(false);
+  running_.store(false);
+  if (thread_.joinable()) {
+    // A wake that comes before the thread starts waiting is lost, so keep
+    // waking it until it has seen that it must end.
+    while (!threadDone_.load()) {
+      clock_.Wake();
+      std::this_thread::yield();
+    }
+    thread_.join();
+  }
+  musicBuffer_.store(0);
+  Release(bgm_);
+  music_.Close();
+}
+
+void SoundSystem::MusicThread() {
+  while (running_.load()) {
+    RefillStep();
+    musicSteps_.fetch_add(1);
+    if (!running_.load()) break;
+    clock_.WaitOnWorker(100);
+  }
+  threadDone_.store(true);
+}
+
+void SoundSystem::RefillStep() {
+  if (fading_.load()) FadeStep();
+  const Mixer::BufferId buffer = musicBuffer_.load();
+  const auto position = mixer_.GetPosition(buffer);
+  if (!position) return;
+  const int half = *position >= kMusicHalfBytes ? 1 : 0;
+  if (half == lastHalf_) return;
+  lastHalf_ = half;
+  // Refill the half that has just finished while the other one plays.
+  const size_t offset = half == 1 ? 0 : kMusicHalfBytes;
+  refill_.resize(kMusicHalfBytes);
+  if (running_.load())
+    music_.Decode(refill_.data(), refill_.size());
+  else
+    std::fill(refill_.begin(), refill_.end(), u8{0});
+  mixer_.Write(buffer, offset, refill_.data(), refill_.size());
+}
+
+void SoundSystem::FadeStep() {
+  const Mixer::BufferId buffer = musicBuffer_.load();
+  const i64 attenuation =
+      static_cast<i64>(VolumeToAttenuation(musicVolume_.load())) - ElapsedMs(fadeStart_.load(), clock_.Now());
+  if (attenuation >= -9999)
+    mixer_.SetVolume(buffer, static_cast<i32>(std::min<i64>(attenuation, 0)));
+  else
+    mixer_.Stop(buffer);
+}
+
+// --- tags and saving -----------------------------------------------------------
+
+void SoundSystem::BgmTag(std::string_view name, std::string_view option) {
+  const bool loop = !EqualsNoCase(option, "noloop");
+  if (EqualsNoCase(name, "fade"))
+    FadeBGM();
+  else if (name.empty())
+    StopBGM(false);
+  else
+    PlayBGM(name, loop);
+}
+
+void SoundSystem::SeTag(std::string_view name, bool skipping) {
+  if (!skipping) PlaySE(name);
+}
+
+VoiceTagResult SoundSystem::VoiceTag(std::string_view name, std::string_view option, bool skipping, bool maleVoices,
+                                     bool femaleVoices) {
+  VoiceTagResult result;
+  if (!name.empty() && name[0] == '\\') {
+    pathVO_ = std::string(name.substr(1));
+    result.ok = true;
+    return result;
+  }
+  const std::string_view prefix = name.substr(0, std::min<size_t>(2, name.size()));
+  const bool female = std::any_of(femalePrefixes_.begin(), femalePrefixes_.end(),
+                                  [&](const std::string& p) { return EqualsNoCase(p, prefix); });
+  if (!(female ? femaleVoices : maleVoices)) return result;
+  std::string_view folder = pathVO_;
+  if (!folder.empty() && folder[0] == '\\') folder.remove_prefix(1);
+  result.backlogVoice = std::string(folder) + "\\" + std::string(name);
+  result.ok = true;
+  if (!skipping && !EqualsNoCase(option, "ghost")) PlayVoice(result.backlogVoice);
+  return result;
+}
+
+void SoundSystem::SerializeSound(SaveArchive& archive) {
+  if (archive.IsWriting()) {
+    i32 loop = loopBGM_ ? 1 : 0;
+    archive.ExchangeString("NameENV", nameENV_);
+    archive.ExchangeString("NameBGM", nameBGM_);
+    archive.ExchangeString("PathVO", pathVO_);
+    archive.Exchange("LoopBGM", loop);
+    return;
+  }
+  StopVoice();
+  StopSE();
+  StopBGM(false);
+  StopEnv(false);
+  std::string env, music;
+  i32 loop = 1;
+  archive.ExchangeString("NameENV", env);
+  archive.ExchangeString("NameBGM", music);
+  archive.ExchangeString("PathVO", pathVO_);
+  archive.Exchange("LoopBGM", loop);
+  PlayEnv(env);
+  PlayBGM(music, loop != 0);
+}
+
+}  // namespace lyraban

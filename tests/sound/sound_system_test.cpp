@@ -1,0 +1,347 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <thread>
+
+#include "ogg_maker.h"
+#include "persist/save_archive.h"
+#include "persist/user_settings.h"
+#include "platform/headless/virtual_audio.h"
+#include "platform/sdl/sdl_audio.h"
+#include "resources/resources.h"
+#include "sound/sound.h"
+#include "support/temp_dir.h"
+
+namespace lyraban {
+namespace {
+
+using testing::AsString;
+using testing::EncodeOgg;
+using testing::MakeTones;
+
+constexpr double kSine = 0.70710678;
+
+// Sounds shared by every test, encoded once.
+const std::map<std::string, std::vector<u8>>& Sounds() {
+  static const auto* sounds = [] {
+    auto* m = new std::map<std::string, std::vector<u8>>;
+    (*m)["bgm/loop.ogg"] = EncodeOgg(2, 44100, MakeTones(2, 44100, {{1.0, 4000}, {1.0, 16000}, {1.0, 1000}}),
+                                     {{"start", "44100"}, {"end", "88200"}});
+    (*m)["bgm/m01.ogg"] = EncodeOgg(2, 44100, MakeTones(2, 44100, {{1.0, 8000}}));
+    (*m)["bgm/mono.ogg"] = EncodeOgg(1, 22050, MakeTones(1, 22050, {{1.0, 8000}}));
+    (*m)["se/hit.ogg"] = EncodeOgg(2, 44100, MakeTones(2, 44100, {{0.3, 8000}}));
+    (*m)["voice/a001.ogg"] = EncodeOgg(1, 22050, MakeTones(1, 22050, {{0.3, 8000}}));
+    (*m)["voice/ch1/a001.ogg"] = (*m)["voice/a001.ogg"];
+    (*m)["voice/mi002.ogg"] = (*m)["voice/a001.ogg"];
+    (*m)["env/rain.ogg"] = EncodeOgg(2, 44100, MakeTones(2, 44100, {{0.5, 2000}}));
+    (*m)["bgm/bad.ogg"] = std::vector<u8>(3000, 0x4F);
+    auto cut = (*m)["bgm/m01.ogg"];
+    cut.resize(cut.size() / 3);
+    (*m)["se/cut.ogg"] = cut;
+    return m;
+  }();
+  return *sounds;
+}
+
+class FailingOutput final : public platform::AudioOutput {
+ public:
+  bool Open(platform::AudioSource) override { return false; }
+  void Close() override {}
+};
+
+class SoundSystemTest : public ::testing::Test {
+ protected:
+  SoundSystemTest() {
+    for (const auto& [name, bytes] : Sounds()) dir_.Write("data/" + name, AsString(bytes));
+    resources_.OpenDataFolder(dir_.str());
+    EXPECT_TRUE(sound_.Start(output_));
+    output_.StartCapture();
+  }
+
+  // Moves virtual time on in 100 ms steps. After each step the sound thread
+  // must have begun (and finished) a refill step that saw the new play
+  // cursor; waking it repeatedly covers a thread that started waiting late.
+  void Run(u32 ms) {
+    for (u32 t = 0; t < ms; t += 100) {
+      clock_.Advance(100);
+      if (!sound_.musicThreadRunning()) continue;
+      const u64 before = sound_.musicSteps();
+      while (sound_.musicSteps() < before + 2) {
+        clock_.Wake();
+        std::this_thread::yield();
+      }
+    }
+  }
+
+  // Level of the middle of second `s` of the captured output.
+  double SecondLevel(const std::vector<i16>& out, int s) {
+    return testing::Rms(out.data(), 2, static_cast<size_t>(s) * 44100 + 4410, 35280);
+  }
+
+  testing::TempDir dir_;
+  Trace trace_;
+  Resources resources_{trace_};
+  platform::VirtualClock clock_{0xFFFFFF00u};  // fades must survive the clock wrapping
+  platform::VirtualAudioOutput output_{clock_};
+  platform::SdlAudioConverterFactory converters_;
+  SoundSystem sound_{resources_, clock_, converters_, trace_};
+};
+
+TEST_F(SoundSystemTest, MusicLoopKeepsStreamingAcrossBufferHalves) {
+  sound_.SetBGM(true, 100);
+  ASSERT_TRUE(sound_.PlayBGM("loop.ogg", true));
+  EXPECT_TRUE(sound_.IsBGMPlaying());
+  Run(11000);  // past four half switches of the 5 s buffer
+  const auto out = output_.TakeCaptured();
+  ASSERT_GE(out.size(), 11u * 44100 * 2);
+  EXPECT_NEAR(SecondLevel(out, 0), 4000 * kSine, 4000 * kSine * 0.15);
+  for (int s = 1; s < 11; ++s) EXPECT_NEAR(SecondLevel(out, s), 16000 * kSine, 16000 * kSine * 0.15) << s;
+}
+
+TEST_F(SoundSystemTest, MusicWithoutLoopFallsSilentButKeepsPlaying) {
+  sound_.SetBGM(true, 100);
+  ASSERT_TRUE(sound_.PlayBGM("m01.ogg", false));
+  Run(7000);
+  const auto out = output_.TakeCaptured();
+  EXPECT_NEAR(SecondLevel(out, 0), 8000 * kSine, 8000 * kSine * 0.15);
+  for (int s = 2; s < 7; ++s) EXPECT_EQ(SecondLevel(out, s), 0.0) << s;
+  EXPECT_TRUE(sound_.IsBGMPlaying());
+  EXPECT_EQ(sound_.nameBGM(), "m01.ogg");
+}
+
+TEST_F(SoundSystemTest, SameMusicNameDoesNotRestartUntilFaded) {
+  ASSERT_TRUE(sound_.PlayBGM("m01.ogg", true));
+  const auto first = sound_.bgm().buffer;
+  Run(300);
+  const auto position = sound_.mixer().GetPosition(first);
+  ASSERT_TRUE(position && *position > 0);
+  sound_.BgmTag("M01.ogg", "");
+  EXPECT_EQ(sound_.bgm().buffer, first);
+  EXPECT_EQ(sound_.mixer().GetPosition(first), position);
+
+  sound_.BgmTag("FADE", "");
+  EXPECT_TRUE(sound_.fading());
+  EXPECT_FALSE(sound_.IsBGMPlaying());
+  EXPECT_EQ(sound_.nameBGM(), "");
+  sound_.BgmTag("m01.ogg", "NoLoop");
+  EXPECT_NE(sound_.bgm().buffer, first);
+  EXPECT_EQ(sound_.mixer().GetPosition(sound_.bgm().buffer), 0u);
+  EXPECT_FALSE(sound_.fading());
+  EXPECT_FALSE(sound_.loopBGM());
+  EXPECT_TRUE(sound_.IsBGMPlaying());
+}
+
+TEST_F(SoundSystemTest, FadeLowersOneHundredthDecibelPerMillisecondThenStops) {
+  sound_.SetBGM(true, 50);
+  ASSERT_TRUE(sound_.PlayBGM("loop.ogg", true));
+  EXPECT_EQ(sound_.mixer().GetVolume(sound_.bgm().buffer), -602);
+  const u32 fadeStart = clock_.Now();
+  sound_.FadeBGM();
+  Run(1000);  // crosses the wrap of the millisecond counter
+  EXPECT_EQ(sound_.mixer().GetVolume(sound_.bgm().buffer), -602 - static_cast<i32>(ElapsedMs(fadeStart, clock_.Now())));
+  Run(8300);
+  EXPECT_EQ(sound_.mixer().GetVolume(sound_.bgm().buffer), -602 - static_cast<i32>(ElapsedMs(fadeStart, clock_.Now())));
+  EXPECT_TRUE(sound_.mixer().IsPlaying(sound_.bgm().buffer));
+  Run(200);
+  EXPECT_FALSE(sound_.mixer().IsPlaying(sound_.bgm().buffer));
+  EXPECT_TRUE(sound_.musicThreadRunning());  // stopped, but the thread lives until StopBGM
+  sound_.StopBGM();
+  EXPECT_FALSE(sound_.musicThreadRunning());
+  EXPECT_EQ(sound_.mixer().bufferCount(), 0u);
+}
+
+TEST_F(SoundSystemTest, ChangingMusicSettingsDuringAFadeEndsTheFadedMusic) {
+  ASSERT_TRUE(sound_.PlayBGM("loop.ogg", true));
+  sound_.FadeBGM();
+  Run(300);
+  // The faded piece has no name left to resume from.
+  sound_.SetBGM(true, 100);
+  EXPECT_FALSE(sound_.fading());
+  EXPECT_FALSE(sound_.musicThreadRunning());
+  EXPECT_EQ(sound_.bgm().buffer, 0u);
+}
+
+TEST_F(SoundSystemTest, StoppingMusicJoinsTheSleepingThread) {
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_TRUE(sound_.PlayBGM(i % 2 ? "loop.ogg" : "m01.ogg", true));
+    EXPECT_TRUE(sound_.musicThreadRunning());
+    if (i % 3 == 0) Run(100);
+    sound_.StopBGM();  // no virtual time passes: only the wake can end the wait
+    EXPECT_FALSE(sound_.musicThreadRunning());
+    EXPECT_EQ(sound_.bgm().buffer, 0u);
+  }
+  ASSERT_TRUE(sound_.PlayBGM("loop.ogg", true));  // left for the destructor to stop
+}
+
+TEST_F(SoundSystemTest, MonoMusicGetsABufferOfItsOwnFormat) {
+  ASSERT_TRUE(sound_.PlayBGM("mono.ogg", false));
+  const auto format = sound_.mixer().GetFormat(sound_.bgm().buffer);
+  ASSERT_TRUE(format);
+  EXPECT_EQ(format->channels, 1);
+  EXPECT_EQ(format->rate, 22050);
+  EXPECT_EQ(format->bytes, kMusicBufferBytes);
+  sound_.SetBGM(true, 100);
+  Run(2000);
+  const auto out = output_.TakeCaptured();
+  EXPECT_NEAR(testing::Rms(out.data(), 2, 4410, 35280), 8000 * kSine, 8000 * kSine * 0.15);
+  EXPECT_EQ(SecondLevel(out, 1) < 50.0, true);
+}
+
+TEST_F(SoundSystemTest, SwitchedOffChannelsKeepTheirNames) {
+  sound_.SetBGM(false, 50);
+  sound_.PlayBGM("m01.ogg", true);
+  EXPECT_EQ(sound_.nameBGM(), "m01.ogg");
+  EXPECT_EQ(sound_.bgm().buffer, 0u);
+  EXPECT_FALSE(sound_.musicThreadRunning());
+  sound_.SetBGM(true, 50);
+  EXPECT_TRUE(sound_.IsBGMPlaying());
+  sound_.SetBGM(false, 50);
+  EXPECT_FALSE(sound_.musicThreadRunning());
+  EXPECT_EQ(sound_.nameBGM(), "m01.ogg");
+
+  ASSERT_TRUE(sound_.PlayEnv("rain.ogg"));
+  const auto env = sound_.env().buffer;
+  sound_.EnvTag("RAIN.ogg");
+  EXPECT_EQ(sound_.env().buffer, env);
+  sound_.SetEnv(false, 30);
+  EXPECT_FALSE(sound_.IsEnvPlaying());
+  EXPECT_EQ(sound_.nameENV(), "rain.ogg");
+  sound_.SetEnv(true, 30);
+  EXPECT_TRUE(sound_.IsEnvPlaying());
+  EXPECT_EQ(sound_.mixer().GetVolume(sound_.env().buffer), VolumeToAttenuation(30));
+  Run(2000);  // ambience loops
+  EXPECT_TRUE(sound_.IsEnvPlaying());
+  sound_.EnvTag("");
+  EXPECT_FALSE(sound_.IsEnvPlaying());
+  EXPECT_EQ(sound_.nameENV(), "");
+
+  sound_.SetSE(false, 50);
+  EXPECT_TRUE(sound_.PlaySE("hit.ogg"));  // succeeds without sound
+  EXPECT_EQ(sound_.se().buffer, 0u);
+}
+
+TEST_F(SoundSystemTest, OneShotsPlayOnceAndSkipLeavesThemOut) {
+  sound_.SeTag("hit.ogg", true);
+  EXPECT_EQ(sound_.se().buffer, 0u);
+  sound_.SeTag("hit.ogg", false);
+  EXPECT_TRUE(sound_.mixer().IsPlaying(sound_.se().buffer));
+  ASSERT_TRUE(sound_.PlayVoice("a001.ogg"));
+  EXPECT_TRUE(sound_.IsVoicePlaying());
+  Run(500);
+  EXPECT_FALSE(sound_.IsVoicePlaying());
+  EXPECT_FALSE(sound_.mixer().IsPlaying(sound_.se().buffer));
+  const auto out = output_.TakeCaptured();
+  EXPECT_GT(testing::Rms(out.data(), 2, 2000, 8000), 3000.0);
+  EXPECT_EQ(testing::Rms(out.data(), 2, 16000, 4000), 0.0);
+}
+
+TEST_F(SoundSystemTest, VoiceTagRecordsThePathAndHonoursSkipGhostAndGroups) {
+  EXPECT_TRUE(sound_.VoiceTag("\\ch1", "", false, true, true).ok);
+  EXPECT_EQ(sound_.voiceFolder(), "ch1");
+
+  auto result = sound_.VoiceTag("a001.ogg", "", true, true, true);  // skipping
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.backlogVoice, "ch1\\a001.ogg");
+  EXPECT_FALSE(sound_.IsVoicePlaying());
+  result = sound_.VoiceTag("a001.ogg", "GHOST", false, true, true);
+  EXPECT_EQ(result.backlogVoice, "ch1\\a001.ogg");
+  EXPECT_FALSE(sound_.IsVoicePlaying());
+  result = sound_.VoiceTag("a001.ogg", "", false, true, true);
+  EXPECT_TRUE(sound_.IsVoicePlaying());
+
+  result = sound_.VoiceTag("MI002.ogg", "", false, true, false);  // a female prefix, female voices off
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.backlogVoice, "");
+  EXPECT_TRUE(sound_.VoiceTag("MI002.ogg", "", true, false, true).ok);
+  EXPECT_FALSE(sound_.VoiceTag("a001.ogg", "", true, false, true).ok);
+
+  sound_.VoiceTag("\\", "", false, true, true);
+  EXPECT_EQ(sound_.voiceFolder(), "");
+  EXPECT_EQ(sound_.VoiceTag("a001.ogg", "", true, true, true).backlogVoice, "\\a001.ogg");
+  sound_.VoiceTag("\\\\ch1", "", false, true, true);
+  EXPECT_EQ(sound_.VoiceTag("a001.ogg", "", true, true, true).backlogVoice, "ch1\\a001.ogg");
+}
+
+TEST_F(SoundSystemTest, MissingOrDamagedSoundsStaySilent) {
+  EXPECT_FALSE(sound_.PlayBGM("bad.ogg", true));
+  EXPECT_EQ(sound_.nameBGM(), "bad.ogg");
+  EXPECT_FALSE(sound_.musicThreadRunning());
+  EXPECT_FALSE(sound_.PlayBGM("nothing.ogg", true));
+  EXPECT_FALSE(sound_.PlaySE("nothing.ogg"));
+  EXPECT_FALSE(sound_.PlayVoice("nothing.ogg"));
+  EXPECT_FALSE(sound_.PlayEnv("nothing.ogg"));
+  sound_.PlaySE("cut.ogg");  // decodes what is there, if anything
+  Run(1500);
+  EXPECT_FALSE(sound_.mixer().IsPlaying(sound_.se().buffer));
+  EXPECT_FALSE(sound_.IsBGMPlaying());
+}
+
+TEST_F(SoundSystemTest, SaveSectionRestoresMusicAndAmbience) {
+  sound_.PlayEnv("rain.ogg");
+  sound_.PlayBGM("loop.ogg", false);
+  sound_.VoiceTag("\\ch1", "", false, true, true);
+  SaveArchive saved;
+  sound_.SerializeSound(saved);
+
+  sound_.FadeBGM();
+  sound_.StopEnv();
+  sound_.VoiceTag("\\other", "", false, true, true);
+  sound_.PlaySE("hit.ogg");
+  sound_.PlayVoice("a001.ogg");
+  SaveArchive reading;
+  reading.OpenForReading(saved.bytes());
+  sound_.SerializeSound(reading);
+  EXPECT_EQ(sound_.nameBGM(), "loop.ogg");
+  EXPECT_FALSE(sound_.loopBGM());
+  EXPECT_TRUE(sound_.IsBGMPlaying());
+  EXPECT_EQ(sound_.nameENV(), "rain.ogg");
+  EXPECT_TRUE(sound_.IsEnvPlaying());
+  EXPECT_EQ(sound_.voiceFolder(), "ch1");
+  EXPECT_EQ(sound_.se().buffer, 0u);
+  EXPECT_FALSE(sound_.IsVoicePlaying());
+
+  // An old save without the loop entry loops; an empty section stops everything.
+  SaveArchive partial;
+  std::string name = "m01.ogg";
+  partial.ExchangeString("NameBGM", name);
+  reading.OpenForReading(partial.bytes());
+  sound_.SerializeSound(reading);
+  EXPECT_TRUE(sound_.loopBGM());
+  EXPECT_EQ(sound_.nameBGM(), "m01.ogg");
+  EXPECT_EQ(sound_.nameENV(), "");
+  reading.OpenForReading("");
+  sound_.SerializeSound(reading);
+  EXPECT_FALSE(sound_.musicThreadRunning());
+  EXPECT_EQ(sound_.mixer().bufferCount(), 0u);
+}
+
+TEST_F(SoundSystemTest, SettingsAndShutdown) {
+  UserSettings settings;
+  ResetUserSettings(settings);
+  settings.SeVolume = 10;
+  settings.VoiceEnabled = 0;
+  sound_.ApplyUserSettings(settings);
+  EXPECT_EQ(sound_.se().volume, 10);
+  EXPECT_FALSE(sound_.voice().enabled);
+  sound_.PlaySE("hit.ogg");
+  EXPECT_EQ(sound_.mixer().GetVolume(sound_.se().buffer), -2000);
+  sound_.SetSE(true, 100);
+  EXPECT_EQ(sound_.mixer().GetVolume(sound_.se().buffer), 0);
+  sound_.PlayBGM("m01.ogg", true);
+  sound_.PlayEnv("rain.ogg");
+  sound_.Shutdown();
+  EXPECT_FALSE(sound_.started());
+  EXPECT_EQ(sound_.nameBGM(), "");
+  EXPECT_EQ(sound_.nameENV(), "");
+  EXPECT_EQ(sound_.mixer().bufferCount(), 0u);
+
+  FailingOutput failing;
+  EXPECT_FALSE(sound_.Start(failing));
+  EXPECT_FALSE(sound_.PlaySE("hit.ogg"));
+  EXPECT_FALSE(sound_.PlayBGM("m01.ogg", true));
+  EXPECT_EQ(sound_.nameBGM(), "m01.ogg");
+  EXPECT_FALSE(sound_.musicThreadRunning());
+}
+
+}  // namespace
+}  // namespace lyraban
