@@ -1,10 +1,13 @@
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/engine.h"
 #include "core/options.h"
 #include "platform/headless/headless_platform.h"
+#include "platform/headless/input_script.h"
 #include "platform/headless/virtual_audio.h"
 
 using namespace lyraban;
@@ -30,6 +33,20 @@ int main(int argc, char** argv) {
   }
 
   platform::HeadlessPlatform platform;
+  if (!options->inputFile.empty()) {
+    std::ifstream in(options->inputFile, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string inputError;
+    if (!in) {
+      std::fprintf(stderr, "lyraban: cannot read the input script %s\n", options->inputFile.c_str());
+      return 0;
+    }
+    if (!platform::ScheduleInputScript(platform, text.str(), inputError)) {
+      std::fprintf(stderr, "lyraban: %s\n", inputError.c_str());
+      return 0;
+    }
+  }
   platform::VirtualAudioOutput audio(platform.virtualClock());
   platform.SetAudio(&audio);
   if (!options->audioDumpFile.empty() && !audio.RecordTo(options->audioDumpFile))

@@ -9,6 +9,7 @@
 #include "core/options.h"
 #include "persist/save_data_file.h"
 #include "platform/headless/headless_platform.h"
+#include "platform/headless/input_script.h"
 #include "support/temp_dir.h"
 
 namespace lyraban {
@@ -177,6 +178,28 @@ TEST(CommandLine, OptionsAndErrors) {
   EXPECT_FALSE(ParseCommandLine({"--bogus"}, error));
   EXPECT_FALSE(ParseCommandLine({"--help"}, error));
   EXPECT_TRUE(error.empty());
+}
+
+}  // namespace
+}  // namespace lyraban
+
+namespace lyraban {
+namespace {
+
+TEST(Engine, ScriptedClickEndsAWaitForInput) {
+  TempDir dir;
+  WriteGame(dir, ".mode system\r\n.wait 0\r\n?runs = runs + 1\r\n.QUIT\r\n");
+  platform::HeadlessPlatform platform;
+  std::string error;
+  ASSERT_TRUE(platform::ScheduleInputScript(platform, "700 click 5 5\n", error)) << error;
+  EngineOptions options;
+  options.gameFolder = dir.str();
+  options.headless = true;
+  Engine engine(platform, options);
+  engine.Run();
+  EXPECT_EQ(ReadBank(dir.path() / "save", "flagdata.000")[2], 1);
+  EXPECT_GE(platform.clock().Now(), 700u);
+  EXPECT_LT(platform.clock().Now(), 800u);
 }
 
 }  // namespace

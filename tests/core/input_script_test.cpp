@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include "platform/headless/input_script.h"
+
+namespace lyraban::platform {
+namespace {
+
+std::vector<Event> Drain(HeadlessPlatform& p, u32 until) {
+  std::vector<Event> out;
+  Event e;
+  while (p.clock().Now() <= until) {
+    while (p.PollEvent(e)) out.push_back(e);
+    p.clock().Sleep(1);
+  }
+  return out;
+}
+
+TEST(InputScript, EventsArriveWhenTheClockReachesThem) {
+  HeadlessPlatform p;
+  std::string error;
+  ASSERT_TRUE(ScheduleInputScript(p,
+                                  "# a comment\n"
+                                  "100 click 10 20\n"
+                                  "\n"
+                                  "50 key Shift+Down\r\n"
+                                  "200 wheel down\n"
+                                  "200 rclick 1 2\n"
+                                  "300 close\n",
+                                  error))
+      << error;
+  auto events = Drain(p, 60);
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].kind, EventKind::KeyDown);
+  EXPECT_EQ(events[0].key, vk::Down);
+  EXPECT_EQ(events[0].modifiers, ModShift);
+  EXPECT_EQ(events[1].kind, EventKind::KeyUp);
+  events = Drain(p, 400);
+  ASSERT_EQ(events.size(), 6u);
+  EXPECT_EQ(events[0].kind, EventKind::MouseDown);
+  EXPECT_EQ(events[0].x, 10);
+  EXPECT_EQ(events[0].y, 20);
+  EXPECT_EQ(events[1].kind, EventKind::MouseUp);
+  // Same time: kept in the order written.
+  EXPECT_EQ(events[2].kind, EventKind::MouseWheel);
+  EXPECT_EQ(events[2].wheel, -1);
+  EXPECT_EQ(events[3].button, MouseButton::Right);
+  EXPECT_EQ(events[5].kind, EventKind::CloseRequest);
+}
+
+TEST(InputScript, ControlKeyIsHeldBetweenDownAndUp) {
+  HeadlessPlatform p;
+  std::string error;
+  ASSERT_TRUE(ScheduleInputScript(p, "10 ctrl down\n20 ctrl up\n", error));
+  Drain(p, 15);
+  EXPECT_TRUE(p.IsKeyHeld(vk::Control));
+  Drain(p, 25);
+  EXPECT_FALSE(p.IsKeyHeld(vk::Control));
+}
+
+TEST(InputScript, KeyNames) {
+  EXPECT_EQ(KeyFromName("Enter"), vk::Return);
+  EXPECT_EQ(KeyFromName("pageup"), vk::Prior);
+  EXPECT_EQ(KeyFromName("F12"), vk::F12);
+  EXPECT_EQ(KeyFromName("F13"), 0);
+  EXPECT_EQ(KeyFromName("Kp7"), vk::Numpad7);
+  EXPECT_EQ(KeyFromName("KpPlus"), vk::Add);
+  EXPECT_EQ(KeyFromName("q"), 'Q');
+  EXPECT_EQ(KeyFromName("Nope"), 0);
+}
+
+TEST(InputScript, MalformedLinesScheduleNothing) {
+  HeadlessPlatform p;
+  std::string error;
+  EXPECT_FALSE(ScheduleInputScript(p, "10 click 1 2\nsoon click 1 2\n", error));
+  EXPECT_NE(error.find("line 2"), std::string::npos);
+  for (const char* bad : {"10 click 1", "10 wheel sideways", "10 key Hyper+A", "10 jump", "10", "10 ctrl maybe"})
+    EXPECT_FALSE(ScheduleInputScript(p, bad, error)) << bad;
+  EXPECT_TRUE(Drain(p, 100).empty());
+}
+
+}  // namespace
+}  // namespace lyraban::platform
