@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "graphics/png.h"
 #include "platform/sdl/sdl_audio.h"
 #include "sound/sound.h"
 
@@ -198,12 +199,16 @@ int Engine::Run() {
 }
 
 bool Engine::InitEngine() {
-  // 1-2: the screen surfaces, black (a splash image needs the picture
-  // loader of the layers, which this build does not have).
+  // 1-2: the screen surfaces, black, with the splash image on the first.
   if (screens_.Create(system_.ScreenWidth, system_.ScreenHeight)) {
     FillScreen(screens_.FrontBuffer(), 0, 0, 0);
     FillScreen(screens_.ComposedBuffer(), 0, 0, 0);
     FillScreen(screens_.PreviousBuffer(), 0, 0, 0);
+    if (!system_.SplashImage.empty()) {
+      Surface splash;
+      if (LoadPng(ResourceReaderFor(resources_), system_.SplashImage, splash))
+        Blit(screens_.FrontBuffer(), splash, 0, 0, splash.width(), splash.height(), 0, 0);
+    }
   }
   // 3: show the window with its caption; the first frame is the black one.
   platform_.ShowMainWindow();

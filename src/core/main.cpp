@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -6,6 +7,8 @@
 
 #include "core/engine.h"
 #include "core/options.h"
+#include "graphics/png.h"
+#include "graphics/surface.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/input_script.h"
 #include "platform/headless/virtual_audio.h"
@@ -58,6 +61,19 @@ int main(int argc, char** argv) {
     engine.trace().SetSink(MakeLineSink(traceFile));
 
   engine.Run();
+
+  if (!options->screenshotFile.empty()) {
+    // The last frame the window showed, as 24-bit blue-green-red rows.
+    Surface shot;
+    const auto& frame = platform.lastFrame();
+    const int w = platform.frameWidth(), h = platform.frameHeight();
+    bool written = false;
+    if (w > 0 && h > 0 && frame.size() == static_cast<size_t>(w) * h * 3 && shot.Create(3, w, h)) {
+      for (int y = 0; y < h; ++y) std::memcpy(shot.Row(y), frame.data() + static_cast<size_t>(y) * w * 3, w * 3);
+      written = WritePng(options->screenshotFile, shot);
+    }
+    if (!written) std::fprintf(stderr, "lyraban: cannot write the screenshot %s\n", options->screenshotFile.c_str());
+  }
 
   if (engine.missingStartScript())
     std::fprintf(stderr, "lyraban: no start script: %sscript/start.txt is in no archive and no loose file\n",
