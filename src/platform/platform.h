@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/base/types.h"
 #include "platform/clock.h"
@@ -70,12 +71,27 @@ class Platform {
   virtual void GetMouse(i32& x, i32& y, bool& leftDown) const = 0;
   virtual bool ReadJoystick(JoystickState& state) = 0;
 
+  // Full screen at the desktop's own resolution, the picture scaled with its
+  // aspect kept. True when the window is in the requested mode afterwards;
+  // false when there is no window or the display cannot do it.
+  virtual bool SetFullScreen(bool on) = 0;
+  virtual bool IsFullScreen() const = 0;
+
   // Shows a 24-bit frame (blue, green, red bytes, top row first).
   virtual void Present(const u8* pixels, int width, int height, int pitch) = 0;
+  // The frame on screen (black after the window was created), width * 3
+  // bytes per row; false when there is none.
+  virtual bool CopyLastFrame(std::vector<u8>& bgr, int& width, int& height) = 0;
 
   // The quit question and other yes/no questions; true for Yes.
   virtual bool AskYesNo(std::string_view utf8Text, std::string_view utf8Caption) = 0;
   virtual void SetClipboardText(std::string_view utf8) = 0;
+
+  // One running copy per product id. True when this is the first copy (or the
+  // id is empty, which never conflicts); a later copy gets false, and the
+  // first one brings its window to the front.
+  virtual bool AcquireSingleInstance(std::string_view productId) = 0;
+  virtual void ReleaseSingleInstance() = 0;
 
   // Sound output; null when the platform has none.
   virtual AudioOutput* audio() = 0;

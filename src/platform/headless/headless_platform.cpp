@@ -123,6 +123,14 @@ void HeadlessPlatform::Present(const u8* pixels, int width, int height, int pitc
   clock_.Advance(kFrameMs);
 }
 
+bool HeadlessPlatform::CopyLastFrame(std::vector<u8>& bgr, int& width, int& height) {
+  if (frame_.empty()) return false;
+  bgr = frame_;
+  width = frameWidth_;
+  height = frameHeight_;
+  return true;
+}
+
 bool HeadlessPlatform::AskYesNo(std::string_view utf8Text, std::string_view) {
   questions_.emplace_back(utf8Text);
   return answerYes_;

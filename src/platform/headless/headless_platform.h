@@ -36,10 +36,22 @@ class HeadlessPlatform final : public Platform {
   void GetMouse(i32& x, i32& y, bool& leftDown) const override;
   bool ReadJoystick(JoystickState& state) override;
 
+  // No display to refuse it: the flag is only remembered.
+  bool SetFullScreen(bool on) override {
+    fullScreen_ = on;
+    return true;
+  }
+  bool IsFullScreen() const override { return fullScreen_; }
+
   void Present(const u8* pixels, int width, int height, int pitch) override;
+  bool CopyLastFrame(std::vector<u8>& bgr, int& width, int& height) override;
 
   bool AskYesNo(std::string_view utf8Text, std::string_view utf8Caption) override;
   void SetClipboardText(std::string_view utf8) override { clipboard_ = std::string(utf8); }
+
+  // Headless runs never see each other: every copy is the first.
+  bool AcquireSingleInstance(std::string_view) override { return true; }
+  void ReleaseSingleInstance() override {}
 
   AudioOutput* audio() override { return audio_; }
   void SetAudio(AudioOutput* audio) { audio_ = audio; }
@@ -79,7 +91,7 @@ class HeadlessPlatform final : public Platform {
   bool leftDown_ = false;
   JoystickState joystick_;
   bool created_ = false, shown_ = false, minimized_ = false, cursorVisible_ = true;
-  bool answerYes_ = true;
+  bool answerYes_ = true, fullScreen_ = false;
   std::string caption_, clipboard_;
   std::vector<std::string> questions_;
   std::vector<u8> frame_;

@@ -1,0 +1,431 @@
+#include "platform/sdl/sdl_platform.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/sdl/letterbox.h"
+#include "platform/sdl/sdl_audio.h"
+#include "platform/sdl/sdl_keys.h"
+
+namespace lyraban::platform {
+
+namespace {
+
+// How often a running copy looks for a second copy's knock while busy.
+constexpr u32 kInstanceCheckMs = 100;
+
+}  // namespace
+
+SdlPlatform::SdlPlatform(std::string lockFolder)
+    : instance_(std::move(lockFolder)), audio_(std::make_unique<SdlAudioOutput>()) {
+  // The close box alone asks the quit question; SDL would otherwise add a
+  // quit event of its own for the last window.
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // The pad is read like the system's joystick call reads it, focus or not;
+  // the engine itself only looks while the game is the active program.
+  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+  joystickStarted_ = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
+}
+
+SdlPlatform::~SdlPlatform() {
+  audio_.reset();
+  DestroyMainWindow();
+  if (joystick_) SDL_JoystickClose(joystick_);
+  if (joystickStarted_) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+  if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void SdlPlatform::Fail() { lastError_ = SDL_GetError(); }
+
+bool SdlPlatform::CreateMainWindow(int width, int height) {
+  if (width <= 0 || height <= 0) return false;
+  DestroyMainWindow();
+  if (!videoStarted_) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      Fail();
+      return false;
+    }
+    videoStarted_ = true;
+  }
+  // Centred on the first display; a desktop too small for the window gets it
+  // at its top left corner instead of off screen.
+  int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
+  SDL_Rect usable;
+  if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && (usable.w < width || usable.h < height)) {
+    x = usable.x;
+    y = usable.y;
+  }
+  window_ = SDL_CreateWindow(caption_.c_str(), x, y, width, height,
+                             SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+  if (!window_) {
+    Fail();
+    return false;
+  }
+  renderer_ = SDL_CreateRenderer(window_, -1, 0);
+  if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  if (!renderer_) {
+    Fail();
+    SDL_DestroyWindow(window_);
+    window_ = nullptr;
+    return false;
+  }
+  // No input method on the game window: keys arrive as keys.
+  SDL_StopTextInput();
+  gameWidth_ = width;
+  gameHeight_ = height;
+  frameWidth_ = width;
+  frameHeight_ = height;
+  frame_.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, 0);
+  Present(frame_.data(), width, height, width * 3);
+  return true;
+}
+
+void SdlPlatform::ShowMainWindow() {
+  if (!window_) return;
+  SDL_ShowWindow(window_);
+  SDL_RaiseWindow(window_);
+  Redraw();
+}
+
+void SdlPlatform::DestroyMainWindow() {
+  if (texture_) SDL_DestroyTexture(texture_);
+  if (renderer_) SDL_DestroyRenderer(renderer_);
+  if (window_) SDL_DestroyWindow(window_);
+  texture_ = nullptr;
+  renderer_ = nullptr;
+  window_ = nullptr;
+  textureWidth_ = textureHeight_ = 0;
+  altAlone_ = false;
+}
+
+bool SdlPlatform::IsMinimized() const { return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0; }
+
+void SdlPlatform::SetCaption(std::string_view utf8) {
+  caption_ = std::string(utf8);
+  if (window_) SDL_SetWindowTitle(window_, caption_.c_str());
+}
+
+void SdlPlatform::ShowCursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+
+bool SdlPlatform::PollEvent(Event& event) {
+  ServiceOtherCopies(false);
+  SDL_Event e;
+  while (queue_.empty() && SDL_PollEvent(&e)) Translate(e);
+  if (queue_.empty()) return false;
+  event = queue_.front();
+  queue_.pop_front();
+  return true;
+}
+
+void SdlPlatform::WaitEvent() {
+  if (!queue_.empty()) return;
+  // Waits in slices so that a second copy's knock still raises a minimised
+  // window: nothing else would wake us for it.
+  SDL_Event e;
+  for (;;) {
+    if (SDL_WaitEventTimeout(&e, static_cast<int>(kInstanceCheckMs * 2))) {
+      Translate(e);
+      return;
+    }
+    if (!videoStarted_) return;  // nothing could ever arrive
+    ServiceOtherCopies(true);
+  }
+}
+
+void SdlPlatform::PostCloseRequest() {
+  Event e;
+  e.kind = EventKind::CloseRequest;
+  Push(e);
+}
+
+void SdlPlatform::ServiceOtherCopies(bool now) {
+  if (!instance_.held()) return;
+  const u32 t = clock_.Now();
+  if (!now && ElapsedMs(lastInstanceCheck_, t) < kInstanceCheckMs) return;
+  lastInstanceCheck_ = t;
+  if (instance_.TakeRaiseRequest() && window_) {
+    SDL_RestoreWindow(window_);
+    SDL_RaiseWindow(window_);
+  }
+}
+
+void SdlPlatform::MapToGame(int windowX, int windowY, i32& x, i32& y) const {
+  int w = gameWidth_, h = gameHeight_;
+  if (window_) SDL_GetWindowSize(window_, &w, &h);
+  WindowToGame(FitViewport(w, h, gameWidth_, gameHeight_), gameWidth_, gameHeight_, windowX, windowY, x, y);
+}
+
+void SdlPlatform::Translate(const SDL_Event& e) {
+  const bool windowClose = e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE && window_ &&
+                           e.window.windowID == SDL_GetWindowID(window_);
+  const bool quitAfterClose = e.type == SDL_QUIT && lastWasWindowClose_;
+  lastWasWindowClose_ = windowClose;
+  Event out;
+  switch (e.type) {
+    case SDL_QUIT:
+      // A signal or the session ending; never a second question for one click.
+      if (quitAfterClose) break;
+      out.kind = EventKind::CloseRequest;
+      Push(out);
+      break;
+    case SDL_WINDOWEVENT:
+      if (!window_ || e.window.windowID != SDL_GetWindowID(window_)) break;
+      switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+          out.kind = EventKind::CloseRequest;
+          Push(out);
+          break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+          out.kind = EventKind::Activate;
+          Push(out);
+          break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          altAlone_ = false;
+          out.kind = EventKind::Deactivate;
+          Push(out);
+          break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+          out.kind = EventKind::Minimize;
+          Push(out);
+          break;
+        case SDL_WINDOWEVENT_RESTORED:
+          out.kind = EventKind::Restore;
+          Push(out);
+          break;
+        case SDL_WINDOWEVENT_EXPOSED:
+          out.kind = EventKind::Expose;
+          Push(out);
+          break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+          // The bars move; the last frame is still in the texture.
+          Redraw();
+          break;
+        default:
+          break;
+      }
+      break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      const u16 key = VirtualKeyFromSdl(e.key.keysym.sym, e.key.keysym.scancode);
+      const u8 mods = ModifiersFromSdl(e.key.keysym.mod);
+      const bool down = e.type == SDL_KEYDOWN;
+      if (key == vk::Menu) {
+        // Alt is a key of its own only when it goes down and up with nothing
+        // pressed in between; as a modifier it produces no event.
+        if (down) {
+          if (!e.key.repeat) altAlone_ = true;
+          break;
+        }
+        if (altAlone_) {
+          out.kind = EventKind::KeyDown;
+          out.key = vk::Menu;
+          out.modifiers = static_cast<u8>(mods | ModAlt);
+          Push(out);
+        }
+        altAlone_ = false;
+        out.kind = EventKind::KeyUp;
+        out.key = vk::Menu;
+        out.modifiers = mods;
+        Push(out);
+        break;
+      }
+      if (down) altAlone_ = false;
+      if (key == 0) break;
+      out.kind = down ? EventKind::KeyDown : EventKind::KeyUp;
+      out.key = key;
+      out.modifiers = mods;
+      Push(out);
+      break;
+    }
+    case SDL_MOUSEMOTION:
+      out.kind = EventKind::MouseMove;
+      MapToGame(e.motion.x, e.motion.y, out.x, out.y);
+      Push(out);
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      altAlone_ = false;
+      if (e.button.button == SDL_BUTTON_LEFT)
+        out.button = MouseButton::Left;
+      else if (e.button.button == SDL_BUTTON_RIGHT)
+        out.button = MouseButton::Right;
+      else if (e.button.button == SDL_BUTTON_MIDDLE)
+        out.button = MouseButton::Middle;
+      else
+        break;
+      out.kind = e.type == SDL_MOUSEBUTTONDOWN ? EventKind::MouseDown : EventKind::MouseUp;
+      MapToGame(e.button.x, e.button.y, out.x, out.y);
+      Push(out);
+      break;
+    case SDL_MOUSEWHEEL: {
+      i32 steps = e.wheel.y;
+      if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) steps = -steps;
+      if (steps == 0) break;  // sideways only
+      out.kind = EventKind::MouseWheel;
+      out.wheel = steps;
+      MapToGame(e.wheel.mouseX, e.wheel.mouseY, out.x, out.y);
+      Push(out);
+      break;
+    }
+    case SDL_JOYDEVICEREMOVED:
+      if (joystick_ && e.jdevice.which == SDL_JoystickInstanceID(joystick_)) {
+        SDL_JoystickClose(joystick_);
+        joystick_ = nullptr;
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+bool SdlPlatform::IsKeyHeld(u16 virtualKey) const {
+  int count = 0;
+  const Uint8* state = SDL_GetKeyboardState(&count);
+  if (!state) return false;
+  auto held = [&](SDL_Scancode s) { return s < count && state[s] != 0; };
+  switch (virtualKey) {
+    case vk::Shift:
+      return held(SDL_SCANCODE_LSHIFT) || held(SDL_SCANCODE_RSHIFT);
+    case vk::Control:
+      return held(SDL_SCANCODE_LCTRL) || held(SDL_SCANCODE_RCTRL);
+    case vk::Menu:
+      return held(SDL_SCANCODE_LALT) || held(SDL_SCANCODE_RALT);
+    default:
+      break;
+  }
+  for (int s = 0; s < count; ++s) {
+    if (state[s] && VirtualKeyFromSdl(SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(s)), s) == virtualKey)
+      return true;
+  }
+  return false;
+}
+
+void SdlPlatform::GetMouse(i32& x, i32& y, bool& leftDown) const {
+  int wx = 0, wy = 0;
+  const Uint32 buttons = SDL_GetMouseState(&wx, &wy);
+  MapToGame(wx, wy, x, y);
+  leftDown = (buttons & SDL_BUTTON_LMASK) != 0;
+}
+
+bool SdlPlatform::ReadJoystick(JoystickState& state) {
+  if (!joystickStarted_) return false;
+  if (joystick_ && !SDL_JoystickGetAttached(joystick_)) {
+    SDL_JoystickClose(joystick_);
+    joystick_ = nullptr;
+  }
+  // Opened on first use, so that a pad plugged in later is found too.
+  if (!joystick_ && SDL_NumJoysticks() > 0) joystick_ = SDL_JoystickOpen(0);
+  if (!joystick_) return false;
+  SDL_JoystickUpdate();
+  JoystickState s;
+  const int axes = SDL_JoystickNumAxes(joystick_);
+  if (axes > 0) s.x = JoystickAxisFromSdl(SDL_JoystickGetAxis(joystick_, 0));
+  if (axes > 1) s.y = JoystickAxisFromSdl(SDL_JoystickGetAxis(joystick_, 1));
+  const int buttons = std::min(SDL_JoystickNumButtons(joystick_), 8);
+  for (int i = 0; i < buttons; ++i) {
+    if (SDL_JoystickGetButton(joystick_, i)) s.buttons |= 1u << i;
+  }
+  state = s;
+  return true;
+}
+
+bool SdlPlatform::SetFullScreen(bool on) {
+  if (!window_) return false;
+  if (on == IsFullScreen()) return true;
+  // The desktop's own mode: the display mode never changes, the picture is
+  // scaled into it like into a resized window.
+  if (SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+    Fail();
+    return false;
+  }
+  Redraw();
+  return true;
+}
+
+bool SdlPlatform::IsFullScreen() const { return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0; }
+
+void SdlPlatform::Present(const u8* pixels, int width, int height, int pitch) {
+  if (!pixels || width <= 0 || height <= 0 || pitch < width * 3) return;
+  const size_t row = static_cast<size_t>(width) * 3;
+  if (pixels != frame_.data()) {
+    frame_.resize(row * static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y)
+      std::memcpy(frame_.data() + row * static_cast<size_t>(y), pixels + static_cast<size_t>(pitch) * y, row);
+  }
+  frameWidth_ = width;
+  frameHeight_ = height;
+  gameWidth_ = width;
+  gameHeight_ = height;
+  if (!renderer_) return;
+  if (!texture_ || textureWidth_ != width || textureHeight_ != height) {
+    if (texture_) SDL_DestroyTexture(texture_);
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_BGR24, SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (!texture_) {
+      Fail();
+      textureWidth_ = textureHeight_ = 0;
+      return;
+    }
+    SDL_SetTextureScaleMode(texture_, SDL_ScaleModeLinear);
+    textureWidth_ = width;
+    textureHeight_ = height;
+  }
+  if (SDL_UpdateTexture(texture_, nullptr, frame_.data(), static_cast<int>(row)) != 0) Fail();
+  Redraw();
+}
+
+void SdlPlatform::Redraw() {
+  if (!renderer_) return;
+  int w = 0, h = 0;
+  if (SDL_GetRendererOutputSize(renderer_, &w, &h) != 0) return;
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+  if (texture_) {
+    const Viewport v = FitViewport(w, h, textureWidth_, textureHeight_);
+    const SDL_Rect target{v.x, v.y, v.width, v.height};
+    SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+  }
+  SDL_RenderPresent(renderer_);
+}
+
+bool SdlPlatform::CopyLastFrame(std::vector<u8>& bgr, int& width, int& height) {
+  if (frame_.empty()) return false;
+  bgr = frame_;
+  width = frameWidth_;
+  height = frameHeight_;
+  return true;
+}
+
+bool SdlPlatform::AskYesNo(std::string_view utf8Text, std::string_view utf8Caption) {
+  const std::string text(utf8Text), caption(utf8Caption);
+  const SDL_MessageBoxButtonData buttons[] = {
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "是"},
+      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "否"},
+  };
+  SDL_MessageBoxData box{};
+  box.flags = SDL_MESSAGEBOX_INFORMATION | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
+  box.window = window_;
+  box.title = caption.c_str();
+  box.message = text.c_str();
+  box.numbuttons = 2;
+  box.buttons = buttons;
+  int pressed = -1;
+  if (SDL_ShowMessageBox(&box, &pressed) != 0) {
+    Fail();
+    return true;
+  }
+  return pressed == 1;
+}
+
+void SdlPlatform::SetClipboardText(std::string_view utf8) {
+  if (SDL_SetClipboardText(std::string(utf8).c_str()) != 0) Fail();
+}
+
+bool SdlPlatform::AcquireSingleInstance(std::string_view productId) { return instance_.Acquire(productId); }
+
+void SdlPlatform::ReleaseSingleInstance() { instance_.Release(); }
+
+AudioOutput* SdlPlatform::audio() { return audio_.get(); }
+
+}  // namespace lyraban::platform

@@ -1,0 +1,106 @@
+#include "platform/sdl/letterbox.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+
+namespace lyraban::platform {
+namespace {
+
+TEST(FitViewport, KeepsAspectAndCentres) {
+  struct Case {
+    int ow, oh, gw, gh;
+    Viewport want;
+  } cases[] = {
+      {800, 600, 800, 600, {0, 0, 800, 600}},        // same size: no bars
+      {1600, 1200, 800, 600, {0, 0, 1600, 1200}},    // whole scale
+      {1920, 1080, 800, 600, {240, 0, 1440, 1080}},  // wide screen: bars left and right
+      {800, 1000, 800, 600, {0, 200, 800, 600}},     // tall window: bars above and below
+      {1000, 700, 800, 600, {33, 0, 933, 700}},      // odd scale rounds to the nearest pixel
+      {300, 100, 640, 480, {83, 0, 133, 100}},       // smaller than the game
+      {1366, 768, 1024, 768, {171, 0, 1024, 768}},   // only one axis fits exactly
+  };
+  for (const Case& c : cases) {
+    const Viewport v = FitViewport(c.ow, c.oh, c.gw, c.gh);
+    SCOPED_TRACE(testing::Message() << c.ow << "x" << c.oh << " game " << c.gw << "x" << c.gh);
+    EXPECT_EQ(v.x, c.want.x);
+    EXPECT_EQ(v.y, c.want.y);
+    EXPECT_EQ(v.width, c.want.width);
+    EXPECT_EQ(v.height, c.want.height);
+    // The picture never leaves the window.
+    EXPECT_GE(v.x, 0);
+    EXPECT_GE(v.y, 0);
+    EXPECT_LE(v.x + v.width, c.ow);
+    EXPECT_LE(v.y + v.height, c.oh);
+  }
+}
+
+TEST(FitViewport, DegenerateSizes) {
+  // A minimised window reports no area: nothing to draw into.
+  Viewport v = FitViewport(0, 0, 800, 600);
+  EXPECT_EQ(v.width, 0);
+  EXPECT_EQ(v.height, 0);
+  // A sliver of a window still gets a picture of at least one pixel.
+  v = FitViewport(1, 1000, 800, 600);
+  EXPECT_EQ(v.width, 1);
+  EXPECT_GE(v.height, 1);
+  // Without a game size the whole window is used.
+  v = FitViewport(640, 480, 0, 0);
+  EXPECT_EQ(v.width, 640);
+  EXPECT_EQ(v.height, 480);
+}
+
+TEST(WindowToGame, CornersAndBars) {
+  const Viewport v = FitViewport(1920, 1080, 800, 600);  // {240, 0, 1440, 1080}
+  i32 x = 0, y = 0;
+  WindowToGame(v, 800, 600, 240, 0, x, y);
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, 0);
+  WindowToGame(v, 800, 600, 240 + 1439, 1079, x, y);
+  EXPECT_EQ(x, 799);
+  EXPECT_EQ(y, 599);
+  WindowToGame(v, 800, 600, 960, 540, x, y);
+  EXPECT_EQ(x, 400);
+  EXPECT_EQ(y, 300);
+  // In the left bar the point lies left of the picture, in the right bar
+  // right of it: neither may land on a button at the edge.
+  WindowToGame(v, 800, 600, 10, 540, x, y);
+  EXPECT_LT(x, 0);
+  WindowToGame(v, 800, 600, 239, 540, x, y);
+  EXPECT_EQ(x, -1);
+  WindowToGame(v, 800, 600, 240 + 1440, 540, x, y);
+  EXPECT_GE(x, 800);
+  WindowToGame(v, 800, 600, 1919, 540, x, y);
+  EXPECT_GE(x, 800);
+}
+
+TEST(WindowToGame, WholeScalesGiveEveryPixelItsBlock) {
+  for (int scale = 1; scale <= 3; ++scale) {
+    const Viewport v = FitViewport(64 * scale, 48 * scale, 64, 48);
+    for (int wx = 0; wx < 64 * scale; ++wx) {
+      i32 x = 0, y = 0;
+      WindowToGame(v, 64, 48, wx, 0, x, y);
+      ASSERT_EQ(x, wx / scale) << "scale " << scale << " window x " << wx;
+    }
+  }
+}
+
+TEST(WindowToGame, ShrunkPictureStaysInsideTheGame) {
+  // Smaller than the game and at an odd scale: the picture's own pixels
+  // must never map outside it.
+  const int gw = 800, gh = 600;
+  for (const auto& size : {std::pair{333, 250}, std::pair{799, 601}, std::pair{1000, 700}}) {
+    const Viewport v = FitViewport(size.first, size.second, gw, gh);
+    for (int wx = v.x; wx < v.x + v.width; ++wx) {
+      i32 x = 0, y = 0;
+      WindowToGame(v, gw, gh, wx, v.y + v.height - 1, x, y);
+      ASSERT_GE(x, 0);
+      ASSERT_LT(x, gw);
+      ASSERT_LT(y, gh);
+      ASSERT_GE(y, gh - 3);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace lyraban::platform
