@@ -177,7 +177,18 @@ int Engine::Run() {
   ReadConfiguration();
   // The surfaces and the window take the size read now; a later archive's
   // configuration does not resize them.
-  if (!platform_.CreateMainWindow(system_.ScreenWidth, system_.ScreenHeight)) return 0;
+  // One copy per product id: a second one asks the first to come forward
+  // and ends.
+  if (!platform_.AcquireSingleInstance(system_.ProductID)) {
+    secondInstance_ = true;
+    return 0;
+  }
+  instanceHeld_ = true;
+  if (!platform_.CreateMainWindow(system_.ScreenWidth, system_.ScreenHeight)) {
+    platform_.ReleaseSingleInstance();
+    return 0;
+  }
+  windowCreated_ = true;
   timerStart_ = platform_.clock().Now();
   if (InitEngine()) {
     interpreter_.RequestGameRestart();
@@ -195,6 +206,7 @@ int Engine::Run() {
     }
   }
   ShutdownEngine();
+  platform_.ReleaseSingleInstance();
   return 0;
 }
 
@@ -220,8 +232,9 @@ bool Engine::InitEngine() {
   tags_.SetScreenSize(system_.ScreenWidth, system_.ScreenHeight);
   // 6: the player's settings.
   LoadUserSettings(user_, kUserSettingsFileName);
-  // 7-11: shortcut tables are data; there is no COM, and the window mode
-  // switch belongs to the desktop platform.
+  // 7-10: shortcut tables are data, and there is no COM to start.
+  // 11: the window mode the player left the game in.
+  SetFullScreen(user_.FullScreen != 0);
   // 12: sound output.
   sound_->ApplyUserSettings(user_);
   if (platform::AudioOutput* output = platform_.audio()) sound_->Start(*output);
@@ -236,7 +249,10 @@ bool Engine::InitEngine() {
 void Engine::ShutdownEngine() {
   readLog_.SaveReadLog(saveFolder_);
   if (sound_) sound_->Shutdown();
-  if (!windowClosed_ && platform_.HasMainWindow()) platform_.DestroyMainWindow();
+  if (!windowClosed_ && platform_.HasMainWindow()) {
+    platform_.SetFullScreen(false);
+    platform_.DestroyMainWindow();
+  }
 }
 
 bool Engine::PumpMessages() {
@@ -384,10 +400,18 @@ void Engine::UpdateCaption() {
 }
 
 void Engine::PresentScreen() {
-  if (!platform_.HasMainWindow()) return;
+  // Frames shown while the script forces skipping are dropped.
+  if (!platform_.HasMainWindow() || input_.IsForcedSkip()) return;
   Surface& front = screens_.FrontBuffer();
   if (!front.HasPixels()) return;
   platform_.Present(front.pixels(), front.width(), front.height(), front.stride() * front.bytesPerPixel());
+}
+
+bool Engine::SetFullScreen(bool on) {
+  if (!platform_.HasMainWindow() || on == platform_.IsFullScreen()) return false;
+  const bool changed = platform_.SetFullScreen(on);
+  user_.FullScreen = platform_.IsFullScreen() ? 1 : 0;
+  return changed;
 }
 
 bool Engine::DispatchSystemCommand(u8 context) {
@@ -406,6 +430,15 @@ bool Engine::DispatchSystemCommand(u8 context) {
       case cmd::Exit:
         PostCloseRequest();
         return true;
+      case cmd::ToggleFullScreen:
+        SetFullScreen(!platform_.IsFullScreen());
+        return false;
+      case cmd::WindowMode:
+        SetFullScreen(false);
+        return false;
+      case cmd::FullScreenMode:
+        SetFullScreen(true);
+        return false;
       case cmd::PopupMenu:
       case cmd::FlowChart:
       case cmd::BossKey:

@@ -54,6 +54,10 @@ class Engine {
   bool quitting() const { return quit_; }
   // True when the program ended because the start script was missing.
   bool missingStartScript() const { return missingStartScript_; }
+  // False when the main window could not be made (the program then ends).
+  bool windowCreated() const { return windowCreated_; }
+  // Another copy of this game (same product id) is running; this one ended.
+  bool secondInstance() const { return secondInstance_; }
 
   // Parts a test looks at.
   Resources& resources() { return resources_; }
@@ -79,6 +83,9 @@ class Engine {
   void UpdateCaption();
   void PostCloseRequest() { platform_.PostCloseRequest(); }
   void PresentScreen();
+  // Switches between the window and full screen; the result is kept in the
+  // FullScreen setting. False when nothing changed.
+  bool SetFullScreen(bool on);
   u32 GetPlayMinutes() { return interpreter_.GetPlayMinutes(); }
 
  private:
@@ -122,6 +129,9 @@ class Engine {
   bool skipQuitQuestion_ = false;
   bool windowClosed_ = false;
   bool missingStartScript_ = false;
+  bool windowCreated_ = false;
+  bool secondInstance_ = false;
+  bool instanceHeld_ = false;
   bool runLimitReached_ = false;
   u32 timerStart_ = 0;
   int idleTicks_ = 0;

@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,8 +13,23 @@
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/input_script.h"
 #include "platform/headless/virtual_audio.h"
+#include "platform/sdl/sdl_platform.h"
 
 using namespace lyraban;
+
+namespace {
+
+bool WriteScreenshot(platform::Platform& platform, const std::string& path) {
+  std::vector<u8> frame;
+  int w = 0, h = 0;
+  if (!platform.CopyLastFrame(frame, w, h) || w <= 0 || h <= 0) return false;
+  Surface shot;
+  if (frame.size() != static_cast<size_t>(w) * h * 3 || !shot.Create(3, w, h)) return false;
+  for (int y = 0; y < h; ++y) std::memcpy(shot.Row(y), frame.data() + static_cast<size_t>(y) * w * 3, w * 3);
+  return WritePng(path, shot);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -24,9 +40,37 @@ int main(int argc, char** argv) {
     std::fputs(UsageText(), error.empty() ? stdout : stderr);
     return 0;
   }
-  if (!options->headless) {
-    std::fputs("lyraban: this build has no window support yet; run with --headless\n", stderr);
-    return 0;
+
+  std::unique_ptr<platform::HeadlessPlatform> headless;
+  std::unique_ptr<platform::VirtualAudioOutput> virtualAudio;
+  std::unique_ptr<platform::SdlPlatform> desktop;
+  platform::Platform* platform = nullptr;
+  if (options->headless) {
+    headless = std::make_unique<platform::HeadlessPlatform>();
+    if (!options->inputFile.empty()) {
+      std::ifstream in(options->inputFile, std::ios::binary);
+      std::stringstream text;
+      text << in.rdbuf();
+      std::string inputError;
+      if (!in) {
+        std::fprintf(stderr, "lyraban: cannot read the input script %s\n", options->inputFile.c_str());
+        return 0;
+      }
+      if (!platform::ScheduleInputScript(*headless, text.str(), inputError)) {
+        std::fprintf(stderr, "lyraban: %s\n", inputError.c_str());
+        return 0;
+      }
+    }
+    virtualAudio = std::make_unique<platform::VirtualAudioOutput>(headless->virtualClock());
+    headless->SetAudio(virtualAudio.get());
+    if (!options->audioDumpFile.empty() && !virtualAudio->RecordTo(options->audioDumpFile))
+      std::fprintf(stderr, "lyraban: cannot write the audio dump %s\n", options->audioDumpFile.c_str());
+    platform = headless.get();
+  } else {
+    if (!options->inputFile.empty() || !options->audioDumpFile.empty())
+      std::fputs("lyraban: --input and --audio-dump apply to --headless runs only\n", stderr);
+    desktop = std::make_unique<platform::SdlPlatform>();
+    platform = desktop.get();
   }
 
   std::FILE* traceFile = nullptr;
@@ -35,49 +79,25 @@ int main(int argc, char** argv) {
     if (!traceFile) std::fprintf(stderr, "lyraban: cannot write the trace file %s\n", options->traceFile.c_str());
   }
 
-  platform::HeadlessPlatform platform;
-  if (!options->inputFile.empty()) {
-    std::ifstream in(options->inputFile, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string inputError;
-    if (!in) {
-      std::fprintf(stderr, "lyraban: cannot read the input script %s\n", options->inputFile.c_str());
-      return 0;
-    }
-    if (!platform::ScheduleInputScript(platform, text.str(), inputError)) {
-      std::fprintf(stderr, "lyraban: %s\n", inputError.c_str());
-      return 0;
-    }
-  }
-  platform::VirtualAudioOutput audio(platform.virtualClock());
-  platform.SetAudio(&audio);
-  if (!options->audioDumpFile.empty() && !audio.RecordTo(options->audioDumpFile))
-    std::fprintf(stderr, "lyraban: cannot write the audio dump %s\n", options->audioDumpFile.c_str());
-  Engine engine(platform, *options);
-  if (options->traceFile == "-")
-    engine.trace().SetSink(MakeLineSink(stderr));
-  else if (traceFile)
-    engine.trace().SetSink(MakeLineSink(traceFile));
+  {
+    Engine engine(*platform, *options);
+    if (options->traceFile == "-")
+      engine.trace().SetSink(MakeLineSink(stderr));
+    else if (traceFile)
+      engine.trace().SetSink(MakeLineSink(traceFile));
 
-  engine.Run();
+    engine.Run();
 
-  if (!options->screenshotFile.empty()) {
-    // The last frame the window showed, as 24-bit blue-green-red rows.
-    Surface shot;
-    const auto& frame = platform.lastFrame();
-    const int w = platform.frameWidth(), h = platform.frameHeight();
-    bool written = false;
-    if (w > 0 && h > 0 && frame.size() == static_cast<size_t>(w) * h * 3 && shot.Create(3, w, h)) {
-      for (int y = 0; y < h; ++y) std::memcpy(shot.Row(y), frame.data() + static_cast<size_t>(y) * w * 3, w * 3);
-      written = WritePng(options->screenshotFile, shot);
-    }
-    if (!written) std::fprintf(stderr, "lyraban: cannot write the screenshot %s\n", options->screenshotFile.c_str());
+    if (desktop && !engine.windowCreated())
+      std::fprintf(stderr, "lyraban: cannot open the window: %s\n", desktop->lastError().c_str());
+    if (engine.missingStartScript())
+      std::fprintf(stderr, "lyraban: no start script: %sscript/start.txt is in no archive and no loose file\n",
+                   engine.resources().dataFolder().c_str());
   }
 
-  if (engine.missingStartScript())
-    std::fprintf(stderr, "lyraban: no start script: %sscript/start.txt is in no archive and no loose file\n",
-                 engine.resources().dataFolder().c_str());
+  if (!options->screenshotFile.empty() && !WriteScreenshot(*platform, options->screenshotFile))
+    std::fprintf(stderr, "lyraban: cannot write the screenshot %s\n", options->screenshotFile.c_str());
+  if (virtualAudio) virtualAudio->Close();
   if (traceFile) std::fclose(traceFile);
   return 0;
 }

@@ -64,4 +64,56 @@ std::string CodePage::ToUtf8(std::string_view text) const { return Convert("UTF-
 
 std::string CodePage::FromUtf8(std::string_view utf8) const { return Convert(IconvName(), "UTF-8", utf8, "?", true); }
 
+u32 CodePage::CodeToUnicode(u32 code) const {
+  if (code == 0 || code > 0xFFFF) return 0;
+  std::string bytes;
+  if (code > 0xFF) bytes.push_back(static_cast<char>(code >> 8));
+  bytes.push_back(static_cast<char>(code & 0xFF));
+  if (bytes.size() == 2 && !IsLeadByte(static_cast<u8>(bytes[0]))) return 0;
+  if (bytes.size() == 1 && IsLeadByte(static_cast<u8>(bytes[0]))) return 0;
+  const std::string utf8 = ToUtf8(bytes);
+  // Exactly one well-formed character, and not the replacement mark.
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const std::size_t n = utf8.size();
+  u32 cp = 0;
+  std::size_t len = 0;
+  if (n >= 1 && p[0] < 0x80) {
+    cp = p[0];
+    len = 1;
+  } else if (n >= 2 && (p[0] & 0xE0) == 0xC0) {
+    cp = ((p[0] & 0x1Fu) << 6) | (p[1] & 0x3Fu);
+    len = 2;
+  } else if (n >= 3 && (p[0] & 0xF0) == 0xE0) {
+    cp = ((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+    len = 3;
+  } else if (n >= 4 && (p[0] & 0xF8) == 0xF0) {
+    cp = ((p[0] & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
+    len = 4;
+  }
+  if (len != n || cp == 0xFFFD) return 0;
+  return cp;
+}
+
+u32 CodePage::CodeFromUtf8(std::string_view utf8) const {
+  if (utf8.empty()) return 0;
+  std::size_t len = 1;
+  const auto lead = static_cast<unsigned char>(utf8[0]);
+  if ((lead & 0xE0) == 0xC0)
+    len = 2;
+  else if ((lead & 0xF0) == 0xE0)
+    len = 3;
+  else if ((lead & 0xF8) == 0xF0)
+    len = 4;
+  if (len > utf8.size()) return 0;
+  const std::string bytes = FromUtf8(utf8.substr(0, len));
+  if (bytes.size() == 1) {
+    // A lone '?' is the unmappable mark unless '?' itself was asked for.
+    if (bytes[0] == '?' && utf8[0] != '?') return 0;
+    return static_cast<u8>(bytes[0]);
+  }
+  if (bytes.size() == 2 && IsLeadByte(static_cast<u8>(bytes[0])))
+    return (static_cast<u32>(static_cast<u8>(bytes[0])) << 8) | static_cast<u8>(bytes[1]);
+  return 0;
+}
+
 }  // namespace lyraban

@@ -26,6 +26,13 @@ class CodePage {
   // Characters the code page cannot hold become '?'; never fails.
   std::string FromUtf8(std::string_view utf8) const;
 
+  // One character code (a byte, or lead × 256 + trail) as a Unicode code
+  // point; 0 when the code page has no such character.
+  u32 CodeToUnicode(u32 code) const;
+  // The code of the first character of a UTF-8 text in this code page; 0
+  // when the code page cannot hold it.
+  u32 CodeFromUtf8(std::string_view utf8) const;
+
  private:
   Kind kind_;
 };
