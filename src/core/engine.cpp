@@ -70,16 +70,30 @@ class Engine::Targets final : public TagTargets {
  public:
   explicit Targets(Engine& e) : e_(e) {}
 
-  void ClearAllLayers() override {}
-  void ResetLayer(int) override {}
-  bool SetLayerImage(int, std::string_view) override { return false; }
-  bool ApplyLayerDefinition(int, int) override { return false; }
-  void ResetLayerAnchor(int) override {}
-  void SetLayerX(int, int) override {}
-  void SetLayerY(int, int) override {}
+  void ClearAllLayers() override {
+    if (e_.layers_) e_.layers_->ClearAllLayers();
+  }
+  void ResetLayer(int layer) override {
+    if (e_.layers_) e_.layers_->ResetLayer(layer);
+  }
+  bool SetLayerImage(int layer, std::string_view name) override {
+    return e_.layers_ && e_.layers_->SetLayerImage(layer, name);
+  }
+  bool ApplyLayerDefinition(int layer, int code) override {
+    return e_.layers_ && e_.layers_->ApplyLayerDefinition(layer, code);
+  }
+  void ResetLayerAnchor(int layer) override {
+    if (e_.layers_) e_.layers_->ResetLayerAnchor(layer);
+  }
+  void SetLayerX(int layer, int x) override {
+    if (e_.layers_) e_.layers_->SetLayerX(layer, x);
+  }
+  void SetLayerY(int layer, int y) override {
+    if (e_.layers_) e_.layers_->SetLayerY(layer, y);
+  }
 
   void SetNextFadeDuration(int ms) override { e_.fadeDuration_ = ms; }
-  void UpdateScreen() override {}
+  void UpdateScreen() override { e_.UpdateScreen(); }
   void PresentScreen() override { e_.PresentScreen(); }
   void ClearScreenSurfaces() override {
     for (Surface* s : {&e_.screens_.FrontBuffer(), &e_.screens_.ComposedBuffer(), &e_.screens_.PreviousBuffer()})
@@ -230,6 +244,16 @@ bool Engine::InitEngine() {
   resources_.OpenAllArchives();
   ReadConfiguration();
   tags_.SetScreenSize(system_.ScreenWidth, system_.ScreenHeight);
+  LayerSet::Hooks hooks;
+  hooks.markSeen = [this](std::string_view name) { flags_.MarkSeen(name); };
+  hooks.lookupColour = [](std::string_view name, LayerColour& colour) {
+    Rgb rgb;
+    if (!LookupNamedColour(name, rgb)) return false;
+    colour = LayerColour{rgb.r, rgb.g, rgb.b};
+    return true;
+  };
+  layers_ = std::make_unique<LayerSet>(resources_, trace_, platform_.clock(), screens_.width(), screens_.height(),
+                                       std::move(hooks));
   // 6: the player's settings.
   LoadUserSettings(user_, kUserSettingsFileName);
   // 7-10: shortcut tables are data, and there is no COM to start.
@@ -238,6 +262,8 @@ bool Engine::InitEngine() {
   // 12: sound output.
   sound_->ApplyUserSettings(user_);
   if (platform::AudioOutput* output = platform_.audio()) sound_->Start(*output);
+  // 14: the layers are composed afresh at the next screen update.
+  layers_->MarkDirty();
   // 16: flag definitions, with the banks kept in the save folder.
   flags_.SetSaveFolder(saveFolder_);
   flags_.LoadFlagDefinitions(config_);
@@ -397,6 +423,12 @@ void Engine::UpdateCaption() {
     caption += words_.CaptionTimeSpace + time;
   }
   platform_.SetCaption(system_.GameCodePage.ToUtf8(caption));
+}
+
+void Engine::UpdateScreen() {
+  if (!screens_.FrontBuffer().HasPixels()) return;
+  if (layers_ && layers_->dirty()) layers_->ComposeLayers(screens_.ComposedBuffer());
+  CopyScreen(screens_.FrontBuffer(), screens_.ComposedBuffer());
 }
 
 void Engine::PresentScreen() {

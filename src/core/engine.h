@@ -8,6 +8,7 @@
 #include "core/config/system_settings.h"
 #include "core/input.h"
 #include "core/options.h"
+#include "graphics/layer.h"
 #include "graphics/surface.h"
 #include "persist/read_log.h"
 #include "persist/user_settings.h"
@@ -69,6 +70,9 @@ class Engine {
   ReadLog& readLog() { return readLog_; }
   SoundSystem* sound() { return sound_.get(); }
   ScreenBuffers& screens() { return screens_; }
+  LayerSet* layers() { return layers_.get(); }
+  // Brings the screen up to date with the layers.
+  void UpdateScreen();
   const std::string& gameFolder() const { return gameFolder_; }
   const std::string& saveFolder() const { return saveFolder_; }
   const EngineWords& words() const { return words_; }
@@ -112,6 +116,7 @@ class Engine {
   SystemSettings system_;
   EngineWords words_;
   ScreenBuffers screens_;
+  std::unique_ptr<LayerSet> layers_;
   UserSettings user_{};
   InputState input_;
   std::unique_ptr<platform::AudioConverterFactory> converters_;
