@@ -92,17 +92,17 @@ class Engine::Targets final : public TagTargets {
     if (e_.layers_) e_.layers_->SetLayerY(layer, y);
   }
 
-  void SetNextFadeDuration(int ms) override { e_.fadeDuration_ = ms; }
+  void SetNextFadeDuration(int ms) override { e_.transitions_->SetNextFadeDuration(ms); }
   void UpdateScreen() override { e_.UpdateScreen(); }
   void PresentScreen() override { e_.PresentScreen(); }
   void ClearScreenSurfaces() override {
     for (Surface* s : {&e_.screens_.FrontBuffer(), &e_.screens_.ComposedBuffer(), &e_.screens_.PreviousBuffer()})
       if (s->HasPixels()) FillScreen(*s, 0, 0, 0);
   }
-  void Flash(int, Rgb) override {}
-  void Shake(int, int, int, int, int) override {}
-  void Wipe(std::string_view, int) override {}
-  void FadeWipe(std::string_view, int) override {}
+  void Flash(int count, Rgb colour) override { e_.transitions_->Flash(count, colour.r, colour.g, colour.b); }
+  void Shake(int ax, int ay, int rx, int ry, int ms) override { e_.transitions_->Shake(ax, ay, rx, ry, ms); }
+  void Wipe(std::string_view rule, int ms) override { e_.transitions_->Wipe(rule, ms); }
+  void FadeWipe(std::string_view rule, int ms) override { e_.transitions_->FadeWipe(rule, ms); }
   void ShowTestImage(const std::array<int, 8>&) override {}
 
   void PlayBGM(std::string_view name, bool loop) override {
@@ -158,10 +158,37 @@ class Engine::Targets final : public TagTargets {
   Engine& e_;
 };
 
+// What the screen effects need from the engine.
+class Engine::Effects final : public EffectHost {
+ public:
+  explicit Effects(Engine& e) : e_(e) {}
+  void PresentScreen() override { e_.PresentScreen(); }
+  bool PumpInput(bool yield) override { return e_.PumpInput(ContextReading, yield); }
+  bool IsSkipping() override { return e_.IsSkipping(); }
+  u8 ScriptMode() override { return e_.interpreter_.ScriptMode; }
+  bool ScreenEffectsEnabled() override { return e_.user_.ScreenEffects != 0; }
+  bool LayersDirty() override { return e_.layers_ && e_.layers_->dirty(); }
+  void ComposeLayers(Surface& composed) override {
+    if (e_.layers_) e_.layers_->ComposeLayers(composed);
+  }
+  bool FirstLayerIsMovie() override {
+    const Layer* first = e_.layers_ ? e_.layers_->layer(0) : nullptr;
+    return first && first->type == LayerType::Movie;
+  }
+  bool ReadResource(std::string_view folder, std::string_view name, std::string& bytes) override {
+    return e_.resources_.ReadWholeResource(folder, name, bytes);
+  }
+
+ private:
+  Engine& e_;
+};
+
 Engine::Engine(platform::Platform& platform, EngineOptions options)
     : platform_(platform),
       options_(std::move(options)),
       resources_(trace_),
+      effectHost_(std::make_unique<Effects>(*this)),
+      transitions_(std::make_unique<ScreenTransitions>(screens_, *effectHost_, platform.clock())),
       input_(user_),
       converters_(std::make_unique<platform::SdlAudioConverterFactory>()),
       sound_(std::make_unique<SoundSystem>(resources_, platform.clock(), *converters_, trace_)),
@@ -173,8 +200,9 @@ Engine::Engine(platform::Platform& platform, EngineOptions options)
       interpreter_(resources_, readLog_, flags_, tags_, *host_, platform.clock(), trace_) {
   ResetUserSettings(user_);
   gameFolder_ = options_.gameFolder.empty() ? ProgramFolder() : options_.gameFolder;
-  if (gameFolder_.empty()) gameFolder_ = ".";
-  saveFolder_ = (std::filesystem::path(gameFolder_) / "save").string() + "/";
+  if (gameFolder_.empty()) gameFolder_.assign(1, '.');
+  // A trailing separator: the save folder is used as a prefix.
+  saveFolder_ = (std::filesystem::path(gameFolder_) / "save" / "").string();
 }
 
 Engine::~Engine() = default;
@@ -264,6 +292,7 @@ bool Engine::InitEngine() {
   if (platform::AudioOutput* output = platform_.audio()) sound_->Start(*output);
   // 14: the layers are composed afresh at the next screen update.
   layers_->MarkDirty();
+  transitions_->SetMmxSwitch(system_.EnableMMX);
   // 16: flag definitions, with the banks kept in the save folder.
   flags_.SetSaveFolder(saveFolder_);
   flags_.LoadFlagDefinitions(config_);
@@ -425,11 +454,7 @@ void Engine::UpdateCaption() {
   platform_.SetCaption(system_.GameCodePage.ToUtf8(caption));
 }
 
-void Engine::UpdateScreen() {
-  if (!screens_.FrontBuffer().HasPixels()) return;
-  if (layers_ && layers_->dirty()) layers_->ComposeLayers(screens_.ComposedBuffer());
-  CopyScreen(screens_.FrontBuffer(), screens_.ComposedBuffer());
-}
+void Engine::UpdateScreen() { transitions_->UpdateScreen(); }
 
 void Engine::PresentScreen() {
   // Frames shown while the script forces skipping are dropped.

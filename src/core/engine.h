@@ -10,6 +10,7 @@
 #include "core/options.h"
 #include "graphics/layer.h"
 #include "graphics/surface.h"
+#include "graphics/transition.h"
 #include "persist/read_log.h"
 #include "persist/user_settings.h"
 #include "platform/platform.h"
@@ -95,6 +96,7 @@ class Engine {
  private:
   class Host;
   class Targets;
+  class Effects;
 
   bool InitEngine();
   void ShutdownEngine();
@@ -117,6 +119,8 @@ class Engine {
   EngineWords words_;
   ScreenBuffers screens_;
   std::unique_ptr<LayerSet> layers_;
+  std::unique_ptr<EffectHost> effectHost_;
+  std::unique_ptr<ScreenTransitions> transitions_;
   UserSettings user_{};
   InputState input_;
   std::unique_ptr<platform::AudioConverterFactory> converters_;
@@ -142,7 +146,6 @@ class Engine {
   int idleTicks_ = 0;
   int captionTicks_ = 0;
   bool cursorHidden_ = false;
-  int fadeDuration_ = 0;
   u8 displayState_ = 1;  // the message window's display state
 };
 
