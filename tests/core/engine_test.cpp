@@ -204,3 +204,63 @@ TEST(Engine, ScriptedClickEndsAWaitForInput) {
 
 }  // namespace
 }  // namespace lyraban
+
+#include "graphics/png.h"
+
+namespace lyraban {
+namespace {
+
+// A small surface of one colour (RGB values; stored blue, green, red).
+std::string SolidPng(int w, int h, u8 r, u8 g, u8 b) {
+  Surface s;
+  s.Create(3, w, h);
+  FillScreen(s, r, g, b);
+  std::string bytes;
+  EncodePng(s, bytes);
+  return bytes;
+}
+
+TEST(Engine, LayersComposeIntoExactlyThePictureOfTheFormulas) {
+  TempDir dir;
+  dir.Write("data/config/config.txt", "game.ini\r\n");
+  dir.Write("data/config/game.ini", "[System.Setting]\r\nScreenWidth=8\r\nScreenHeight=6\r\n");
+  // Two pixels with alpha: (200,100,0) at half opacity, then opaque blue.
+  Surface dot;
+  dot.Create(4, 2, 1);
+  const u8 pixels[8] = {128, 0, 100, 200, 255, 255, 0, 0};  // alpha, blue, green, red
+  std::memcpy(dot.Row(0), pixels, 8);
+  std::string dotPng;
+  ASSERT_TRUE(EncodePng(dot, dotPng));
+  dir.Write("data/img/dot.png", dotPng);
+  dir.Write("data/img/half.png", SolidPng(8, 6, 128, 128, 128));
+  dir.Write("data/anime/tint.img", "Type=back\r\nImg0=half.png\r\nMode0=Multi\r\n");
+  dir.Write("data/script/start.txt",
+            ".img 0 GRAY\r\n"           // the named colour (170, 170, 170)
+            ".img 1 dot.png 3 2\r\n"     // top-left at (3, 2)
+            ".img 2 tint.img\r\n"        // multiply everything by 128/255
+            ".wait 1000\r\n"             // longer than the 500 ms cross-fade
+            ".QUIT\r\n");
+  GameRun run(dir);
+  EXPECT_FALSE(run.Traced("エラー"));
+  std::vector<u8> frame;
+  int w = 0, h = 0;
+  ASSERT_TRUE(run.platform.CopyLastFrame(frame, w, h));
+  ASSERT_EQ(w, 8);
+  ASSERT_EQ(h, 6);
+  auto at = [&](int x, int y) {
+    const u8* p = frame.data() + (static_cast<size_t>(y) * w + x) * 3;
+    return std::array<int, 3>{p[2], p[1], p[0]};  // red, green, blue
+  };
+  // Grey 170 multiplied by 128: (170*128+128 + ((170*128+128)>>8)) >> 8 = 85.
+  EXPECT_EQ(at(0, 0), (std::array<int, 3>{85, 85, 85}));
+  EXPECT_EQ(at(7, 5), (std::array<int, 3>{85, 85, 85}));
+  // Half-transparent red-orange over grey: Lerp gives (185, 135, 85), then
+  // multiplied by 128: (93, 68, 43).
+  EXPECT_EQ(at(3, 2), (std::array<int, 3>{93, 68, 43}));
+  // Opaque blue, multiplied: (0, 0, 128).
+  EXPECT_EQ(at(4, 2), (std::array<int, 3>{0, 0, 128}));
+  EXPECT_EQ(at(5, 2), (std::array<int, 3>{85, 85, 85}));
+}
+
+}  // namespace
+}  // namespace lyraban
