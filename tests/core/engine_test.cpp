@@ -264,3 +264,46 @@ TEST(Engine, LayersComposeIntoExactlyThePictureOfTheFormulas) {
 
 }  // namespace
 }  // namespace lyraban
+
+#include "platform/headless/virtual_audio.h"
+#include "sound/ogg_maker.h"
+
+namespace lyraban {
+namespace {
+
+TEST(Engine, MusicTagsReachTheMixer) {
+  TempDir dir;
+  WriteGame(dir,
+            ".bgm theme.ogg\r\n"
+            ".wait 1000\r\n"
+            ".bgm\r\n"  // an empty name stops the music
+            ".wait 1000\r\n"
+            ".QUIT\r\n",
+            "F000=theme.ogg\r\n");
+  const auto pcm = testing::MakeTones(2, 44100, {{3.0, 8000.0}});
+  const auto ogg = testing::EncodeOgg(2, 44100, pcm);
+  dir.Write("data/bgm/theme.ogg", std::string(ogg.begin(), ogg.end()));
+
+  platform::HeadlessPlatform platform;
+  platform::VirtualAudioOutput audio(platform.virtualClock());
+  platform.SetAudio(&audio);
+  audio.StartCapture();
+  EngineOptions options;
+  options.gameFolder = dir.str();
+  options.headless = true;
+  Engine engine(platform, options);
+  engine.Run();
+  const auto mixed = audio.TakeCaptured();
+  ASSERT_GT(mixed.size(), 2u * 44100 * 2);
+  // Loud while the music plays (at volume 50, about half of 8000 peak),
+  // silent after it stopped.
+  const double playing = testing::Rms(mixed.data(), 2, 44100 / 2, 44100 / 4);
+  const double stopped = testing::Rms(mixed.data(), 2, mixed.size() / 2 - 44100 / 2, 44100 / 4);
+  EXPECT_GT(playing, 1000.0);
+  EXPECT_LT(stopped, 1.0);
+  // Playing the music marked its seen flag, which went to the seen file.
+  EXPECT_EQ(ReadBank(dir.path() / "save", "flagdata.001")[0], 1);
+}
+
+}  // namespace
+}  // namespace lyraban
