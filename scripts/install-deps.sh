@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libpng-dev libogg-dev libvorbis-dev
   libsdl2-dev libpixman-1-dev
+  libfreetype-dev libfontconfig-dev
+  fonts-wqy-microhei
 )
 
 missing=()

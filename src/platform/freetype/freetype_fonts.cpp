@@ -1,0 +1,208 @@
+#include "platform/freetype/freetype_fonts.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <cmath>
+#include <cstring>
+
+namespace lyraban::platform {
+
+// Owns the FreeType and fontconfig handles; shared with every font so that
+// fonts may outlive the service.
+struct FreeTypeFontService::Library {
+  FT_Library ft = nullptr;
+  FcConfig* fc = nullptr;
+  ~Library() {
+    if (fc) FcConfigDestroy(fc);
+    if (ft) FT_Done_FreeType(ft);
+  }
+};
+
+namespace {
+
+// Faces asked for by name first, then by generic family; the language makes
+// fontconfig prefer faces that hold Chinese.
+struct FamilyNames {
+  const char* names[3];
+  const char* generic;
+};
+
+FamilyNames NamesFor(FontFamily family) {
+  switch (family) {
+    case FontFamily::Mincho:
+      return {{"MS Mincho", "Noto Serif CJK JP", "AR PL UMing CN"}, "serif"};
+    case FontFamily::Gothic:
+      return {{"MS Gothic", "Noto Sans CJK JP", "WenQuanYi Micro Hei"}, "sans-serif"};
+    case FontFamily::Heiti:
+    default:
+      return {{"黑体", "SimHei", "WenQuanYi Micro Hei"}, "sans-serif"};
+  }
+}
+
+class FreeTypeOutline : public FontOutline {
+ public:
+  FreeTypeOutline(std::shared_ptr<FreeTypeFontService::Library> library, std::shared_ptr<const std::vector<u8>> data,
+                  FT_Face face, int height)
+      : library_(std::move(library)), data_(std::move(data)), face_(face), height_(height) {
+    // Windows fonts size the cell by the OS/2 "win" extents; other faces by
+    // their ascender and descender.
+    long ascent = face->ascender;
+    long descent = -face->descender;
+    if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2))) {
+      if (os2->usWinAscent + os2->usWinDescent > 0) {
+        ascent = os2->usWinAscent;
+        descent = os2->usWinDescent;
+      }
+    }
+    if (ascent + descent <= 0) {
+      ascent = face->units_per_EM;
+      descent = 0;
+    }
+    cellUnits_ = static_cast<double>(ascent + descent);
+    ascent_ = static_cast<int>(std::lround(static_cast<double>(ascent) * height / cellUnits_));
+  }
+  ~FreeTypeOutline() override { FT_Done_Face(face_); }
+
+  int Ascent() const override { return ascent_; }
+
+  bool GetGlyphBitmap(u32 codePoint, i32 magnify16_16, GlyphMetrics& metrics, std::vector<u8>& bits) override {
+    metrics = GlyphMetrics();
+    bits.clear();
+    if (magnify16_16 <= 0) return false;
+    if (magnify16_16 != sizedFor_) {
+      const double em = height_ * face_->units_per_EM / cellUnits_ * (magnify16_16 / 65536.0);
+      const auto size26_6 = static_cast<FT_F26Dot6>(std::lround(em * 64.0));
+      // Bounded so that a hostile magnification cannot ask for a huge bitmap.
+      if (size26_6 <= 0 || size26_6 > 4096 * 64) return false;
+      if (FT_Set_Char_Size(face_, 0, size26_6, 72, 72) != 0) return false;
+      sizedFor_ = magnify16_16;
+    }
+    const FT_UInt index = FT_Get_Char_Index(face_, codePoint);
+    if (FT_Load_Glyph(face_, index, FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_MONO) != 0) return false;
+    if (FT_Render_Glyph(face_->glyph, FT_RENDER_MODE_MONO) != 0) return false;
+    const FT_GlyphSlot slot = face_->glyph;
+    const FT_Bitmap& bm = slot->bitmap;
+    metrics.cellIncX = static_cast<int>((slot->advance.x + 32) >> 6);
+    metrics.cellIncY = static_cast<int>((slot->advance.y + 32) >> 6);
+    if (bm.width == 0 || bm.rows == 0) return true;
+    if (bm.pixel_mode != FT_PIXEL_MODE_MONO) return false;
+    metrics.blackBoxX = static_cast<int>(bm.width);
+    metrics.blackBoxY = static_cast<int>(bm.rows);
+    metrics.originX = slot->bitmap_left;
+    metrics.originY = slot->bitmap_top;
+    const std::size_t rowBytes = ((bm.width + 31) & ~31u) / 8;
+    const std::size_t used = (bm.width + 7) / 8;
+    bits.assign(rowBytes * bm.rows, 0);
+    for (unsigned y = 0; y < bm.rows; ++y) {
+      const unsigned char* src = bm.buffer + static_cast<std::ptrdiff_t>(y) * bm.pitch;
+      std::memcpy(bits.data() + y * rowBytes, src, used);
+    }
+    return true;
+  }
+
+ private:
+  std::shared_ptr<FreeTypeFontService::Library> library_;
+  std::shared_ptr<const std::vector<u8>> data_;
+  FT_Face face_;
+  int height_;
+  double cellUnits_ = 1;
+  int ascent_ = 0;
+  i32 sizedFor_ = 0;
+};
+
+}  // namespace
+
+FreeTypeFontService::FreeTypeFontService(Trace& trace) : trace_(trace), library_(std::make_shared<Library>()) {
+  if (FT_Init_FreeType(&library_->ft) != 0) {
+    library_->ft = nullptr;
+    trace_.DebugTrace("FreeType を初期化できません");
+  }
+  library_->fc = FcInitLoadConfigAndFonts();
+}
+
+FreeTypeFontService::~FreeTypeFontService() = default;
+
+std::string FreeTypeFontService::FindFontFile(FontFamily family, int weight, int& index) const {
+  index = 0;
+  if (!library_->fc) return {};
+  FcPattern* pattern = FcPatternCreate();
+  const FamilyNames names = NamesFor(family);
+  for (const char* name : names.names) FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name));
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(names.generic));
+  FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("zh-cn"));
+  FcPatternAddInteger(pattern, FC_WEIGHT, weight > 400 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+  FcConfigSubstitute(library_->fc, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(library_->fc, pattern, &result);
+  FcPatternDestroy(pattern);
+  std::string file;
+  if (match) {
+    FcChar8* path = nullptr;
+    if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path)
+      file = reinterpret_cast<const char*>(path);
+    int i = 0;
+    if (FcPatternGetInteger(match, FC_INDEX, 0, &i) == FcResultMatch) index = i;
+    FcPatternDestroy(match);
+  }
+  return file;
+}
+
+bool FreeTypeFontService::HasCjkFace() const {
+  auto font = const_cast<FreeTypeFontService*>(this)->CreateFont({24, 400, FontFamily::Heiti});
+  if (!font) return false;
+  GlyphMetrics metrics;
+  std::vector<u8> bits;
+  // U+9ED1 is the first character of the face name; a face without it has
+  // no ideographs worth drawing.
+  if (!font->GetGlyphBitmap(0x9ED1, 65536, metrics, bits)) return false;
+  return !bits.empty();
+}
+
+std::unique_ptr<FontOutline> FreeTypeFontService::CreateFont(const FontRequest& request) {
+  if (!library_->ft || request.height <= 0 || request.height > 4096) return nullptr;
+  FT_Face face = nullptr;
+  if (gameFont_) {
+    if (FT_New_Memory_Face(library_->ft, gameFont_->data(), static_cast<FT_Long>(gameFont_->size()), 0, &face) != 0) {
+      trace_.DebugTrace("フォントを開けません");
+      return nullptr;
+    }
+  } else {
+    int index = 0;
+    const std::string file = FindFontFile(request.family, request.weight, index);
+    if (file.empty() || FT_New_Face(library_->ft, file.c_str(), index, &face) != 0) {
+      trace_.DebugTrace("フォントが見つかりません");
+      return nullptr;
+    }
+  }
+  if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) {
+    FT_Done_Face(face);
+    trace_.DebugTrace("フォントを開けません");
+    return nullptr;
+  }
+  FT_Select_Charmap(face, FT_ENCODING_UNICODE);
+  return std::make_unique<FreeTypeOutline>(library_, gameFont_, face, request.height);
+}
+
+bool FreeTypeFontService::UseFontData(std::vector<u8> data) {
+  if (!library_->ft || data.empty()) return false;
+  auto shared = std::make_shared<const std::vector<u8>>(std::move(data));
+  // Open once to reject files FreeType cannot read before they replace the
+  // system faces.
+  FT_Face face = nullptr;
+  if (FT_New_Memory_Face(library_->ft, shared->data(), static_cast<FT_Long>(shared->size()), 0, &face) != 0) {
+    trace_.DebugTrace("フォントを開けません");
+    return false;
+  }
+  const bool scalable = FT_IS_SCALABLE(face);
+  FT_Done_Face(face);
+  if (!scalable) return false;
+  gameFont_ = std::move(shared);
+  return true;
+}
+
+}  // namespace lyraban::platform

@@ -1,0 +1,37 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/base/trace.h"
+#include "platform/font.h"
+
+namespace lyraban::platform {
+
+// Fonts from FreeType outlines. Faces are found through fontconfig, unless
+// the game supplied its own font file, which then serves every family.
+class FreeTypeFontService : public FontService {
+ public:
+  explicit FreeTypeFontService(Trace& trace);
+  ~FreeTypeFontService() override;
+  FreeTypeFontService(const FreeTypeFontService&) = delete;
+  FreeTypeFontService& operator=(const FreeTypeFontService&) = delete;
+
+  std::unique_ptr<FontOutline> CreateFont(const FontRequest& request) override;
+  bool UseFontData(std::vector<u8> data) override;
+
+  // The file fontconfig picks for a family and weight (empty when none).
+  // `index` is the face inside a collection.
+  std::string FindFontFile(FontFamily family, int weight, int& index) const;
+  // Whether the face chosen for Heiti holds CJK ideographs.
+  bool HasCjkFace() const;
+
+  struct Library;
+
+ private:
+  Trace& trace_;
+  std::shared_ptr<Library> library_;
+  std::shared_ptr<const std::vector<u8>> gameFont_;
+};
+
+}  // namespace lyraban::platform
