@@ -8,6 +8,9 @@ scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)"
 if [ -x build/src/core/lyraban ]; then
+  if [ "$#" -eq 0 ]; then
+    exec build/src/core/lyraban build/demo
+  fi
   exec build/src/core/lyraban "$@"
 fi
 echo "Built. The program itself is not part of this build yet."

@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "assets.h"
+#include "graphics/png.h"
+#include "sound/ogg_stream.h"
+#include "support/temp_dir.h"
+
+namespace lyraban::gamegen {
+namespace {
+
+// Decodes what the game would read, so sizes are checked after the PNG
+// round trip rather than on the canvas alone.
+Surface Decoded(const Canvas& canvas, bool alpha) {
+  Surface surface;
+  EXPECT_TRUE(canvas.ToSurface(surface, alpha));
+  std::string png;
+  EXPECT_TRUE(EncodePng(surface, png));
+  Surface decoded;
+  EXPECT_TRUE(DecodePng(png, decoded));
+  return decoded;
+}
+
+int AlphaAt(const Surface& s, int x, int y) { return s.Row(y)[x * 4]; }
+
+// Sum of alpha over one frame of a vertically stacked strip.
+long FrameCoverage(const Surface& s, int frame, int frameHeight) {
+  long sum = 0;
+  for (int y = frame * frameHeight; y < (frame + 1) * frameHeight; ++y)
+    for (int x = 0; x < s.width(); ++x) sum += AlphaAt(s, x, y);
+  return sum;
+}
+
+TEST(GamegenCanvas, ShapesCoverInsideAndLeaveOutsideAndEdgesAreSoft) {
+  Canvas c(40, 40);
+  c.FillCircle(20, 20, 10.3f, {1, 0, 0, 1});
+  EXPECT_FLOAT_EQ(c.At(20, 20).a, 1.0f);
+  EXPECT_FLOAT_EQ(c.At(2, 2).a, 0.0f);
+  // A pixel straddling the rim is partly covered.
+  bool soft = false;
+  for (int x = 28; x < 32; ++x) soft |= c.At(x, 20).a > 0.05f && c.At(x, 20).a < 0.95f;
+  EXPECT_TRUE(soft);
+
+  Canvas t(20, 20);
+  t.Triangle(0, 0, 20, 0, 0, 20, {0, 1, 0, 1});
+  EXPECT_GT(t.At(2, 2).a, 0.99f);
+  EXPECT_LT(t.At(17, 17).a, 0.01f);
+  // The winding of the corners must not matter.
+  Canvas u(20, 20);
+  u.Triangle(0, 20, 20, 0, 0, 0, {0, 1, 0, 1});
+  EXPECT_FLOAT_EQ(u.At(2, 2).a, t.At(2, 2).a);
+}
+
+TEST(GamegenCanvas, BlendOverKeepsColourOfOpaqueLayerAndMixesHalfAlpha) {
+  Canvas c(2, 1, {0, 0, 1, 1});
+  c.Blend(0, 0, {1, 0, 0, 1}, 1);
+  c.Blend(1, 0, {1, 0, 0, 0.5f}, 1);
+  EXPECT_FLOAT_EQ(c.At(0, 0).r, 1.0f);
+  EXPECT_FLOAT_EQ(c.At(0, 0).b, 0.0f);
+  EXPECT_NEAR(c.At(1, 0).r, 0.5f, 1e-5);
+  EXPECT_NEAR(c.At(1, 0).b, 0.5f, 1e-5);
+  EXPECT_FLOAT_EQ(c.At(1, 0).a, 1.0f);
+  // Outside the canvas nothing happens (and nothing is written out of bounds).
+  c.Blend(-1, 0, {1, 1, 1, 1}, 1);
+  c.Blend(2, 0, {1, 1, 1, 1}, 1);
+}
+
+TEST(GamegenCanvas, SurfaceBytesFollowTheEngineOrder) {
+  Canvas c(1, 1, {1.0f, 0.5f, 0.0f, 0.25f});
+  Surface four, three;
+  ASSERT_TRUE(c.ToSurface(four, true));
+  ASSERT_TRUE(c.ToSurface(three, false));
+  const u8* p = four.pixels();
+  EXPECT_EQ(p[0], 64);   // alpha
+  EXPECT_EQ(p[1], 0);    // blue
+  EXPECT_EQ(p[2], 128);  // green
+  EXPECT_EQ(p[3], 255);  // red
+  // Opaque output darkens by the coverage, as over black.
+  EXPECT_EQ(three.pixels()[2], 64);
+}
+
+TEST(GamegenInterface, PromptIsEightAnimatedFramesOf24Pixels) {
+  const Surface prompt = Decoded(MakePrompt(), true);
+  ASSERT_EQ(prompt.width(), 24);
+  ASSERT_EQ(prompt.height(), 24 * 8);
+  std::vector<long> coverage;
+  for (int f = 0; f < 8; ++f) {
+    coverage.push_back(FrameCoverage(prompt, f, 24));
+    EXPECT_GT(coverage.back(), 0) << "frame " << f;
+    // Each frame stays inside its own cell: the cell's border rows are clear.
+    for (int x = 0; x < 24; ++x) {
+      EXPECT_EQ(AlphaAt(prompt, x, f * 24), 0) << "frame " << f;
+      EXPECT_EQ(AlphaAt(prompt, x, f * 24 + 23), 0) << "frame " << f;
+    }
+  }
+  // Frames differ, otherwise the prompt would not move.
+  EXPECT_NE(coverage[0], coverage[4]);
+}
+
+TEST(GamegenInterface, ButtonStripsHaveDistinctStackedFrames) {
+  const Surface item = Decoded(MakeSelectItem(), true);
+  ASSERT_EQ(item.width(), 600);
+  ASSERT_EQ(item.height(), 180);
+  // Normal, hovered and pressed must look different at the same spot.
+  const u8* normal = item.Row(30) + 300 * 4;
+  const u8* hover = item.Row(90) + 300 * 4;
+  const u8* pressed = item.Row(150) + 300 * 4;
+  EXPECT_GT(normal[0], 0);
+  EXPECT_NE(normal[3], hover[3]);
+  EXPECT_NE(normal[3], pressed[3]);
+
+  const Surface icon = Decoded(MakeMapIcon({0.2f, 0.4f, 0.8f, 1}, 0), true);
+  ASSERT_EQ(icon.width(), 64);
+  ASSERT_EQ(icon.height(), 256);
+  // The fourth frame is the disabled look: grey.
+  const u8* disabled = icon.Row(3 * 64 + 32) + 6 * 4;
+  EXPECT_EQ(disabled[1], disabled[2]);
+  EXPECT_EQ(disabled[2], disabled[3]);
+}
+
+TEST(GamegenInterface, MessageBoxClockPartsMatchTheirPivots) {
+  for (int kind = 0; kind < 3; ++kind) {
+    const Surface box = Decoded(MakeMessageBox(kind), true);
+    EXPECT_EQ(box.width(), 800);
+    EXPECT_EQ(box.height(), 200);
+  }
+  const Surface hand = Decoded(MakeClockHand(50, 4, {1, 1, 1, 1}), true);
+  ASSERT_EQ(hand.width(), 160);
+  ASSERT_EQ(hand.height(), 160);
+  // The hand turns about (80, 80): opaque there and along the line above it,
+  // clear below the short tail.
+  EXPECT_EQ(AlphaAt(hand, 80, 80), 255);
+  EXPECT_EQ(AlphaAt(hand, 80, 40), 255);
+  EXPECT_EQ(AlphaAt(hand, 80, 120), 0);
+  EXPECT_EQ(AlphaAt(hand, 20, 80), 0);
+}
+
+TEST(GamegenRules, RuleGradientsRunFromDarkToLight) {
+  const Surface left = Decoded(MakeRule(0), false);
+  ASSERT_EQ(left.width(), 800);
+  ASSERT_EQ(left.height(), 600);
+  EXPECT_EQ(left.Row(300)[0], 0);
+  EXPECT_EQ(left.Row(300)[799 * 3], 255);
+  EXPECT_LT(left.Row(10)[200 * 3], left.Row(10)[600 * 3]);
+  const Surface iris = Decoded(MakeRule(1), false);
+  EXPECT_LT(iris.Row(300)[400 * 3], iris.Row(0)[0]);
+}
+
+TEST(GamegenSound, TitleMusicCarriesLoopPointsInsideTheStream) {
+  MusicLoop loop{};
+  const Pcm music = MakeTitleMusic(loop);
+  ASSERT_LT(loop.start, loop.end);
+  ASSERT_LT(loop.end, music.frames());
+  std::string ogg;
+  ASSERT_TRUE(EncodeOgg(music, 0.0f, {{"start", std::to_string(loop.start)}, {"end", std::to_string(loop.end)}}, ogg));
+  EXPECT_LT(ogg.size(), 200u * 1024);  // stays small at the low quality setting
+
+  OggStream stream;
+  ASSERT_TRUE(stream.Open(std::vector<u8>(ogg.begin(), ogg.end())));
+  EXPECT_EQ(stream.channels(), 2);
+  EXPECT_EQ(stream.rate(), 44100);
+  EXPECT_EQ(stream.loopStart(), loop.start);
+  EXPECT_EQ(stream.loopEnd(), loop.end);
+  EXPECT_EQ(stream.TotalSamples(), music.frames());
+}
+
+TEST(GamegenSound, EncodedNotesDecodeToSoundNotSilence) {
+  Pcm pcm(1, 22050, 0.5);
+  AddNote(pcm, 0.0, 0.4, 440.0, 0.8f, {});
+  Normalise(pcm, 0.5f);
+  float peak = 0;
+  for (float s : pcm.samples) peak = std::max(peak, std::abs(s));
+  EXPECT_NEAR(peak, 0.5f, 1e-4);
+
+  std::string ogg;
+  ASSERT_TRUE(EncodeOgg(pcm, 0.0f, {}, ogg));
+  OggStream stream;
+  ASSERT_TRUE(stream.Open(std::vector<u8>(ogg.begin(), ogg.end())));
+  EXPECT_EQ(stream.loopStart(), 0);
+  EXPECT_EQ(stream.loopEnd(), 0);
+  std::vector<u8> decoded(static_cast<size_t>(stream.TotalSamples()) * 2);
+  stream.Decode(decoded.data(), decoded.size());
+  int loudest = 0;
+  for (size_t i = 0; i + 1 < decoded.size(); i += 2)
+    loudest = std::max(loudest, std::abs(static_cast<int>(static_cast<int16_t>(decoded[i] | decoded[i + 1] << 8))));
+  EXPECT_GT(loudest, 8000);  // about half of full scale survives the codec
+
+  // Formats the encoder cannot take are refused, not crashed on.
+  Pcm bad(3, 22050, 0.1);
+  EXPECT_FALSE(EncodeOgg(bad, 0.0f, {}, ogg));
+}
+
+TEST(GamegenOutput, EveryWrittenFileIsCountedAndDecodable) {
+  testing::TempDir dir;
+  Output out;
+  out.root = dir.str();
+  out.Picture("img/sys_box_prompt.png", MakePrompt(), true);
+  out.Sound("se/tone.ogg", Pcm(1, 22050, 0.2), 0.0f);
+  EXPECT_EQ(out.failures, 0);
+  ASSERT_EQ(out.files.size(), 2u);
+  std::string bytes = testing::ReadFileBytes(dir.path() / "img/sys_box_prompt.png");
+  Surface s;
+  ASSERT_TRUE(DecodePng(bytes, s));
+  EXPECT_EQ(s.height(), 192);
+
+  // A root that cannot hold folders makes every write fail and be counted.
+  Output broken;
+  testing::WriteFileBytes(dir.path() / "plainfile", "x");
+  broken.root = dir.str() + "/plainfile";
+  broken.Picture("img/a.png", MakePrompt(), true);
+  EXPECT_EQ(broken.failures, 1);
+  EXPECT_TRUE(broken.files.empty());
+}
+
+}  // namespace
+}  // namespace lyraban::gamegen
