@@ -6,7 +6,10 @@
 #include <filesystem>
 
 #include "graphics/png.h"
+#include "platform/freetype/freetype_fonts.h"
 #include "platform/sdl/sdl_audio.h"
+#include "screens/choice_label.h"
+#include "text/game_font.h"
 #include "sound/sound.h"
 
 namespace lyraban {
@@ -49,13 +52,14 @@ class Engine::Host final : public ScriptHost {
   }
   void SetMessageMode(u8) override { ClearPage(); }
   void MarkBacklogPage() override {}
-  // No choice menu yet: nothing is picked, so no CASE matches.
-  void BeginChoices() override {}
-  void AddChoice(i32, std::string_view) override {}
-  i32 RunChoice() override { return 0; }
-  bool PrepareMap(std::string_view) override { return false; }
-  void AddMapPlace(i32, std::string_view, std::string_view, bool) override {}
-  i32 RunMap() override { return 0; }
+  void BeginChoices() override { e_.choices_->BeginChoices(); }
+  void AddChoice(i32 number, std::string_view text) override { e_.choices_->AddChoice(number, text); }
+  i32 RunChoice() override { return e_.choices_->RunChoice(); }
+  bool PrepareMap(std::string_view name) override { return e_.choices_->PrepareMap(name); }
+  void AddMapPlace(i32 number, std::string_view icon, std::string_view place, bool enabled) override {
+    e_.choices_->AddMapPlace(number, icon, place, enabled);
+  }
+  i32 RunMap() override { return e_.choices_->RunMap(); }
   void UpdateCaption() override { e_.UpdateCaption(); }
   void RequestClose() override { e_.PostCloseRequest(); }
 
@@ -183,6 +187,38 @@ class Engine::Effects final : public EffectHost {
   Engine& e_;
 };
 
+// What the choice menu and the other screens need from the engine.
+class Engine::Screens final : public ScreenHost {
+ public:
+  explicit Screens(Engine& e) : e_(e) {}
+  bool PumpInput(u8 context, bool yield) override { return e_.PumpInput(context, yield); }
+  u8 PendingCommand() override { return e_.input_.pending(); }
+  i32 PendingButton() override { return e_.input_.pendingButton(); }
+  void SetPendingCommand(u8 command, i32 button) override { e_.input_.SetPending(command, button); }
+  void ClearInput() override { e_.input_.ClearPending(); }
+  Pointer MousePointer() override { return Pointer{e_.input_.mouseX(), e_.input_.mouseY(), e_.input_.leftDown()}; }
+  void WarpMouse(i32 x, i32 y) override { e_.platform_.WarpMouse(x, y); }
+  void UpdateScreen() override { e_.UpdateScreen(); }
+  Surface& ScreenSurface() override { return e_.screens_.FrontBuffer(); }
+  void PresentScreen() override { e_.PresentScreen(); }
+  // The message window is not part of this build yet.
+  void DrawMessageWindow() override {}
+  bool IsSkipping() override { return e_.IsSkipping(); }
+  bool IsAutoMode() override { return e_.input_.IsAutoMode(); }
+  void SetSkipMode() override { e_.input_.SetSkipMode(); }
+  bool StopSkipAfterChoice() override { return e_.user_.StopSkipAfterChoice != 0; }
+  bool HandleSystemCommand(u8 context) override { return e_.DispatchSystemCommand(context); }
+  u8 ScriptMode() override { return e_.interpreter_.ScriptMode; }
+  void SetMessageMode(u8 mode) override { e_.interpreter_.SetMessageMode(mode); }
+  void DrawChoiceText(Surface& overlay, i32 x, i32 y, std::string_view text) override {
+    if (e_.fonts_ && e_.penRasterizer_)
+      DrawChoiceLabel(*e_.penRasterizer_, *e_.fonts_, e_.screens_.width(), e_.screens_.height(), overlay, x, y, text);
+  }
+
+ private:
+  Engine& e_;
+};
+
 Engine::Engine(platform::Platform& platform, EngineOptions options)
     : platform_(platform),
       options_(std::move(options)),
@@ -194,6 +230,9 @@ Engine::Engine(platform::Platform& platform, EngineOptions options)
       sound_(std::make_unique<SoundSystem>(resources_, platform.clock(), *converters_, trace_)),
       flags_(trace_, {}),
       readLog_(trace_),
+      buttons_(ResourceReaderFor(resources_)),
+      screenHost_(std::make_unique<Screens>(*this)),
+      choices_(std::make_unique<ChoiceMenu>(buttons_, *screenHost_, ResourceReaderFor(resources_), trace_)),
       host_(std::make_unique<Host>(*this)),
       targets_(std::make_unique<Targets>(*this)),
       tags_(*targets_, flags_, user_, platform.clock()),
@@ -290,6 +329,12 @@ bool Engine::InitEngine() {
   // 12: sound output.
   sound_->ApplyUserSettings(user_);
   if (platform::AudioOutput* output = platform_.audio()) sound_->Start(*output);
+  // Fonts: a game's own font file, else the system's CJK faces.
+  fonts_ = std::make_unique<platform::FreeTypeFontService>(trace_);
+  LoadGameFont(resources_, *fonts_);
+  penRasterizer_ = std::make_unique<GlyphRasterizer>(system_.GameCodePage, trace_);
+  // 13: the message box button bar with its configuration button.
+  buttons_.CreateBar();
   // 14: the layers are composed afresh at the next screen update.
   layers_->MarkDirty();
   transitions_->SetMmxSwitch(system_.EnableMMX);
@@ -377,6 +422,15 @@ void Engine::HandleEvent(const platform::Event& event) {
       if (cursorHidden_) {
         platform_.ShowCursor(true);
         cursorHidden_ = false;
+      }
+      // On-screen buttons take the left button first.
+      if (event.button == platform::MouseButton::Left && event.kind == EventKind::MouseDown &&
+          buttons_.OnLeftButtonDown(event.x, event.y, input_.IsNormalMode()))
+        break;
+      if (event.button == platform::MouseButton::Left && event.kind == EventKind::MouseUp) {
+        const ButtonRelease release = buttons_.OnLeftButtonUp(event.x, event.y);
+        if (release.command) input_.SetPending(release.command, release.button);
+        break;
       }
       input_.TranslateMouse(event);
       break;
@@ -473,6 +527,7 @@ bool Engine::SetFullScreen(bool on) {
 
 bool Engine::DispatchSystemCommand(u8 context) {
   if (displayState_ == 3) return false;
+  buttons_.SetMode(ButtonMode::Hidden);
   while (u8 code = input_.pending()) {
     input_.ClearPending();
     // Quick save/load and the save screens are blocked while the scene

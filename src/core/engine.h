@@ -20,12 +20,16 @@
 #include "script/script_host.h"
 #include "script/tag_targets.h"
 #include "script/tags.h"
+#include "screens/button_sets.h"
+#include "screens/choice_menu.h"
+#include "text/glyph.h"
 
 namespace lyraban {
 
 class SoundSystem;
 namespace platform {
 class AudioConverterFactory;
+class FontService;
 }
 
 // The engine's own words, converted once to the game's code page so they
@@ -97,6 +101,7 @@ class Engine {
   class Host;
   class Targets;
   class Effects;
+  class Screens;
 
   bool InitEngine();
   void ShutdownEngine();
@@ -127,6 +132,11 @@ class Engine {
   std::unique_ptr<SoundSystem> sound_;
   FlagStore flags_;
   ReadLog readLog_;
+  std::unique_ptr<platform::FontService> fonts_;
+  std::unique_ptr<GlyphRasterizer> penRasterizer_;
+  ButtonSets buttons_;
+  std::unique_ptr<ScreenHost> screenHost_;
+  std::unique_ptr<ChoiceMenu> choices_;
   std::unique_ptr<Host> host_;
   std::unique_ptr<Targets> targets_;
   TagTable tags_;

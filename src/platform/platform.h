@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,21 @@ struct Event {
   i32 wheel = 0;     // wheel steps, positive away from the user
 };
 
+// One line of a popup menu. The text is UTF-8; "&" marks the letter that
+// chooses the item from the keyboard ("&&" is a plain "&") and a tab starts
+// the shortcut column.
+struct PopupItem {
+  i32 id = 0;  // what choosing the item returns; unused for separators
+  std::string text;
+  bool separator = false;
+  bool checked = false;
+  bool enabled = true;
+};
+
+// The pictures the main window can wear: the game's own, and the text
+// editor's that the boss key's disguise puts on.
+enum class WindowIcon : u8 { Main, TextEditor };
+
 struct JoystickState {
   u32 x = 32768, y = 32768;  // 0 … 65535, centre 32768
   u32 buttons = 0;           // bit i = button i + 1 pressed
@@ -58,6 +74,24 @@ class Platform {
   virtual bool IsMinimized() const = 0;
   virtual void SetCaption(std::string_view utf8) = 0;
   virtual void ShowCursor(bool visible) = 0;
+  // Takes the window off the screen (and out of the task list) until the
+  // player brings it back; the platform offers the way back. Undone by
+  // ShowMainWindow too.
+  virtual void HideMainWindow() = 0;
+  // False while hidden (or before it was first shown); a minimised window
+  // counts as visible.
+  virtual bool IsMainWindowVisible() const = 0;
+  // Asks for the window to be minimised; IsMinimized is true from now on
+  // until the player restores it, even where the window manager takes its
+  // time.
+  virtual void MinimizeMainWindow() = 0;
+  virtual void SetWindowIcon(WindowIcon icon) = 0;
+
+  // A modal menu at a point in game pixels (mapped like the mouse). Returns
+  // the chosen item's id, or 0 when it was dismissed (a click elsewhere,
+  // Escape, the focus lost, a close request). `idle` is called now and then
+  // while the menu is open, so that timers keep running.
+  virtual i32 RunPopupMenu(const std::vector<PopupItem>& items, i32 x, i32 y, const std::function<void()>& idle) = 0;
 
   // Takes the next queued event; false when the queue is empty.
   virtual bool PollEvent(Event& event) = 0;
@@ -69,6 +103,8 @@ class Platform {
   // Current input state, as the asynchronous key and cursor reads give it.
   virtual bool IsKeyHeld(u16 virtualKey) const = 0;
   virtual void GetMouse(i32& x, i32& y, bool& leftDown) const = 0;
+  // Moves the mouse pointer to a game pixel (keyboard navigation of buttons).
+  virtual void WarpMouse(i32 x, i32 y) = 0;
   virtual bool ReadJoystick(JoystickState& state) = 0;
 
   // Full screen at the desktop's own resolution, the picture scaled with its

@@ -81,7 +81,7 @@ TEST(Engine, ScriptComputesGlobalFlagsIntoTheFlagFile) {
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "save" / "complete.log"));
   // QUIT fails its line, but the pump after it sees the quit first, so
   // nothing is reported.
-  EXPECT_FALSE(run.Traced("エラー"));
+  EXPECT_FALSE(run.Traced("エラー（"));
 }
 
 TEST(Engine, GlobalFlagsSurviveIntoTheNextStart) {
@@ -241,7 +241,7 @@ TEST(Engine, LayersComposeIntoExactlyThePictureOfTheFormulas) {
             ".wait 1000\r\n"             // longer than the 500 ms cross-fade
             ".QUIT\r\n");
   GameRun run(dir);
-  EXPECT_FALSE(run.Traced("エラー"));
+  EXPECT_FALSE(run.Traced("エラー（"));
   std::vector<u8> frame;
   int w = 0, h = 0;
   ASSERT_TRUE(run.platform.CopyLastFrame(frame, w, h));

@@ -22,11 +22,19 @@ class HeadlessPlatform final : public Platform {
 
   bool CreateMainWindow(int width, int height) override;
   void ShowMainWindow() override { shown_ = true; }
+  void HideMainWindow() override { shown_ = false; }
+  bool IsMainWindowVisible() const override { return created_ && shown_; }
+  void MinimizeMainWindow() override { minimized_ = created_; }
+  void SetWindowIcon(WindowIcon icon) override { icon_ = icon; }
   void DestroyMainWindow() override { created_ = shown_ = false; }
   bool HasMainWindow() const override { return created_; }
   bool IsMinimized() const override { return minimized_; }
   void SetCaption(std::string_view utf8) override { caption_ = std::string(utf8); }
   void ShowCursor(bool visible) override { cursorVisible_ = visible; }
+
+  // Answers with the next scripted choice (0, dismissed, when there is none)
+  // and remembers what was shown.
+  i32 RunPopupMenu(const std::vector<PopupItem>& items, i32 x, i32 y, const std::function<void()>& idle) override;
 
   bool PollEvent(Event& event) override;
   void WaitEvent() override;
@@ -34,6 +42,10 @@ class HeadlessPlatform final : public Platform {
 
   bool IsKeyHeld(u16 virtualKey) const override { return held_.count(virtualKey) != 0; }
   void GetMouse(i32& x, i32& y, bool& leftDown) const override;
+  void WarpMouse(i32 x, i32 y) override {
+    mouseX_ = x;
+    mouseY_ = y;
+  }
   bool ReadJoystick(JoystickState& state) override;
 
   // No display to refuse it: the flag is only remembered.
@@ -59,6 +71,10 @@ class HeadlessPlatform final : public Platform {
   // Scripted input: the event is delivered once the clock reaches `atMs`.
   void Schedule(u32 atMs, const Event& event);
   void ScheduleJoystick(u32 atMs, const JoystickState& state);
+  // The answer of the next popup menu opened; scheduled ones join the queue
+  // once the clock reaches `atMs`. Answers wait for a menu to open.
+  void QueueMenuAnswer(i32 id) { menuAnswers_.push_back(id); }
+  void ScheduleMenuAnswer(u32 atMs, i32 id);
   // The answer the next yes/no questions get (Yes unless told otherwise).
   void SetYesNoAnswer(bool yes) { answerYes_ = yes; }
 
@@ -71,19 +87,32 @@ class HeadlessPlatform final : public Platform {
   int frameHeight() const { return frameHeight_; }
   u32 framesPresented() const { return framesPresented_; }
   const std::vector<std::string>& questionsAsked() const { return questions_; }
+  WindowIcon windowIcon() const { return icon_; }
+  u32 menusShown() const { return menusShown_; }
+  const std::vector<PopupItem>& lastMenuItems() const { return menuItems_; }
+  i32 lastMenuX() const { return menuX_; }
+  i32 lastMenuY() const { return menuY_; }
 
  private:
+  enum class PendingKind : u8 { Event, Joystick, MenuAnswer };
   struct Pending {
     u32 at;
     u64 order;
-    bool joystick;
+    PendingKind kind;
     Event event;
     JoystickState stick;
+    i32 menuAnswer = 0;
   };
+  void MoveDue();
   void Apply(const Event& event);
 
   VirtualClock clock_;
   std::deque<Event> queue_;
+  std::deque<i32> menuAnswers_;
+  u32 menusShown_ = 0;
+  std::vector<PopupItem> menuItems_;
+  i32 menuX_ = 0, menuY_ = 0;
+  WindowIcon icon_ = WindowIcon::Main;
   std::vector<Pending> scheduled_;
   u64 nextOrder_ = 0;
   std::set<u16> held_;

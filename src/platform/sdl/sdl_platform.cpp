@@ -8,6 +8,7 @@
 #include "platform/sdl/letterbox.h"
 #include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_keys.h"
+#include "platform/sdl/sdl_popup.h"
 
 namespace lyraban::platform {
 
@@ -15,11 +16,15 @@ namespace {
 
 // How often a running copy looks for a second copy's knock while busy.
 constexpr u32 kInstanceCheckMs = 100;
+// Window icons are drawn at this size; the window manager scales them.
+constexpr int kIconSize = 64;
 
 }  // namespace
 
 SdlPlatform::SdlPlatform(std::string lockFolder)
-    : instance_(std::move(lockFolder)), audio_(std::make_unique<SdlAudioOutput>()) {
+    : instance_(std::move(lockFolder)),
+      audio_(std::make_unique<SdlAudioOutput>()),
+      popup_(std::make_unique<SdlPopupMenu>()) {
   // The close box alone asks the quit question; SDL would otherwise add a
   // quit event of its own for the last window.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
@@ -73,6 +78,9 @@ bool SdlPlatform::CreateMainWindow(int width, int height) {
   }
   // No input method on the game window: keys arrive as keys.
   SDL_StopTextInput();
+  popup_->Attach(window_, renderer_);
+  hidden_ = minimizePending_ = false;
+  ApplyIcon();
   gameWidth_ = width;
   gameHeight_ = height;
   frameWidth_ = width;
@@ -84,12 +92,16 @@ bool SdlPlatform::CreateMainWindow(int width, int height) {
 
 void SdlPlatform::ShowMainWindow() {
   if (!window_) return;
+  hidden_ = minimizePending_ = false;
   SDL_ShowWindow(window_);
   SDL_RaiseWindow(window_);
   Redraw();
 }
 
 void SdlPlatform::DestroyMainWindow() {
+  // ImGui's textures belong to the renderer: they go first.
+  popup_->Detach();
+  hidden_ = minimizePending_ = false;
   if (texture_) SDL_DestroyTexture(texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
   if (window_) SDL_DestroyWindow(window_);
@@ -100,7 +112,75 @@ void SdlPlatform::DestroyMainWindow() {
   altAlone_ = false;
 }
 
-bool SdlPlatform::IsMinimized() const { return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0; }
+bool SdlPlatform::IsMinimized() const {
+  return window_ && (minimizePending_ || (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0);
+}
+
+void SdlPlatform::HideMainWindow() {
+  if (!window_) return;
+  SDL_HideWindow(window_);
+  hidden_ = true;
+}
+
+bool SdlPlatform::IsMainWindowVisible() const {
+  return window_ && !hidden_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN) != 0;
+}
+
+void SdlPlatform::MinimizeMainWindow() {
+  if (!window_) return;
+  // The window manager minimises when it gets to it (or never, without
+  // one); until it reports either way the window counts as minimised.
+  minimizePending_ = true;
+  SDL_MinimizeWindow(window_);
+}
+
+void SdlPlatform::SetWindowIcon(WindowIcon icon) {
+  icon_ = icon;
+  ApplyIcon();
+}
+
+void SdlPlatform::ApplyIcon() {
+  if (!window_) return;
+  std::vector<u32> pixels = DrawWindowIcon(icon_, kIconSize);
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), kIconSize, kIconSize, 32,
+                                                            kIconSize * 4, SDL_PIXELFORMAT_ARGB8888);
+  if (!surface) {
+    Fail();
+    return;
+  }
+  SDL_SetWindowIcon(window_, surface);
+  SDL_FreeSurface(surface);
+}
+
+void SdlPlatform::OfferRestore() {
+  // Blocks until the player asks for the game back. The box has a neutral
+  // caption and sits in the task list in the game's place.
+  const SDL_MessageBoxButtonData buttons[] = {
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 1, "恢复"},
+  };
+  SDL_MessageBoxData box{};
+  box.flags = SDL_MESSAGEBOX_INFORMATION;
+  box.window = nullptr;
+  box.title = "Lyraban";
+  box.message = "游戏已隐藏。";
+  box.numbuttons = 1;
+  box.buttons = buttons;
+  int pressed = -1;
+  const bool shown = SDL_ShowMessageBox(&box, &pressed) == 0;
+  if (!window_) return;
+  hidden_ = false;
+  SDL_ShowWindow(window_);
+  if (shown) {
+    SDL_RaiseWindow(window_);
+  } else {
+    // No box on this desktop: back into the task list, but not in sight.
+    Fail();
+    MinimizeMainWindow();
+  }
+  Event e;
+  e.kind = EventKind::Restore;
+  Push(e);
+}
 
 void SdlPlatform::SetCaption(std::string_view utf8) {
   caption_ = std::string(utf8);
@@ -121,6 +201,10 @@ bool SdlPlatform::PollEvent(Event& event) {
 
 void SdlPlatform::WaitEvent() {
   if (!queue_.empty()) return;
+  if (hidden_ && window_) {
+    OfferRestore();
+    return;
+  }
   // Waits in slices so that a second copy's knock still raises a minimised
   // window: nothing else would wake us for it.
   SDL_Event e;
@@ -157,6 +241,17 @@ void SdlPlatform::MapToGame(int windowX, int windowY, i32& x, i32& y) const {
   WindowToGame(FitViewport(w, h, gameWidth_, gameHeight_), gameWidth_, gameHeight_, windowX, windowY, x, y);
 }
 
+void SdlPlatform::WarpMouse(i32 x, i32 y) {
+  if (!window_ || gameWidth_ <= 0 || gameHeight_ <= 0) return;
+  int w = gameWidth_, h = gameHeight_;
+  SDL_GetWindowSize(window_, &w, &h);
+  const Viewport v = FitViewport(w, h, gameWidth_, gameHeight_);
+  // The centre of the game pixel, in window coordinates.
+  const int wx = v.x + static_cast<int>((static_cast<i64>(x) * 2 + 1) * v.width / (2 * gameWidth_));
+  const int wy = v.y + static_cast<int>((static_cast<i64>(y) * 2 + 1) * v.height / (2 * gameHeight_));
+  SDL_WarpMouseInWindow(window_, wx, wy);
+}
+
 void SdlPlatform::Translate(const SDL_Event& e) {
   const bool windowClose = e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE && window_ &&
                            e.window.windowID == SDL_GetWindowID(window_);
@@ -187,10 +282,12 @@ void SdlPlatform::Translate(const SDL_Event& e) {
           Push(out);
           break;
         case SDL_WINDOWEVENT_MINIMIZED:
+          minimizePending_ = false;
           out.kind = EventKind::Minimize;
           Push(out);
           break;
         case SDL_WINDOWEVENT_RESTORED:
+          minimizePending_ = false;
           out.kind = EventKind::Restore;
           Push(out);
           break;
@@ -211,6 +308,8 @@ void SdlPlatform::Translate(const SDL_Event& e) {
       const u16 key = VirtualKeyFromSdl(e.key.keysym.sym, e.key.keysym.scancode);
       const u8 mods = ModifiersFromSdl(e.key.keysym.mod);
       const bool down = e.type == SDL_KEYDOWN;
+      // Typing into the window: whatever minimising was asked did not happen.
+      if (down) minimizePending_ = false;
       if (key == vk::Menu) {
         // Alt is a key of its own only when it goes down and up with nothing
         // pressed in between; as a modifier it produces no event.
@@ -247,6 +346,7 @@ void SdlPlatform::Translate(const SDL_Event& e) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
       altAlone_ = false;
+      if (e.type == SDL_MOUSEBUTTONDOWN) minimizePending_ = false;
       if (e.button.button == SDL_BUTTON_LEFT)
         out.button = MouseButton::Left;
       else if (e.button.button == SDL_BUTTON_RIGHT)
@@ -377,6 +477,12 @@ void SdlPlatform::Present(const u8* pixels, int width, int height, int pitch) {
 
 void SdlPlatform::Redraw() {
   if (!renderer_) return;
+  DrawFrame();
+  SDL_RenderPresent(renderer_);
+}
+
+void SdlPlatform::DrawFrame() {
+  if (!renderer_) return;
   int w = 0, h = 0;
   if (SDL_GetRendererOutputSize(renderer_, &w, &h) != 0) return;
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
@@ -386,8 +492,33 @@ void SdlPlatform::Redraw() {
     const SDL_Rect target{v.x, v.y, v.width, v.height};
     SDL_RenderCopy(renderer_, texture_, nullptr, &target);
   }
-  SDL_RenderPresent(renderer_);
 }
+
+void SdlPlatform::GameToWindow(i32 x, i32 y, int& windowX, int& windowY) const {
+  int w = gameWidth_, h = gameHeight_;
+  if (window_) SDL_GetWindowSize(window_, &w, &h);
+  const Viewport v = FitViewport(w, h, gameWidth_, gameHeight_);
+  // The centre of the game pixel, so that mapping back lands on it again.
+  auto axis = [](i32 p, int start, int extent, int game) {
+    if (game <= 0) return start + static_cast<int>(p);
+    return start + static_cast<int>(((2 * static_cast<i64>(p) + 1) * extent) / (2 * static_cast<i64>(game)));
+  };
+  windowX = std::clamp(axis(x, v.x, v.width, gameWidth_), 0, std::max(w - 1, 0));
+  windowY = std::clamp(axis(y, v.y, v.height, gameHeight_), 0, std::max(h - 1, 0));
+}
+
+i32 SdlPlatform::RunPopupMenu(const std::vector<PopupItem>& items, i32 x, i32 y, const std::function<void()>& idle) {
+  if (!window_ || !renderer_ || hidden_ || IsMinimized()) return 0;
+  int wx = 0, wy = 0;
+  GameToWindow(x, y, wx, wy);
+  SdlPopupMenu::Hooks hooks;
+  hooks.drawFrame = [this] { DrawFrame(); };
+  hooks.forward = [this](const SDL_Event& e) { Translate(e); };
+  hooks.idle = idle;
+  return popup_->Run(items, wx, wy, hooks);
+}
+
+const std::string& SdlPlatform::popupFontFile() const { return popup_->fontFile(); }
 
 bool SdlPlatform::CopyLastFrame(std::vector<u8>& bgr, int& width, int& height) {
   if (frame_.empty()) return false;

@@ -19,6 +19,7 @@ union SDL_Event;
 namespace lyraban::platform {
 
 class SdlAudioOutput;
+class SdlPopupMenu;
 
 // The desktop platform: one resizable window whose picture keeps the game's
 // aspect (black bars around it), full screen on the desktop's own mode,
@@ -40,6 +41,19 @@ class SdlPlatform final : public Platform {
   bool IsMinimized() const override;
   void SetCaption(std::string_view utf8) override;
   void ShowCursor(bool visible) override;
+  // There is no notification area to hide in: the window is hidden and a
+  // small "Lyraban" message box offers it back (shown by WaitEvent, where
+  // the game waits for the window to return). Where no box can be shown the
+  // window comes back minimised instead, for the task list to restore.
+  void HideMainWindow() override;
+  bool IsMainWindowVisible() const override;
+  void MinimizeMainWindow() override;
+  void SetWindowIcon(WindowIcon icon) override;
+
+  // Drawn with Dear ImGui over the last frame; see SdlPopupMenu.
+  i32 RunPopupMenu(const std::vector<PopupItem>& items, i32 x, i32 y, const std::function<void()>& idle) override;
+  // The font file the popup menu was drawn with (empty for ImGui's own).
+  const std::string& popupFontFile() const;
 
   bool PollEvent(Event& event) override;
   void WaitEvent() override;
@@ -47,6 +61,7 @@ class SdlPlatform final : public Platform {
 
   bool IsKeyHeld(u16 virtualKey) const override;
   void GetMouse(i32& x, i32& y, bool& leftDown) const override;
+  void WarpMouse(i32 x, i32 y) override;
   bool ReadJoystick(JoystickState& state) override;
 
   bool SetFullScreen(bool on) override;
@@ -75,12 +90,17 @@ class SdlPlatform final : public Platform {
   void Push(const Event& event) { queue_.push_back(event); }
   void MapToGame(int windowX, int windowY, i32& x, i32& y) const;
   void Redraw();
+  void DrawFrame();
+  void GameToWindow(i32 x, i32 y, int& windowX, int& windowY) const;
+  void OfferRestore();
+  void ApplyIcon();
   void ServiceOtherCopies(bool now);
   void Fail();
 
   SdlClock clock_;
   SingleInstance instance_;
   std::unique_ptr<SdlAudioOutput> audio_;
+  std::unique_ptr<SdlPopupMenu> popup_;
   bool videoStarted_ = false, joystickStarted_ = false;
 
   SDL_Window* window_ = nullptr;
@@ -89,6 +109,9 @@ class SdlPlatform final : public Platform {
   int textureWidth_ = 0, textureHeight_ = 0;
   int gameWidth_ = 0, gameHeight_ = 0;
   std::string caption_;
+  bool hidden_ = false;           // hidden by HideMainWindow, waiting to come back
+  bool minimizePending_ = false;  // minimising was asked and not yet seen done
+  WindowIcon icon_ = WindowIcon::Main;
 
   std::vector<u8> frame_;
   int frameWidth_ = 0, frameHeight_ = 0;
