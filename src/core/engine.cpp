@@ -238,6 +238,7 @@ Engine::Engine(platform::Platform& platform, EngineOptions options)
       tags_(*targets_, flags_, user_, platform.clock()),
       interpreter_(resources_, readLog_, flags_, tags_, *host_, platform.clock(), trace_) {
   ResetUserSettings(user_);
+  words_.Convert(system_.GameCodePage);
   gameFolder_ = options_.gameFolder.empty() ? ProgramFolder() : options_.gameFolder;
   if (gameFolder_.empty()) gameFolder_.assign(1, '.');
   // A trailing separator: the save folder is used as a prefix.
