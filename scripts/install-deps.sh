@@ -9,6 +9,7 @@ packages=(
   zlib1g-dev libpng-dev libogg-dev libvorbis-dev
   libsdl2-dev libpixman-1-dev
   libfreetype-dev libfontconfig-dev
+  libimgui-dev libstb-dev
   fonts-wqy-microhei
 )
 

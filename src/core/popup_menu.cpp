@@ -35,8 +35,8 @@ std::vector<platform::PopupItem> BuildPopupMenuItems(bool fullScreen) {
     } else {
       item.id = entry.command;
       item.text = std::string(entry.text);
-      item.checked = (entry.command == cmd::WindowMode && !fullScreen) ||
-                     (entry.command == cmd::FullScreenMode && fullScreen);
+      item.checked =
+          (entry.command == cmd::WindowMode && !fullScreen) || (entry.command == cmd::FullScreenMode && fullScreen);
     }
     items.push_back(std::move(item));
   }

@@ -15,14 +15,43 @@ bool HeadlessPlatform::CreateMainWindow(int width, int height) {
 }
 
 void HeadlessPlatform::Schedule(u32 atMs, const Event& event) {
-  scheduled_.push_back(Pending{atMs, nextOrder_++, false, event, {}});
+  scheduled_.push_back(Pending{atMs, nextOrder_++, PendingKind::Event, event, {}});
 }
 
 void HeadlessPlatform::ScheduleJoystick(u32 atMs, const JoystickState& state) {
-  scheduled_.push_back(Pending{atMs, nextOrder_++, true, {}, state});
+  scheduled_.push_back(Pending{atMs, nextOrder_++, PendingKind::Joystick, {}, state});
+}
+
+void HeadlessPlatform::ScheduleMenuAnswer(u32 atMs, i32 id) {
+  Pending p{atMs, nextOrder_++, PendingKind::MenuAnswer, {}, {}};
+  p.menuAnswer = id;
+  scheduled_.push_back(p);
+}
+
+i32 HeadlessPlatform::RunPopupMenu(const std::vector<PopupItem>& items, i32 x, i32 y,
+                                   const std::function<void()>& idle) {
+  ++menusShown_;
+  menuItems_ = items;
+  menuX_ = x;
+  menuY_ = y;
+  MoveDue();
+  if (idle) idle();
+  if (menuAnswers_.empty()) return 0;
+  const i32 id = menuAnswers_.front();
+  menuAnswers_.pop_front();
+  return id;
 }
 
 bool HeadlessPlatform::PollEvent(Event& event) {
+  MoveDue();
+  if (queue_.empty()) return false;
+  event = queue_.front();
+  queue_.pop_front();
+  Apply(event);
+  return true;
+}
+
+void HeadlessPlatform::MoveDue() {
   // Move every scheduled event that is due into the queue, in time order.
   const u32 now = clock_.Now();
   std::vector<Pending> due;
@@ -37,16 +66,18 @@ bool HeadlessPlatform::PollEvent(Event& event) {
   std::sort(due.begin(), due.end(),
             [](const Pending& a, const Pending& b) { return a.at != b.at ? a.at < b.at : a.order < b.order; });
   for (const Pending& p : due) {
-    if (p.joystick)
-      joystick_ = p.stick;
-    else
-      queue_.push_back(p.event);
+    switch (p.kind) {
+      case PendingKind::Event:
+        queue_.push_back(p.event);
+        break;
+      case PendingKind::Joystick:
+        joystick_ = p.stick;
+        break;
+      case PendingKind::MenuAnswer:
+        menuAnswers_.push_back(p.menuAnswer);
+        break;
+    }
   }
-  if (queue_.empty()) return false;
-  event = queue_.front();
-  queue_.pop_front();
-  Apply(event);
-  return true;
 }
 
 void HeadlessPlatform::Apply(const Event& event) {
@@ -72,7 +103,9 @@ void HeadlessPlatform::Apply(const Event& event) {
       minimized_ = true;
       break;
     case EventKind::Restore:
+      // The player's way back, whether the window was minimised or hidden.
       minimized_ = false;
+      if (created_) shown_ = true;
       break;
     default:
       break;

@@ -39,6 +39,7 @@ bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
 struct Scheduled {
   u32 at;
   Event event;
+  i32 menuAnswer = -1;  // 0 and above: the answer of a popup menu instead
 };
 
 }  // namespace
@@ -49,11 +50,11 @@ u16 KeyFromName(std::string_view name) {
     u16 key;
   };
   static constexpr Named kNames[] = {
-      {"Enter", vk::Return},     {"Escape", vk::Escape},     {"Space", vk::Space},        {"Tab", vk::Tab},
-      {"Backspace", vk::Back},   {"Insert", vk::Insert},     {"Delete", vk::Delete},      {"Home", vk::Home},
-      {"End", vk::End},          {"PageUp", vk::Prior},      {"PageDown", vk::Next},      {"Up", vk::Up},
-      {"Down", vk::Down},        {"Left", vk::Left},         {"Right", vk::Right},        {"Apps", vk::Apps},
-      {"Alt", vk::Menu},         {"KpPlus", vk::Add},        {"KpMinus", vk::Subtract},   {"KpMultiply", vk::Multiply},
+      {"Enter", vk::Return},    {"Escape", vk::Escape}, {"Space", vk::Space},      {"Tab", vk::Tab},
+      {"Backspace", vk::Back},  {"Insert", vk::Insert}, {"Delete", vk::Delete},    {"Home", vk::Home},
+      {"End", vk::End},         {"PageUp", vk::Prior},  {"PageDown", vk::Next},    {"Up", vk::Up},
+      {"Down", vk::Down},       {"Left", vk::Left},     {"Right", vk::Right},      {"Apps", vk::Apps},
+      {"Alt", vk::Menu},        {"KpPlus", vk::Add},    {"KpMinus", vk::Subtract}, {"KpMultiply", vk::Multiply},
       {"KpDivide", vk::Divide},
   };
   for (const Named& n : kNames)
@@ -93,9 +94,7 @@ bool ScheduleInputScript(HeadlessPlatform& platform, std::string_view text, std:
     if (!Number(words[0], at)) return fail("the time is not a number of milliseconds");
     if (words.size() < 2) return fail("no event");
     const std::string_view kind = words[1];
-    auto point = [&](Event& e) {
-      return words.size() == 4 && Number(words[2], e.x) && Number(words[3], e.y);
-    };
+    auto point = [&](Event& e) { return words.size() == 4 && Number(words[2], e.x) && Number(words[3], e.y); };
     Event e;
     if (kind == "move" || kind == "click" || kind == "down" || kind == "up" || kind == "rclick" || kind == "mclick") {
       if (!point(e)) return fail("expected X and Y");
@@ -154,11 +153,22 @@ bool ScheduleInputScript(HeadlessPlatform& platform, std::string_view text, std:
     } else if (kind == "close") {
       e.kind = EventKind::CloseRequest;
       events.push_back({at, e});
+    } else if (kind == "menu") {
+      // Item identifiers are command codes, so one byte; 0 dismisses.
+      i32 id = 0;
+      if (words.size() != 3 || !Number(words[2], id) || id < 0 || id > 255)
+        return fail("expected a menu item number 0 to 255");
+      events.push_back({at, e, id});
     } else {
       return fail("unknown event");
     }
   }
-  for (const Scheduled& s : events) platform.Schedule(s.at, s.event);
+  for (const Scheduled& s : events) {
+    if (s.menuAnswer >= 0)
+      platform.ScheduleMenuAnswer(s.at, s.menuAnswer);
+    else
+      platform.Schedule(s.at, s.event);
+  }
   return true;
 }
 

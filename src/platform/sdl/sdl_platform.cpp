@@ -142,8 +142,8 @@ void SdlPlatform::SetWindowIcon(WindowIcon icon) {
 void SdlPlatform::ApplyIcon() {
   if (!window_) return;
   std::vector<u32> pixels = DrawWindowIcon(icon_, kIconSize);
-  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), kIconSize, kIconSize, 32,
-                                                            kIconSize * 4, SDL_PIXELFORMAT_ARGB8888);
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), kIconSize, kIconSize, 32, kIconSize * 4,
+                                                            SDL_PIXELFORMAT_ARGB8888);
   if (!surface) {
     Fail();
     return;
