@@ -219,6 +219,21 @@ class Engine::Screens final : public ScreenHost {
   Engine& e_;
 };
 
+// What the boss key needs from the engine.
+class Engine::Boss final : public BossKeyHost {
+ public:
+  explicit Boss(Engine& e) : e_(e) {}
+  bool PumpMessagesBlocking() override { return e_.PumpMessagesBlocking(); }
+  void UpdateCaption() override { e_.UpdateCaption(); }
+  // Save slots are not part of this build: the quick save writes nothing.
+  bool QuickSave() override { return false; }
+  void SetSkipQuitQuestion() override { e_.skipQuitQuestion_ = true; }
+  void PostCloseRequest() override { e_.PostCloseRequest(); }
+
+ private:
+  Engine& e_;
+};
+
 Engine::Engine(platform::Platform& platform, EngineOptions options)
     : platform_(platform),
       options_(std::move(options)),
@@ -226,6 +241,7 @@ Engine::Engine(platform::Platform& platform, EngineOptions options)
       effectHost_(std::make_unique<Effects>(*this)),
       transitions_(std::make_unique<ScreenTransitions>(screens_, *effectHost_, platform.clock())),
       input_(user_),
+      popup_(platform, input_, trace_),
       converters_(std::make_unique<platform::SdlAudioConverterFactory>()),
       sound_(std::make_unique<SoundSystem>(resources_, platform.clock(), *converters_, trace_)),
       flags_(trace_, {}),
@@ -233,6 +249,8 @@ Engine::Engine(platform::Platform& platform, EngineOptions options)
       buttons_(ResourceReaderFor(resources_)),
       screenHost_(std::make_unique<Screens>(*this)),
       choices_(std::make_unique<ChoiceMenu>(buttons_, *screenHost_, ResourceReaderFor(resources_), trace_)),
+      bossHost_(std::make_unique<Boss>(*this)),
+      boss_(std::make_unique<BossKey>(platform, *bossHost_)),
       host_(std::make_unique<Host>(*this)),
       targets_(std::make_unique<Targets>(*this)),
       tags_(*targets_, flags_, user_, platform.clock()),
@@ -408,6 +426,12 @@ bool Engine::PumpInput(u8 context, bool yield) {
   return true;
 }
 
+bool Engine::PumpMessagesBlocking() {
+  if (quit_) return false;
+  platform_.WaitEvent();
+  return PumpMessages();
+}
+
 bool Engine::IsSkipping() {
   return input_.IsSkipping(platform_.IsKeyHeld(platform::vk::Control), input_.appActive());
 }
@@ -479,7 +503,7 @@ void Engine::CheckTimers() {
 
 void Engine::TimerTick() {
   if (user_.HideIdleCursor) ++idleTicks_;
-  if (displayState_ == 3) {
+  if (displayState_ == 3 || popup_.windowDisabled()) {
     idleTicks_ = 0;
     if (cursorHidden_) {
       platform_.ShowCursor(true);
@@ -553,8 +577,16 @@ bool Engine::DispatchSystemCommand(u8 context) {
         SetFullScreen(true);
         return false;
       case cmd::PopupMenu:
-      case cmd::FlowChart:
+        popup_.ShowPopupMenu([this] { CheckTimers(); });
+        idleTicks_ = 0;
+        PumpInput(context, false);
+        continue;
       case cmd::BossKey:
+        boss_->RunBossKey(user_.BossKeyAction);
+        PumpInput(context, false);
+        continue;
+      case cmd::FlowChart:
+        // The flow chart screen is not part of this build.
         PumpInput(context, false);
         continue;
       default:

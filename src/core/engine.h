@@ -8,6 +8,7 @@
 #include "core/config/system_settings.h"
 #include "core/input.h"
 #include "core/options.h"
+#include "core/popup_menu.h"
 #include "graphics/layer.h"
 #include "graphics/surface.h"
 #include "graphics/transition.h"
@@ -85,6 +86,9 @@ class Engine {
   // The message pumps every wait calls. False once the quit flag is set.
   bool PumpMessages();
   bool PumpInput(u8 context, bool yield);
+  // Waits for the next event and handles it (modal waits such as the boss
+  // key). False once the quit flag is set.
+  bool PumpMessagesBlocking();
   // Carries out the commands that are the same everywhere; true when the
   // running script must return to the outer loop.
   bool DispatchSystemCommand(u8 context);
@@ -102,6 +106,7 @@ class Engine {
   class Targets;
   class Effects;
   class Screens;
+  class Boss;
 
   bool InitEngine();
   void ShutdownEngine();
@@ -128,6 +133,7 @@ class Engine {
   std::unique_ptr<ScreenTransitions> transitions_;
   UserSettings user_{};
   InputState input_;
+  PopupMenu popup_;
   std::unique_ptr<platform::AudioConverterFactory> converters_;
   std::unique_ptr<SoundSystem> sound_;
   FlagStore flags_;
@@ -137,6 +143,8 @@ class Engine {
   ButtonSets buttons_;
   std::unique_ptr<ScreenHost> screenHost_;
   std::unique_ptr<ChoiceMenu> choices_;
+  std::unique_ptr<BossKeyHost> bossHost_;
+  std::unique_ptr<BossKey> boss_;
   std::unique_ptr<Host> host_;
   std::unique_ptr<Targets> targets_;
   TagTable tags_;

@@ -183,3 +183,24 @@ TEST(Caption, PlayTimeInHoursAndMinutes) {
 
 }  // namespace
 }  // namespace lyraban
+
+namespace lyraban {
+namespace {
+
+TEST(ChoiceFlow, RightClickOpensThePopupMenuWhoseExitAsksTheQuitQuestion) {
+  ChoiceGame game(".SELECT\r\nA\r\nB\r\n.CASE 1\r\n?first = 1\r\n.ENDSEL\r\n.GOTO nowhere\r\n");
+  game.Run(
+      "400 menu 25\n"  // the answer the menu will get: 结束(&X)
+      "500 rclick 10 10\n");
+  EXPECT_EQ(game.platform.menusShown(), 1u);
+  ASSERT_FALSE(game.platform.lastMenuItems().empty());
+  ASSERT_EQ(game.platform.questionsAsked().size(), 1u);
+  EXPECT_EQ(game.platform.questionsAsked()[0], "结束游戏？");
+  EXPECT_TRUE(game.engine->quitting());
+  // Ended well before the run limit, and nothing was picked.
+  EXPECT_LT(game.platform.clock().Now(), 2000u);
+  EXPECT_LE(GlobalFlag(game.dir, 0), 0);
+}
+
+}  // namespace
+}  // namespace lyraban
