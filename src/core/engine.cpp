@@ -45,12 +45,15 @@ class Engine::Host final : public ScriptHost {
   bool IsSkipping() override { return e_.IsSkipping(); }
   void SetRunModeNormal() override { e_.input_.SetRunMode(RunMode::Normal); }
   bool SkipAllText() override { return e_.user_.SkipAllText != 0; }
-  // The message window is not part of this build: text blocks are dropped.
-  void ShowScriptText(std::string_view, bool, u8) override {}
-  void ClearPage() override {
-    if (e_.user_.StopVoiceOnAdvance && e_.sound_) e_.sound_->StopVoice();
+  void ShowScriptText(std::string_view text, bool alreadyRead, u8 mode) override {
+    if (e_.window_) e_.window_->ShowScriptText(text, alreadyRead, mode);
   }
-  void SetMessageMode(u8) override { ClearPage(); }
+  void ClearPage() override {
+    if (e_.window_) e_.window_->ClearPage();
+  }
+  void SetMessageMode(u8 mode) override {
+    if (e_.window_) e_.window_->SetMessageMode(mode);
+  }
   void MarkBacklogPage() override {}
   void BeginChoices() override { e_.choices_->BeginChoices(); }
   void AddChoice(i32 number, std::string_view text) override { e_.choices_->AddChoice(number, text); }
@@ -145,7 +148,9 @@ class Engine::Targets final : public TagTargets {
   void RunConfigDialog() override {}
 
   void SetMessageMode(u8 mode) override { e_.interpreter_.SetMessageMode(mode); }
-  void ClockEvent(std::string_view, std::string_view) override {}
+  void ClockEvent(std::string_view a, std::string_view b) override {
+    if (e_.window_) e_.window_->ClockEvent(a, b);
+  }
   void FlowReset() override {}
   void FlowNewRoute() override {}
 
@@ -201,13 +206,16 @@ class Engine::Screens final : public ScreenHost {
   void UpdateScreen() override { e_.UpdateScreen(); }
   Surface& ScreenSurface() override { return e_.screens_.FrontBuffer(); }
   void PresentScreen() override { e_.PresentScreen(); }
-  // The message window is not part of this build yet.
-  void DrawMessageWindow() override {}
+  void DrawMessageWindow() override {
+    if (e_.window_) e_.window_->DrawMessageWindow(false);
+  }
   bool IsSkipping() override { return e_.IsSkipping(); }
   bool IsAutoMode() override { return e_.input_.IsAutoMode(); }
   void SetSkipMode() override { e_.input_.SetSkipMode(); }
   bool StopSkipAfterChoice() override { return e_.user_.StopSkipAfterChoice != 0; }
-  bool HandleSystemCommand(u8 context) override { return e_.DispatchSystemCommand(context); }
+  bool HandleSystemCommand(u8 context) override {
+    return e_.window_ ? e_.window_->HandleSystemCommand(context) : e_.DispatchSystemCommand(context);
+  }
   u8 ScriptMode() override { return e_.interpreter_.ScriptMode; }
   void SetMessageMode(u8 mode) override { e_.interpreter_.SetMessageMode(mode); }
   void DrawChoiceText(Surface& overlay, i32 x, i32 y, std::string_view text) override {
@@ -234,6 +242,53 @@ class Engine::Boss final : public BossKeyHost {
   Engine& e_;
 };
 
+// What the message window needs from the engine.
+class Engine::Messages final : public MessageHost {
+ public:
+  explicit Messages(Engine& e) : e_(e) {}
+  bool PumpInput(u8 context, bool yield) override { return e_.PumpInput(context, yield); }
+  u8 PendingCommand() override { return e_.input_.pending(); }
+  void ClearInput() override { e_.input_.ClearPending(); }
+  bool IsSkipping() override { return e_.IsSkipping(); }
+  bool IsAutoMode() override { return e_.input_.IsAutoMode(); }
+  void SetSkipMode() override { e_.input_.SetSkipMode(); }
+  void GetMouse(i32& x, i32& y) override {
+    x = e_.input_.mouseX();
+    y = e_.input_.mouseY();
+  }
+  void WarpMouse(i32 x, i32 y) override { e_.platform_.WarpMouse(x, y); }
+  void UpdateScreen() override { e_.UpdateScreen(); }
+  Surface& ScreenSurface() override { return e_.screens_.FrontBuffer(); }
+  void DrawButtons() override {
+    e_.buttons_.Draw(e_.screens_.FrontBuffer(), Pointer{e_.input_.mouseX(), e_.input_.mouseY(), e_.input_.leftDown()},
+                     e_.IsSkipping() || e_.input_.IsAutoMode());
+  }
+  void PresentScreen() override { e_.PresentScreen(); }
+  void SetButtons(MessageButtons buttons) override {
+    e_.buttons_.SetMode(buttons == MessageButtons::Waiting ? ButtonMode::Waiting : ButtonMode::Hidden);
+  }
+  bool DispatchSystemCommand(u8 context) override { return e_.DispatchSystemCommand(context); }
+  u8 ScriptMode() override { return e_.interpreter_.ScriptMode; }
+  i32 GetFlag(std::string_view name) override { return e_.flags_.GetFlag(name); }
+  void SetFlag(std::string_view name, i32 value) override { e_.flags_.SetFlag(name, value); }
+  bool IsVoicePlaying() override { return e_.sound_ && e_.sound_->IsVoicePlaying(); }
+  void StopVoice() override {
+    if (e_.sound_) e_.sound_->StopVoice();
+  }
+  void PlaySE(std::string_view name) override {
+    if (e_.sound_) e_.sound_->PlaySE(name);
+  }
+  void StopSE() override {
+    if (e_.sound_) e_.sound_->StopSE();
+  }
+  void Flash(int count, u8 red, u8 green, u8 blue) override { e_.transitions_->Flash(count, red, green, blue); }
+  // The backlog is not part of this build.
+  void AddBacklogEntry(std::string_view, std::string_view) override {}
+
+ private:
+  Engine& e_;
+};
+
 Engine::Engine(platform::Platform& platform, EngineOptions options)
     : platform_(platform),
       options_(std::move(options)),
@@ -246,6 +301,7 @@ Engine::Engine(platform::Platform& platform, EngineOptions options)
       sound_(std::make_unique<SoundSystem>(resources_, platform.clock(), *converters_, trace_)),
       flags_(trace_, {}),
       readLog_(trace_),
+      messageHost_(std::make_unique<Messages>(*this)),
       buttons_(ResourceReaderFor(resources_)),
       screenHost_(std::make_unique<Screens>(*this)),
       choices_(std::make_unique<ChoiceMenu>(buttons_, *screenHost_, ResourceReaderFor(resources_), trace_)),
@@ -352,6 +408,10 @@ bool Engine::InitEngine() {
   fonts_ = std::make_unique<platform::FreeTypeFontService>(trace_);
   LoadGameFont(resources_, *fonts_);
   penRasterizer_ = std::make_unique<GlyphRasterizer>(system_.GameCodePage, trace_);
+  windowRasterizer_ = std::make_unique<GlyphRasterizer>(system_.GameCodePage, trace_);
+  window_ = std::make_unique<MessageWindow>(*messageHost_, *windowRasterizer_, *fonts_, user_,
+                                            ResourceReaderFor(resources_), platform_.clock(), trace_);
+  window_->LoadPrompt();
   // 13: the message box button bar with its configuration button.
   buttons_.CreateBar();
   // 14: the layers are composed afresh at the next screen update.
@@ -360,6 +420,9 @@ bool Engine::InitEngine() {
   // 16: flag definitions, with the banks kept in the save folder.
   flags_.SetSaveFolder(saveFolder_);
   flags_.LoadFlagDefinitions(config_);
+  // The box picture shows the scenario progress, so it is built once the
+  // flags are known.
+  window_->SetMessageMode(interpreter_.ScriptMode);
   // 18: which text the player has read.
   readLog_.LoadReadLog(saveFolder_);
   return true;
@@ -503,7 +566,7 @@ void Engine::CheckTimers() {
 
 void Engine::TimerTick() {
   if (user_.HideIdleCursor) ++idleTicks_;
-  if (displayState_ == 3 || popup_.windowDisabled()) {
+  if (displayState() == MessageWindow::kDisplayHidden || popup_.windowDisabled()) {
     idleTicks_ = 0;
     if (cursorHidden_) {
       platform_.ShowCursor(true);
@@ -524,7 +587,7 @@ void Engine::UpdateCaption() {
   std::string caption = system_.Title;
   if (user_.ShowChapterInCaption && !interpreter_.ChapterName.empty())
     caption += words_.CaptionChapterOpen + interpreter_.ChapterName + words_.CaptionChapterClose;
-  if (user_.ShowPlayTimeInCaption && displayState_ != 3) {
+  if (user_.ShowPlayTimeInCaption && displayState() != MessageWindow::kDisplayHidden) {
     const u32 minutes = interpreter_.GetPlayMinutes();
     char time[32];
     std::snprintf(time, sizeof time, "[%u:%02u]", minutes / 60, minutes % 60);
@@ -551,7 +614,7 @@ bool Engine::SetFullScreen(bool on) {
 }
 
 bool Engine::DispatchSystemCommand(u8 context) {
-  if (displayState_ == 3) return false;
+  if (displayState() == MessageWindow::kDisplayHidden) return false;
   buttons_.SetMode(ButtonMode::Hidden);
   while (u8 code = input_.pending()) {
     input_.ClearPending();
@@ -561,6 +624,9 @@ bool Engine::DispatchSystemCommand(u8 context) {
     if (code == cmd::QuickSave || code == cmd::QuickLoad || code == cmd::SaveScreen || code == cmd::LoadScreen)
       return false;
     switch (code) {
+      case cmd::HideWindow:
+        if (window_) window_->HideWindow();
+        return false;
       case cmd::ReturnToTitle:
         interpreter_.RequestGameRestart();
         return true;

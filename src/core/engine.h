@@ -24,6 +24,7 @@
 #include "screens/button_sets.h"
 #include "screens/choice_menu.h"
 #include "text/glyph.h"
+#include "text/message_window.h"
 
 namespace lyraban {
 
@@ -75,6 +76,9 @@ class Engine {
   InputState& input() { return input_; }
   ReadLog& readLog() { return readLog_; }
   SoundSystem* sound() { return sound_.get(); }
+  MessageWindow* messageWindow() { return window_.get(); }
+  // The message window's display state: 1 shown, 3 hidden by the player.
+  u8 displayState() const { return window_ ? window_->displayState() : MessageWindow::kDisplayShown; }
   ScreenBuffers& screens() { return screens_; }
   LayerSet* layers() { return layers_.get(); }
   // Brings the screen up to date with the layers.
@@ -107,6 +111,7 @@ class Engine {
   class Effects;
   class Screens;
   class Boss;
+  class Messages;
 
   bool InitEngine();
   void ShutdownEngine();
@@ -140,6 +145,9 @@ class Engine {
   ReadLog readLog_;
   std::unique_ptr<platform::FontService> fonts_;
   std::unique_ptr<GlyphRasterizer> penRasterizer_;
+  std::unique_ptr<GlyphRasterizer> windowRasterizer_;
+  std::unique_ptr<MessageHost> messageHost_;
+  std::unique_ptr<MessageWindow> window_;
   ButtonSets buttons_;
   std::unique_ptr<ScreenHost> screenHost_;
   std::unique_ptr<ChoiceMenu> choices_;
@@ -164,7 +172,6 @@ class Engine {
   int idleTicks_ = 0;
   int captionTicks_ = 0;
   bool cursorHidden_ = false;
-  u8 displayState_ = 1;  // the message window's display state
 };
 
 }  // namespace lyraban
