@@ -82,11 +82,12 @@ bool BossKey::RunBossKey(u8 action) {
 }
 
 void BossKey::HideUntilRestored() {
-  // There is no notification area to sit in: the platform hides the window
-  // and offers its own way back. Nothing of the game runs meanwhile.
+  // There is no notification area to sit in: the window goes to the task
+  // bar and comes back when the player activates it there. Nothing of the
+  // game runs meanwhile.
   if (!platform_.HasMainWindow()) return;
-  platform_.HideMainWindow();
-  while (!platform_.IsMainWindowVisible()) {
+  platform_.MinimizeMainWindow();
+  while (platform_.IsMinimized()) {
     if (!host_.PumpMessagesBlocking()) return;
   }
 }
