@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -340,7 +341,9 @@ int Engine::Run() {
     return 0;
   }
   instanceHeld_ = true;
-  if (!platform_.CreateMainWindow(system_.ScreenWidth, system_.ScreenHeight)) {
+  // A broken size still gets a window (with no picture): only a window that
+  // cannot be made ends the program.
+  if (!platform_.CreateMainWindow(std::max(1, system_.ScreenWidth), std::max(1, system_.ScreenHeight))) {
     platform_.ReleaseSingleInstance();
     return 0;
   }
@@ -462,7 +465,7 @@ bool Engine::PumpInput(u8 context, bool yield) {
   while (!quitPosted_ && platform_.PollEvent(event)) {
     if (event.kind == platform::EventKind::KeyDown) {
       if (u8 code = InputState::LookupAccelerator(context, event.key, event.modifiers)) {
-        input_.SetPending(code);
+        input_.SetPending(code, input_.pendingButton());
         continue;
       }
     }
@@ -528,8 +531,16 @@ void Engine::HandleEvent(const platform::Event& event) {
     case EventKind::Deactivate:
       input_.SetAppActive(false);
       break;
-    case EventKind::Expose:
-      PresentScreen();
+    case EventKind::Expose: {
+      // Repainting is not presenting: it happens even while frames are
+      // dropped during forced skip.
+      Surface& front = screens_.FrontBuffer();
+      if (platform_.HasMainWindow() && front.HasPixels())
+        platform_.Present(front.pixels(), front.width(), front.height(), front.stride() * front.bytesPerPixel());
+      break;
+    }
+    case EventKind::Maximize:
+      SetFullScreen(true);
       break;
     case EventKind::CloseRequest:
       CloseWindow(!skipQuitQuestion_);
@@ -543,7 +554,10 @@ void Engine::CloseWindow(bool ask) {
   if (windowClosed_) return;
   if (ask) {
     const std::string title = system_.GameCodePage.ToUtf8(system_.Title);
-    if (!platform_.AskYesNo("结束游戏？", title)) return;
+    questionOpen_ = true;
+    const bool yes = platform_.AskYesNo("结束游戏？", title);
+    questionOpen_ = false;
+    if (!yes) return;
   }
   // The window goes; the next pump, wherever it is, sets the quit flag.
   if (sound_) sound_->StopVoice();
@@ -558,15 +572,18 @@ void Engine::CheckTimers() {
     runLimitReached_ = true;
     CloseWindow(false);
   }
-  while (ElapsedMs(timerStart_, now) >= kTimerMs) {
-    timerStart_ += kTimerMs;
+  // One tick however long the wait was, as a timer message is never queued
+  // twice.
+  const u32 elapsed = ElapsedMs(timerStart_, now);
+  if (elapsed >= kTimerMs) {
+    timerStart_ = now - elapsed % kTimerMs;
     TimerTick();
   }
 }
 
 void Engine::TimerTick() {
   if (user_.HideIdleCursor) ++idleTicks_;
-  if (displayState() == MessageWindow::kDisplayHidden || popup_.windowDisabled()) {
+  if (displayState() == MessageWindow::kDisplayHidden || popup_.windowDisabled() || questionOpen_) {
     idleTicks_ = 0;
     if (cursorHidden_) {
       platform_.ShowCursor(true);
@@ -608,9 +625,9 @@ void Engine::PresentScreen() {
 
 bool Engine::SetFullScreen(bool on) {
   if (!platform_.HasMainWindow() || on == platform_.IsFullScreen()) return false;
-  const bool changed = platform_.SetFullScreen(on);
+  if (!platform_.SetFullScreen(on)) return false;
   user_.FullScreen = platform_.IsFullScreen() ? 1 : 0;
-  return changed;
+  return true;
 }
 
 bool Engine::DispatchSystemCommand(u8 context) {
@@ -645,15 +662,15 @@ bool Engine::DispatchSystemCommand(u8 context) {
       case cmd::PopupMenu:
         popup_.ShowPopupMenu([this] { CheckTimers(); });
         idleTicks_ = 0;
-        PumpInput(context, false);
+        if (!PumpInput(context, false)) return false;
         continue;
       case cmd::BossKey:
         boss_->RunBossKey(user_.BossKeyAction);
-        PumpInput(context, false);
+        if (!PumpInput(context, false)) return false;
         continue;
       case cmd::FlowChart:
         // The flow chart screen is not part of this build.
-        PumpInput(context, false);
+        if (!PumpInput(context, false)) return false;
         continue;
       default:
         return false;

@@ -172,6 +172,7 @@ class Engine {
   int idleTicks_ = 0;
   int captionTicks_ = 0;
   bool cursorHidden_ = false;
+  bool questionOpen_ = false;  // the quit question disables the window
 };
 
 }  // namespace lyraban

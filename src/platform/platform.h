@@ -12,6 +12,10 @@ namespace lyraban::platform {
 
 class AudioOutput;
 
+// Largest frame a platform keeps a copy of (a 16384 × 5461 screen); larger
+// sizes come only from broken configuration files.
+inline constexpr u64 kMaxFrameBytes = u64{1} << 28;
+
 enum class EventKind : u8 {
   CloseRequest,  // the window's close box, or a close posted by the program
   KeyDown,
@@ -24,6 +28,7 @@ enum class EventKind : u8 {
   Deactivate,  // the application lost the focus
   Minimize,
   Restore,
+  Maximize,  // the window's maximise box: the game goes full screen instead
   Expose,  // the window needs repainting
 };
 

@@ -307,3 +307,39 @@ TEST(Engine, MusicTagsReachTheMixer) {
 
 }  // namespace
 }  // namespace lyraban
+
+namespace lyraban {
+namespace {
+
+TEST(Engine, ALoopWithoutWaitsStillReachesTheRunLimit) {
+  TempDir dir;
+  WriteGame(dir, "#top\r\n?runs = 1\r\n.GOTO top\r\n");
+  platform::HeadlessPlatform platform;
+  EngineOptions options;
+  options.gameFolder = dir.str();
+  options.headless = true;
+  options.runLimit = true;
+  options.runMs = 20;
+  Engine engine(platform, options);
+  engine.Run();
+  EXPECT_TRUE(engine.quitting());
+  EXPECT_GE(platform.clock().Now(), 20u);
+}
+
+TEST(Engine, MaximisingGoesFullScreen) {
+  TempDir dir;
+  WriteGame(dir, ".wait 500\r\n.QUIT\r\n");
+  platform::HeadlessPlatform platform;
+  platform::Event maximize;
+  maximize.kind = platform::EventKind::Maximize;
+  platform.Schedule(100, maximize);
+  EngineOptions options;
+  options.gameFolder = dir.str();
+  options.headless = true;
+  Engine engine(platform, options);
+  engine.Run();
+  EXPECT_EQ(engine.userSettings().FullScreen, 1);
+}
+
+}  // namespace
+}  // namespace lyraban

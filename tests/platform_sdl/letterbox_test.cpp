@@ -36,42 +36,30 @@ TEST(FitViewport, KeepsAspectAndCentres) {
 }
 
 TEST(FitViewport, DegenerateSizes) {
-  // A minimised window reports no area: nothing to draw into.
-  Viewport v = FitViewport(0, 0, 800, 600);
-  EXPECT_EQ(v.width, 0);
-  EXPECT_EQ(v.height, 0);
-  // A sliver of a window still gets a picture of at least one pixel.
-  v = FitViewport(1, 1000, 800, 600);
-  EXPECT_EQ(v.width, 1);
-  EXPECT_GE(v.height, 1);
-  // Without a game size the whole window is used.
-  v = FitViewport(640, 480, 0, 0);
-  EXPECT_EQ(v.width, 640);
-  EXPECT_EQ(v.height, 480);
+  // {window, game, want}: a minimised window has no area; a sliver still gets
+  // one pixel; without a game size the whole window is used.
+  const struct {
+    int ow, oh, gw, gh, width, height;
+  } cases[] = {{0, 0, 800, 600, 0, 0}, {1, 1000, 800, 600, 1, 1}, {640, 480, 0, 0, 640, 480}};
+  for (const auto& c : cases) {
+    const Viewport v = FitViewport(c.ow, c.oh, c.gw, c.gh);
+    EXPECT_EQ(v.width, c.width) << c.ow;
+    EXPECT_EQ(v.height, c.height) << c.ow;
+  }
 }
 
 TEST(WindowToGame, CornersAndBars) {
   const Viewport v = FitViewport(1920, 1080, 800, 600);  // {240, 0, 1440, 1080}
-  i32 x = 0, y = 0;
-  WindowToGame(v, 800, 600, 240, 0, x, y);
-  EXPECT_EQ(x, 0);
-  EXPECT_EQ(y, 0);
-  WindowToGame(v, 800, 600, 240 + 1439, 1079, x, y);
-  EXPECT_EQ(x, 799);
-  EXPECT_EQ(y, 599);
-  WindowToGame(v, 800, 600, 960, 540, x, y);
-  EXPECT_EQ(x, 400);
-  EXPECT_EQ(y, 300);
-  // In the left bar the point lies left of the picture, in the right bar
-  // right of it: neither may land on a button at the edge.
-  WindowToGame(v, 800, 600, 10, 540, x, y);
-  EXPECT_LT(x, 0);
-  WindowToGame(v, 800, 600, 239, 540, x, y);
-  EXPECT_EQ(x, -1);
-  WindowToGame(v, 800, 600, 240 + 1440, 540, x, y);
-  EXPECT_GE(x, 800);
-  WindowToGame(v, 800, 600, 1919, 540, x, y);
-  EXPECT_GE(x, 800);
+  // {window x, window y, game x, game y}; in the bars the point lies outside
+  // the picture, so that it never lands on a button at the edge.
+  const int cases[][4] = {{240, 0, 0, 0},   {240 + 1439, 1079, 799, 599}, {960, 540, 400, 300},
+                          {239, 540, -1, 300}, {240 + 1440, 540, 800, 300}};
+  for (const auto& c : cases) {
+    i32 x = 0, y = 0;
+    WindowToGame(v, 800, 600, c[0], c[1], x, y);
+    EXPECT_EQ(x, c[2]) << c[0];
+    EXPECT_EQ(y, c[3]) << c[0];
+  }
 }
 
 TEST(WindowToGame, WholeScalesGiveEveryPixelItsBlock) {

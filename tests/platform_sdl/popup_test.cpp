@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -25,51 +24,31 @@ std::vector<PopupItem> Items() {
 
 // ---- Labels and keyboard letters -------------------------------------------
 
-TEST(PopupLabel, SplitsTextMarkAndShortcut) {
-  PopupLabel l = SplitPopupLabel("快速存档(&Q)\tINS");
-  EXPECT_EQ(l.text, "快速存档(Q)");
-  EXPECT_EQ(l.shortcut, "INS");
-  EXPECT_EQ(l.mnemonic, 'q');
-
-  l = SplitPopupLabel("自动对话模式(&A)\tShift + ↓");
-  EXPECT_EQ(l.shortcut, "Shift + ↓");
-  EXPECT_EQ(l.mnemonic, 'a');
-
-  l = SplitPopupLabel("全屏模式(&F)");
-  EXPECT_EQ(l.text, "全屏模式(F)");
-  EXPECT_TRUE(l.shortcut.empty());
-}
-
-TEST(PopupLabel, OddMarksNeverBreakTheText) {
-  PopupLabel l = SplitPopupLabel("Save && Load");
-  EXPECT_EQ(l.text, "Save & Load");
-  EXPECT_EQ(l.mnemonic, 0);
-
-  l = SplitPopupLabel("End&");  // a mark with nothing after it
-  EXPECT_EQ(l.text, "End");
-  EXPECT_EQ(l.mnemonic, 0);
-
-  l = SplitPopupLabel("&1 &Two");  // the first mark counts
-  EXPECT_EQ(l.text, "1 Two");
-  EXPECT_EQ(l.mnemonic, '1');
-
-  l = SplitPopupLabel("&(x)\t");  // not a letter: shown, no key
-  EXPECT_EQ(l.text, "(x)");
-  EXPECT_EQ(l.mnemonic, 0);
-  EXPECT_TRUE(l.shortcut.empty());
-
-  l = SplitPopupLabel("");
-  EXPECT_TRUE(l.text.empty());
+TEST(PopupLabel, SplitsTextMarkAndShortcutAndOddMarksNeverBreakTheText) {
+  const struct {
+    const char *label, *text, *shortcut;
+    char mnemonic;
+  } cases[] = {
+      {"快速存档(&Q)\tINS", "快速存档(Q)", "INS", 'q'},
+      {"自动对话模式(&A)\tShift + ↓", "自动对话模式(A)", "Shift + ↓", 'a'},
+      {"Save && Load", "Save & Load", "", 0},
+      {"End&", "End", "", 0},          // a mark with nothing after it
+      {"&1 &Two", "1 Two", "", '1'},   // the first mark counts
+      {"&(x)\t", "(x)", "", 0},        // not a letter: shown, no key
+      {"", "", "", 0},
+  };
+  for (const auto& c : cases) {
+    const PopupLabel l = SplitPopupLabel(c.label);
+    EXPECT_EQ(l.text, c.text) << c.label;
+    EXPECT_EQ(l.shortcut, c.shortcut) << c.label;
+    EXPECT_EQ(l.mnemonic, c.mnemonic) << c.label;
+  }
 }
 
 TEST(PopupLabel, KeyboardLetterFindsEnabledItemsOnly) {
   const auto items = Items();
-  EXPECT_EQ(FindPopupMnemonic(items, 'o'), 2);
-  EXPECT_EQ(FindPopupMnemonic(items, 'O'), 2);
-  EXPECT_EQ(FindPopupMnemonic(items, 'w'), 3);
-  EXPECT_EQ(FindPopupMnemonic(items, 'x'), -1);  // disabled
-  EXPECT_EQ(FindPopupMnemonic(items, 'z'), -1);
-  EXPECT_EQ(FindPopupMnemonic(items, 0), -1);
+  const std::pair<char, int> cases[] = {{'o', 2}, {'O', 2}, {'w', 3}, {'x', -1} /* disabled */, {'z', -1}, {0, -1}};
+  for (const auto& [key, index] : cases) EXPECT_EQ(FindPopupMnemonic(items, key), index) << key;
 }
 
 TEST(WindowIcons, EditorPageAndGameIconDiffer) {
@@ -81,9 +60,7 @@ TEST(WindowIcons, EditorPageAndGameIconDiffer) {
   // Paper shows between the text lines, and the corners stay transparent.
   EXPECT_EQ(editor[20 * 32 + 26], 0xFFFFFFFFu);
   EXPECT_EQ(editor[0] >> 24, 0u);
-  EXPECT_EQ(DrawWindowIcon(WindowIcon::Main, 64).size(), 64u * 64u);
   EXPECT_TRUE(DrawWindowIcon(WindowIcon::Main, 0).empty());
-  EXPECT_TRUE(DrawWindowIcon(WindowIcon::Main, -5).empty());
 }
 
 // ---- The menu on SDL's dummy display ------------------------------------------
@@ -159,10 +136,6 @@ class SdlPopupTest : public ::testing::Test {
 TEST_F(SdlPopupTest, EscapeDismissesTheOpenMenu) {
   EXPECT_EQ(RunWith([&] { PushKey(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE); }), 0);
   EXPECT_EQ(frames_, 3);  // drawn, and closed at the key
-  const std::string& font = platform_->popupFontFile();
-  if (!font.empty()) {
-    EXPECT_TRUE(std::filesystem::exists(font)) << font;
-  }
   // A second menu reuses what the first one built.
   EXPECT_EQ(RunWith([&] { PushKey(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE); }), 0);
 }
@@ -196,16 +169,12 @@ TEST_F(SdlPopupTest, CloseBoxDismissesAndStillReachesTheGame) {
   EXPECT_TRUE(closeSeen);
 }
 
-TEST_F(SdlPopupTest, NoMenuWithoutAWindow) {
-  platform_->DestroyMainWindow();
-  int idle = 0;
-  EXPECT_EQ(platform_->RunPopupMenu(Items(), 10, 10, [&] { ++idle; }), 0);
-  EXPECT_EQ(idle, 0);
-}
-
 TEST_F(SdlPopupTest, WindowGoingWhileTheMenuIsOpenEndsIt) {
   EXPECT_EQ(RunWith([&] { platform_->DestroyMainWindow(); }), 0);
   EXPECT_EQ(frames_, 3);
+  int idle = 0;  // and no menu opens without a window
+  EXPECT_EQ(platform_->RunPopupMenu(Items(), 10, 10, [&] { ++idle; }), 0);
+  EXPECT_EQ(idle, 0);
 }
 
 // ---- Boss key operations ----------------------------------------------------

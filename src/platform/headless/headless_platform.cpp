@@ -10,7 +10,11 @@ bool HeadlessPlatform::CreateMainWindow(int width, int height) {
   created_ = true;
   frameWidth_ = width;
   frameHeight_ = height;
-  frame_.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, 0);
+  const u64 frameBytes = static_cast<u64>(width) * static_cast<u64>(height) * 3;
+  if (frameBytes <= kMaxFrameBytes)
+    frame_.assign(frameBytes, 0);
+  else
+    frame_.clear();
   return true;
 }
 
@@ -43,6 +47,13 @@ i32 HeadlessPlatform::RunPopupMenu(const std::vector<PopupItem>& items, i32 x, i
 }
 
 bool HeadlessPlatform::PollEvent(Event& event) {
+  // A script that loops without ever waiting would otherwise stop time: let
+  // every so many polls count as a millisecond, deterministically.
+  if (clock_.Now() != lastPollTime_) {
+    lastPollTime_ = clock_.Now();
+    pollsThisMs_ = 0;
+  }
+  if (++pollsThisMs_ >= kPollsPerMs) clock_.Advance(1);
   MoveDue();
   if (queue_.empty()) return false;
   event = queue_.front();

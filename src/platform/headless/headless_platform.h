@@ -14,6 +14,9 @@ namespace lyraban::platform {
 class HeadlessPlatform final : public Platform {
  public:
   static constexpr u32 kFrameMs = 16;
+  // Polls of the event queue that let one millisecond pass when nothing
+  // else moves the clock (a script looping without waits).
+  static constexpr u32 kPollsPerMs = 4096;
 
   HeadlessPlatform() = default;
 
@@ -107,6 +110,8 @@ class HeadlessPlatform final : public Platform {
   void Apply(const Event& event);
 
   VirtualClock clock_;
+  u32 pollsThisMs_ = 0;
+  u32 lastPollTime_ = 0;
   std::deque<Event> queue_;
   std::deque<i32> menuAnswers_;
   u32 menusShown_ = 0;

@@ -85,8 +85,14 @@ bool SdlPlatform::CreateMainWindow(int width, int height) {
   gameHeight_ = height;
   frameWidth_ = width;
   frameHeight_ = height;
-  frame_.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, 0);
-  Present(frame_.data(), width, height, width * 3);
+  // A black first frame, unless the size is beyond any real screen.
+  const u64 frameBytes = static_cast<u64>(width) * static_cast<u64>(height) * 3;
+  if (frameBytes <= kMaxFrameBytes) {
+    frame_.assign(frameBytes, 0);
+    Present(frame_.data(), width, height, width * 3);
+  } else {
+    frame_.clear();
+  }
   return true;
 }
 
@@ -205,17 +211,15 @@ void SdlPlatform::WaitEvent() {
     OfferRestore();
     return;
   }
-  // Waits in slices so that a second copy's knock still raises a minimised
-  // window: nothing else would wake us for it.
+  // Waits one slice at most, as a timer message would end the wait: the
+  // engine's own timer (caption, idle cursor, run limit) keeps going, and a
+  // second copy's knock still raises a minimised window.
   SDL_Event e;
-  for (;;) {
-    if (SDL_WaitEventTimeout(&e, static_cast<int>(kInstanceCheckMs * 2))) {
-      Translate(e);
-      return;
-    }
-    if (!videoStarted_) return;  // nothing could ever arrive
-    ServiceOtherCopies(true);
+  if (SDL_WaitEventTimeout(&e, static_cast<int>(kInstanceCheckMs * 2))) {
+    Translate(e);
+    return;
   }
+  if (videoStarted_) ServiceOtherCopies(true);
 }
 
 void SdlPlatform::PostCloseRequest() {
@@ -289,6 +293,12 @@ void SdlPlatform::Translate(const SDL_Event& e) {
         case SDL_WINDOWEVENT_RESTORED:
           minimizePending_ = false;
           out.kind = EventKind::Restore;
+          Push(out);
+          break;
+        case SDL_WINDOWEVENT_MAXIMIZED:
+          // Maximising means full screen; the window itself keeps its size.
+          SDL_RestoreWindow(window_);
+          out.kind = EventKind::Maximize;
           Push(out);
           break;
         case SDL_WINDOWEVENT_EXPOSED:
@@ -543,8 +553,9 @@ bool SdlPlatform::AskYesNo(std::string_view utf8Text, std::string_view utf8Capti
   box.buttons = buttons;
   int pressed = -1;
   if (SDL_ShowMessageBox(&box, &pressed) != 0) {
+    // No answer is not a Yes: the game stays.
     Fail();
-    return true;
+    return false;
   }
   return pressed == 1;
 }

@@ -94,8 +94,9 @@ bool SingleInstance::Acquire(std::string_view productId) {
   // A folder we cannot write to must not keep the game from starting.
   if (fd < 0) return true;
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
     ::close(fd);
-    if (errno != EWOULDBLOCK) return true;
+    if (error != EWOULDBLOCK) return true;
     // Another copy runs: ask it to come to the front.
     int knock = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (knock >= 0) {
