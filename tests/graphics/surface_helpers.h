@@ -1,0 +1,49 @@
+#pragma once
+// Small builders shared by the graphics tests.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "graphics/png.h"
+#include "graphics/surface.h"
+
+namespace lyraban::gfxtest {
+
+using Bytes = std::vector<u8>;
+
+inline Bytes BytesOf(const Surface& s) { return Bytes(s.pixels(), s.pixels() + s.ByteSize()); }
+
+// A surface holding `bytes` in memory order, or every pixel set to one pixel's
+// bytes when `bytes` holds exactly one.
+inline Surface Make(int bpp, int w, int h, const Bytes& bytes) {
+  Surface s;
+  EXPECT_TRUE(s.Create(bpp, w, h));
+  const bool solid = bytes.size() == static_cast<std::size_t>(bpp);
+  if (!solid && bytes.size() != s.ByteSize()) {
+    ADD_FAILURE() << "wrong byte count for a " << w << "x" << h << " surface";
+    return s;
+  }
+  for (std::size_t i = 0; i < s.ByteSize(); ++i) s.pixels()[i] = bytes[solid ? i % bpp : i];
+  return s;
+}
+
+// Random bytes; alpha images also get fully transparent and opaque pixels.
+inline Surface RandomSurface(int bpp, int w, int h, std::mt19937& random) {
+  Surface s = Make(bpp, w, h, Bytes(bpp, 0));
+  for (std::size_t i = 0; i < s.ByteSize(); ++i) s.pixels()[i] = static_cast<u8>(random());
+  for (std::size_t i = 0; bpp == 4 && i < s.ByteSize(); i += 12) s.pixels()[i] = (i / 12) % 2 ? 0 : 255;
+  return s;
+}
+
+inline std::string PngOf(const Surface& s) {
+  std::string bytes;
+  EXPECT_TRUE(EncodePng(s, bytes));
+  return bytes;
+}
+
+}  // namespace lyraban::gfxtest
