@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "core/config/system_settings.h"
 #include "resources/resources.h"
@@ -11,180 +13,109 @@
 namespace lyraban {
 namespace {
 
-using testing::TempDir;
-
-// A game folder of loose files: data/config/config.txt and the files it
-// lists. Lines end in CR LF as the game's text files do.
-class ConfigTest : public ::testing::Test {
- protected:
-  void WriteConfig(std::string_view name, std::initializer_list<std::string_view> lines) {
-    std::string text;
-    for (std::string_view line : lines) {
-      text += line;
-      text += "\r\n";
-    }
-    game.Write("data/config/" + std::string(name), text);
-  }
-
-  ConfigTree Load() {
-    Resources resources(trace);
-    resources.OpenDataFolder(game.str());
-    ConfigTree tree;
-    tree.Insert("Stale", "Left", "over", "x");  // loading empties the tree first
-    EXPECT_TRUE(LoadConfigTree(tree, resources));
-    return tree;
-  }
-
-  std::string Value(const ConfigTree& tree, std::string_view section, std::string_view subsection,
-                    std::string_view key) {
-    ConfigCursor cursor;
-    if (!SelectConfigSection(tree, cursor, section, subsection)) return "<no section>";
-    return GetConfigString(cursor, key, "<absent>");
-  }
-
-  TempDir game;
+// Loads a folder of loose config files (name, text) into a tree that held a
+// stale entry before; loading must empty it first.
+ConfigTree Load(std::initializer_list<std::pair<const char*, const char*>> files) {
+  testing::TempDir game;
+  for (auto [name, text] : files) game.Write(std::string("data/config/") + name, text);
   Trace trace;
-};
-
-TEST_F(ConfigTest, FirstDefinitionWinsAcrossFilesInListOrder) {
-  WriteConfig("config.txt", {"second.txt", "", "missing.txt", "first.txt"});
-  WriteConfig("first.txt", {"[System.Setting]", "ScreenWidth=1024", "ScreenHeight=768"});
-  WriteConfig("second.txt",
-              {"[System.Setting]", "ScreenWidth=800", "screenwidth=900", "[System.Info]", "Title=Second"});
-  const ConfigTree tree = Load();
-  EXPECT_EQ(Value(tree, "System", "Setting", "ScreenWidth"), "800");
-  EXPECT_EQ(Value(tree, "System", "Setting", "ScreenHeight"), "768");
-  EXPECT_EQ(Value(tree, "System", "Info", "Title"), "Second");
-  EXPECT_EQ(tree.sections().count("Stale"), 0u);
+  Resources resources(trace);
+  resources.OpenDataFolder(game.str());
+  ConfigTree tree;
+  tree.Insert("Stale", "Left", "over", "x");
+  EXPECT_TRUE(LoadConfigTree(tree, resources));
+  return tree;
 }
 
-TEST_F(ConfigTest, HeaderFormsAndKeysOutsideAFullHeader) {
-  WriteConfig("config.txt", {"a.txt", "b.txt"});
-  WriteConfig("a.txt", {
-                           "Orphan=1",  // before any header
-                           "[System]",
-                           "Title=NoSubsection",  // section without subsection
-                           "[.Option]",           // keeps System, picks Option
-                           "SplashImage=splash.png",
-                           "[Game.Flags",  // no closing bracket: keys homeless
-                           "Lost=1",
-                           "[.Info]",  // section still empty
-                           "AlsoLost=1",
-                           "[Define.Flag.Extra]",  // split at the first point
-                           "x=1",
-                           "[Sound.Bgm] trailing text",
-                           "; Commented=1",
-                           "NoEquals",
-                           "Volume=80",
-                           "[]",  // changes nothing
-                           "Tempo=3",
-                       });
-  // Section and subsection do not carry over into the next file.
-  WriteConfig("b.txt", {"Carried=1", "[System.Info]", "Title=FromB"});
-  const ConfigTree tree = Load();
-  EXPECT_EQ(Value(tree, "System", "Option", "SplashImage"), "splash.png");
-  EXPECT_EQ(Value(tree, "System", "Info", "Title"), "FromB");
+std::string Value(const ConfigTree& tree, std::string_view section, std::string_view sub, std::string_view key) {
+  ConfigCursor cursor;
+  if (!SelectConfigSection(tree, cursor, section, sub)) return "<no section>";
+  return GetConfigString(cursor, key, "<absent>");
+}
+
+TEST(ConfigTree, FilesMergeInListOrderFirstDefinitionWinsAnyLetterCase) {
+  const ConfigTree tree = Load({{"CONFIG.TXT", "second.txt\r\n\r\nmissing.txt\r\nFIRST.TXT\r\n"},
+                                {"first.txt", "[SYSTEM.SETTING]\r\nScreenWidth=1024\r\nScreenHeight=768\r\n"},
+                                {"second.txt", "[System.Setting]\r\nScreenWidth=800\r\nscreenwidth=900\r\n"}});
+  EXPECT_EQ(Value(tree, "sYsTeM", "sEtTiNg", "SCREENWIDTH"), "800");
+  EXPECT_EQ(Value(tree, "System", "Setting", "ScreenHeight"), "768");
+  EXPECT_EQ(tree.sections().count("Stale"), 0u);
+  EXPECT_TRUE(Load({{"other.txt", "[System.Info]\r\nTitle=X\r\n"}}).empty());  // no list: nothing read
+}
+
+TEST(ConfigTree, HeadersAndKeyValueCutting) {
+  const ConfigTree tree =
+      Load({{"config.txt", "a.txt\r\nb.txt\r\n"},
+            {"a.txt",
+             "Orphan=1\r\n[System]\r\nNoSub=1\r\n[.Option]\r\nSplash=s.png\r\n[Game.Flags\r\nLost=1\r\n[.Info]\r\n"
+             "AlsoLost=1\r\n[Define.Flag.Extra]\r\nx=1\r\n[Sound.Bgm] trailing\r\n; Commented=1\r\nNoEquals\r\n"
+             "Title = Long Name\r\nVendor=\tStudio ; maker\r\nDate=\r\nKey With Blank=v\r\nEq=a=b\r\n"
+             "  Indented=yes\r\n[]\r\nTrailing=tail  \r\n"},
+            // Section and subsection do not carry over into the next file.
+            {"b.txt", "Carried=1\r\n[System.Info]\r\nTitle=FromB\r\n"}});
+  // clang-format off
+  const std::pair<const char*, const char*> bgm[] = {{"Title", "Long"}, {"Vendor", "Studio"}, {"Date", ""},
+      {"Key", "v"}, {"Eq", "a=b"}, {"Indented", "yes"}, {"Trailing", "tail"}, {"NoEquals", "<absent>"},
+      {"; Commented", "<absent>"}, {"Carried", "<absent>"}};
+  // clang-format on
+  for (auto [key, value] : bgm) EXPECT_EQ(Value(tree, "Sound", "Bgm", key), value) << key;
+  EXPECT_EQ(Value(tree, "System", "Option", "Splash"), "s.png");
   EXPECT_EQ(Value(tree, "Define", "Flag.Extra", "x"), "1");
-  EXPECT_EQ(Value(tree, "Sound", "Bgm", "Volume"), "80");
-  EXPECT_EQ(Value(tree, "Sound", "Bgm", "Tempo"), "3");
-  EXPECT_EQ(Value(tree, "Sound", "Bgm", "NoEquals"), "<absent>");
-  EXPECT_EQ(Value(tree, "Sound", "Bgm", "; Commented"), "<absent>");
-  EXPECT_EQ(Value(tree, "Sound", "Bgm", "Carried"), "<absent>");
-  // Only the subsections named above exist; nothing was filed under an
-  // empty or broken name.
+  EXPECT_EQ(Value(tree, "System", "Info", "Title"), "FromB");
+  // Nothing was filed under an empty or broken name.
   ASSERT_EQ(tree.sections().size(), 3u);
   EXPECT_EQ(tree.sections().at("System").size(), 2u);
-  EXPECT_EQ(tree.sections().count("Game"), 0u);
-  EXPECT_EQ(tree.sections().at("Sound").size(), 1u);
-  EXPECT_EQ(tree.sections().at("Sound").at("Bgm").size(), 2u);
+  EXPECT_EQ(tree.sections().at("System").at("Option").size(), 1u);  // a broken header homes no keys
+  EXPECT_EQ(tree.sections().at("Sound").at("Bgm").size(), 7u);
 }
 
-TEST_F(ConfigTest, KeyAndValueAreCutAtTheirFirstBlank) {
-  WriteConfig("config.txt", {"c.txt"});
-  WriteConfig("c.txt", {"[System.Info]", "Title = Long Name", "Vendor=\tStudio ; the maker",
-                        "Date=", "Version =", "Key With Blank=v", "Eq=a=b", "  Indented=yes", "Trailing=tail  "});
-  const ConfigTree tree = Load();
-  EXPECT_EQ(Value(tree, "System", "Info", "Title"), "Long");
-  EXPECT_EQ(Value(tree, "System", "Info", "Vendor"), "Studio");
-  EXPECT_EQ(Value(tree, "System", "Info", "Date"), "");
-  EXPECT_EQ(Value(tree, "System", "Info", "Version"), "");
-  EXPECT_EQ(Value(tree, "System", "Info", "Key"), "v");
-  EXPECT_EQ(Value(tree, "System", "Info", "Eq"), "a=b");
-  EXPECT_EQ(Value(tree, "System", "Info", "Indented"), "yes");
-  EXPECT_EQ(Value(tree, "System", "Info", "Trailing"), "tail");
+TEST(ConfigCursor, PrivateCopyAndConversions) {
+  // asBool: 1 or 0 for the words, -1 where the default must come back.
+  struct Case {
+    const char* text;
+    int asInt, asBool;
+  };
+  // clang-format off
+  const Case cases[] = {{"", 0, -1}, {"-17", -17, -1}, {"+8", 8, -1}, {" \t12px", 12, -1}, {"abc", 0, -1},
+      {"99999999999", INT32_MAX, -1}, {"-99999999999", INT32_MIN, -1}, {"ON", 0, 1}, {"True", 0, 1}, {"oFF", 0, 0},
+      {"FALSE", 0, 0}};
+  // clang-format on
+  for (const Case& k : cases) {
+    ConfigTree tree;
+    tree.Insert("S", "A", "k", k.text);
+    ConfigCursor c;
+    ASSERT_TRUE(SelectConfigSection(tree, c, "S", "A"));
+    tree.Clear();  // the cursor reads its own copy
+    EXPECT_EQ(GetConfigInt(c, "k", 640), k.asInt) << k.text;
+    for (bool d : {false, true}) EXPECT_EQ(GetConfigBool(c, "k", d), k.asBool < 0 ? d : k.asBool == 1) << k.text;
+    EXPECT_FALSE(SelectConfigSection(tree, c, "S", "A"));
+    EXPECT_EQ(GetConfigInt(c, "k", 640) + GetConfigBool(c, "k", true), 641);  // emptied: defaults
+  }
 }
 
-TEST_F(ConfigTest, NamesMatchInAnyLetterCase) {
-  WriteConfig("CONFIG.TXT", {"UPPER.TXT", "lower.txt"});
-  WriteConfig("upper.txt", {"[SYSTEM.INFO]", "TITLE=Upper"});
-  WriteConfig("lower.txt", {"[system.setting]", "screenwidth=320"});
-  const ConfigTree tree = Load();
-  EXPECT_EQ(Value(tree, "System", "Info", "Title"), "Upper");
-  EXPECT_EQ(Value(tree, "sYsTeM", "iNfO", "tItLe"), "Upper");
-  SystemSettings settings;
-  ReadSystemSettings(tree, settings, true);
-  EXPECT_EQ(settings.Title, "Upper");
-  EXPECT_EQ(settings.ScreenWidth, 320);
-}
-
-TEST_F(ConfigTest, WithoutConfigListTheTreeStaysEmpty) {
-  WriteConfig("other.txt", {"[System.Info]", "Title=X"});
-  const ConfigTree tree = Load();
-  EXPECT_TRUE(tree.empty());
-  SystemSettings settings;
-  ReadSystemSettings(tree, settings, true);
-  EXPECT_EQ(settings.Title, "???");
-  EXPECT_EQ(settings.ScreenWidth, 640);
-}
-
-TEST(ConfigCursor, SelectCopiesAndLeavesTheTreeAlone) {
-  ConfigTree tree;
-  EXPECT_TRUE(tree.Insert("S", "A", "k", "1"));
-  EXPECT_FALSE(tree.Insert("s", "a", "K", "2"));
-  ConfigCursor cursor;
-  ASSERT_TRUE(SelectConfigSection(tree, cursor, "S", "A"));
-  tree.Clear();
-  EXPECT_EQ(GetConfigString(cursor, "K", "d"), "1");  // a private copy
-  EXPECT_FALSE(SelectConfigSection(tree, cursor, "S", "A"));
-  EXPECT_TRUE(cursor.empty());
-  tree.Insert("S", "A", "k", "1");
-  EXPECT_FALSE(SelectConfigSection(tree, cursor, "S", "B"));
-  EXPECT_FALSE(SelectConfigSection(tree, cursor, "T", "A"));
-  EXPECT_EQ(GetConfigString(cursor, "k", "d"), "d");
-}
-
-TEST(ConfigCursor, IntAndBoolConversions) {
-  ConfigTree tree;
-  const std::pair<const char*, const char*> values[] = {
-      {"Empty", ""},      {"Plain", "42"},        {"Neg", "-17"},
-      {"Plus", "+8"},     {"Trail", "12px"},      {"Word", "abc"},
-      {"Sign", "-"},      {"Big", "99999999999"}, {"Small", "-99999999999"},
-      {"On", "ON"},       {"True", "True"},       {"Off", "oFF"},
-      {"False", "FALSE"}, {"One", "1"},           {"Yes", "yes"}};
-  for (auto [k, v] : values) tree.Insert("S", "A", k, v);
-  ConfigCursor c;
-  ASSERT_TRUE(SelectConfigSection(tree, c, "S", "A"));
-  EXPECT_EQ(GetConfigInt(c, "Empty", 640), 0);
-  EXPECT_EQ(GetConfigInt(c, "Absent", 640), 640);
-  EXPECT_EQ(GetConfigInt(c, "Plain", 0), 42);
-  EXPECT_EQ(GetConfigInt(c, "Neg", 0), -17);
-  EXPECT_EQ(GetConfigInt(c, "Plus", 0), 8);
-  EXPECT_EQ(GetConfigInt(c, "Trail", 0), 12);
-  EXPECT_EQ(GetConfigInt(c, "Word", 5), 0);
-  EXPECT_EQ(GetConfigInt(c, "Sign", 5), 0);
-  EXPECT_EQ(GetConfigInt(c, "Big", 0), 2147483647);
-  EXPECT_EQ(GetConfigInt(c, "Small", 0), -2147483647 - 1);
-  EXPECT_EQ(ParseConfigInt("  \t-3x"), -3);
-
-  EXPECT_TRUE(GetConfigBool(c, "On", false));
-  EXPECT_TRUE(GetConfigBool(c, "True", false));
-  EXPECT_FALSE(GetConfigBool(c, "Off", true));
-  EXPECT_FALSE(GetConfigBool(c, "False", true));
-  EXPECT_FALSE(GetConfigBool(c, "One", false));  // neither word: the default
-  EXPECT_TRUE(GetConfigBool(c, "One", true));
-  EXPECT_TRUE(GetConfigBool(c, "Yes", true));
-  EXPECT_FALSE(GetConfigBool(c, "Empty", false));
-  EXPECT_TRUE(GetConfigBool(c, "Absent", true));
+TEST(SystemSettings, GroupsDefaultsMmxAndCodePage) {
+  ConfigTree t;
+  // clang-format off
+  for (auto [sub, key, value] : {std::tuple{"Info", "Title", "Sample"}, {"Info", "Vendor", ""},
+       {"Setting", "ScreenWidth", "800"}, {"Setting", "CodePage", "sjis"}, {"Option", "EnableMMX", "TRUE"},
+       {"Option", "SplashImage", "logo.png"}})
+    // clang-format on
+    t.Insert("System", sub, key, value);
+  SystemSettings s;
+  s.Date = "stale";
+  ReadSystemSettings(t, s, true);
+  EXPECT_EQ(s.Title + "|" + s.Vendor + "|" + s.Version + "|" + s.Date + "|" + s.SplashImage,
+            "Sample||???|???|logo.png");
+  EXPECT_EQ(s.ScreenWidth, 800);
+  EXPECT_EQ(s.ScreenHeight, 480);
+  EXPECT_TRUE(s.EnableMMX);
+  EXPECT_EQ(s.GameCodePage.kind(), CodePage::Kind::ShiftJis);
+  ReadSystemSettings(t, s, false);
+  EXPECT_FALSE(s.EnableMMX);
+  for (const char* sjis : {"932", "SJIS", "Shift_JIS", "shift-jis"})
+    EXPECT_EQ(CodePageFromSetting(sjis), CodePage::Kind::ShiftJis) << sjis;
+  for (const char* gbk : {"936", "", "9320", "shiftjis"})
+    EXPECT_EQ(CodePageFromSetting(gbk), CodePage::Kind::Gbk) << gbk;
 }
 
 }  // namespace
