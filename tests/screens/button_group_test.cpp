@@ -2,251 +2,216 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <tuple>
+
+#include "screens/button_sets.h"
 #include "screens_fixture.h"
 
 namespace lyraban {
 namespace {
 
-using testing::GameFolder;
-using testing::ScreenGrey;
+using testing::Grey;
 
 class ButtonGroupTest : public ::testing::Test {
  protected:
-  ButtonGroupTest() : group_(game_.reader()) {
-    game_.Button("wide.png", 100, 40, 3, 5);
-    game_.Button("small.png", 20, 20, 3);
-    game_.Button("four.png", 20, 20, 4);
-    game_.Button("two.png", 20, 20, 2);
-    game_.Solid("plain.png", 30, 90, 10, 10, 10);
-    game_.Solid("label.png", 10, 10, 250, 250, 250);
+  ButtonGroupTest() {
+    files_.Button("wide.png", 100, 40, 3, 5);
+    files_.Button("small.png", 20, 20, 3);
+    files_.Button("four.png", 20, 20, 4);
+    files_.Button("two.png", 20, 20, 2);
+    files_.Button("shift.png", 20, 20, 3, 10, 1);  // frames 1 and 2 are clear on their left half
     screen_.Create(3, 200, 200);
+  }
+  void Draw(i32 hovered, bool leftDown) {
     FillRect(screen_, 0, 0, 0, 0, 0, 200, 200);
+    group_.Draw(screen_, hovered, leftDown);
   }
 
-  GameFolder game_;
-  ButtonGroup group_;
+  testing::GameFiles files_;
+  ButtonGroup group_{files_.reader()};
   Surface screen_;
 };
 
-TEST_F(ButtonGroupTest, HitTestUsesFirstFrameAreaAndAlpha) {
-  ASSERT_TRUE(group_.AddButton(3, 7, "wide.png", 10, 20));
-  EXPECT_EQ(group_.HoveredId(20, 30), 7);
-  EXPECT_EQ(group_.HoveredId(109, 59), 7);
-  EXPECT_EQ(group_.HoveredId(12, 30), -1) << "transparent column";
-  EXPECT_EQ(group_.HoveredId(20, 60), -1) << "below the first frame";
-  EXPECT_EQ(group_.HoveredId(110, 30), -1);
-  EXPECT_EQ(group_.HoveredId(9, 30), -1);
+TEST_F(ButtonGroupTest, HitTestUsesTheShownFrameItsAlphaAndTheFirstEnabledButton) {
+  ASSERT_TRUE(group_.AddButton(3, 7, "wide.png", 10, 20));  // 10..109 × 20..59, columns 10..14 clear
+  group_.AddButton(3, 8, "small.png", 100, 50);
+  EXPECT_FALSE(group_.AddButton(3, 9, "nothing.png", 0, 0)) << "added, but without area";
+  for (auto [x, y, id] : {std::tuple{20, 30, 7},
+                          {109, 59, 7},
+                          {105, 55, 7},
+                          {115, 65, 8},
+                          {12, 30, -1},
+                          {20, 60, -1},
+                          {110, 30, -1},
+                          {9, 30, -1},
+                          {0, 0, -1}})
+    EXPECT_EQ(group_.HoveredId(x, y), id) << x << "," << y;
+  group_.EnableById(7, false);
+  EXPECT_EQ(group_.HoveredIndex(105, 55), 1);
 
-  // Without alpha every pixel of the frame counts.
-  ASSERT_TRUE(group_.AddButton(3, 8, "plain.png", 150, 0));
-  EXPECT_EQ(group_.HoveredId(150, 0), 8);
-  EXPECT_EQ(group_.HoveredId(179, 29), 8);
-  EXPECT_EQ(group_.HoveredId(179, 30), -1);
-}
+  group_.AddButton(3, 5, "shift.png", 150, 150);
+  EXPECT_EQ(group_.HoveredId(153, 153), 5);
+  Draw(5, false);
+  EXPECT_EQ(group_.HoveredId(153, 153), -1);
+  EXPECT_EQ(group_.HoveredId(163, 153), 5);
 
-TEST_F(ButtonGroupTest, FirstEnabledButtonWinsOverlaps) {
-  group_.AddButton(3, 1, "small.png", 0, 0);
-  group_.AddButton(3, 2, "small.png", 10, 10);
-  EXPECT_EQ(group_.HoveredId(15, 15), 1);
-  group_.EnableById(1, false);
-  EXPECT_EQ(group_.HoveredId(15, 15), 2);
-  EXPECT_EQ(group_.HoveredId(5, 5), -1);
-  group_.DisableAll();
-  EXPECT_EQ(group_.HoveredId(15, 15), -1);
-  group_.EnableById(2, true);
-  EXPECT_EQ(group_.HoveredIndex(15, 15), 1);
-}
-
-TEST_F(ButtonGroupTest, MissingImageAndFullGroup) {
-  EXPECT_FALSE(group_.AddButton(3, 1, "nothing.png", 0, 0));
-  EXPECT_EQ(group_.size(), 1u) << "the button exists but has no area";
-  EXPECT_EQ(group_.HoveredId(0, 0), -1);
-  group_.Draw(screen_, 1, false);  // draws nothing, must not fail
-  EXPECT_EQ(ScreenGrey(screen_, 0, 0), 0);
-
-  for (int i = 2; i <= 50; ++i) EXPECT_TRUE(group_.AddButton(3, i, "small.png", i, 0));
-  EXPECT_FALSE(group_.AddButton(3, 51, "small.png", 0, 100));
-  EXPECT_EQ(group_.size(), 50u);
-  EXPECT_FALSE(group_.AddButtonWithOverlay(3, 51, "small.png", 0, 100, "label.png", 0, 0));
+  while (group_.size() < 50) group_.AddButton(3, 1, "small.png", 0, 0);
+  EXPECT_FALSE(group_.AddButtonWithOverlay(3, 51, "small.png", 0, 0, "small.png", 0, 0));
   EXPECT_EQ(group_.size(), 50u);
 }
 
-TEST_F(ButtonGroupTest, DrawChoosesFrames) {
-  group_.AddButton(3, 1, "small.png", 0, 0);
-  group_.AddButton(4, 2, "four.png", 30, 0);
+TEST_F(ButtonGroupTest, DrawPicksFramesAndPaintsTheFirstButtonOnTop) {
+  group_.AddButtonWithOverlay(3, 1, "small.png", 0, 0, "four.png", 150, 150);
+  group_.AddButton(4, 2, "four.png", 10, 0);
   group_.AddButton(3, 3, "small.png", 60, 0);
   group_.AddButton(2, 4, "two.png", 90, 0);
-
-  group_.Draw(screen_, -1, false);
-  EXPECT_EQ(ScreenGrey(screen_, 5, 5), 40);
-  EXPECT_EQ(ScreenGrey(screen_, 5, 25), 0) << "only one frame is drawn";
-
-  group_.Draw(screen_, 1, false);
-  EXPECT_EQ(ScreenGrey(screen_, 5, 5), 80);
-  group_.Draw(screen_, 1, true);
-  EXPECT_EQ(ScreenGrey(screen_, 5, 5), 120);
-
+  Draw(-1, false);
+  EXPECT_EQ(std::tuple(Grey(screen_, 5, 5), Grey(screen_, 5, 25), Grey(screen_, 155, 155)), std::tuple(40, 0, 0))
+      << "one frame each, no overlay";
+  Draw(1, false);
+  EXPECT_EQ(std::tuple(Grey(screen_, 15, 5), Grey(screen_, 25, 5), Grey(screen_, 155, 155)), std::tuple(80, 40, 40))
+      << "hovered over the second button, with its overlay";
+  Draw(1, true);
+  EXPECT_EQ(Grey(screen_, 5, 5), 120);
   group_.EnableById(2, false);
   group_.EnableById(3, false);
-  group_.Draw(screen_, 2, true);
-  EXPECT_EQ(ScreenGrey(screen_, 35, 5), 160) << "disabled with four frames";
-  EXPECT_EQ(ScreenGrey(screen_, 65, 5), 40) << "disabled with three frames";
+  Draw(4, true);
+  // Disabled with four frames, disabled with three, held clamped to the last.
+  EXPECT_EQ(std::tuple(Grey(screen_, 25, 5), Grey(screen_, 65, 5), Grey(screen_, 95, 5)), std::tuple(160, 40, 80));
 
-  group_.Draw(screen_, 4, true);
-  EXPECT_EQ(ScreenGrey(screen_, 95, 5), 80) << "held frame clamped to the last one";
-}
-
-TEST_F(ButtonGroupTest, FirstButtonDrawnOnTopAndOverlayOnlyWhenHovered) {
-  group_.AddButtonWithOverlay(3, 1, "small.png", 0, 0, "label.png", 150, 150);
-  group_.AddButton(3, 2, "small.png", 10, 0);
-  group_.Draw(screen_, 2, false);
-  EXPECT_EQ(ScreenGrey(screen_, 15, 5), 40) << "the first button covers the second";
-  EXPECT_EQ(ScreenGrey(screen_, 25, 5), 80);
-  EXPECT_EQ(ScreenGrey(screen_, 155, 155), 0);
-  group_.Draw(screen_, 1, false);
-  EXPECT_EQ(ScreenGrey(screen_, 155, 155), 250);
-
-  // A missing overlay only loses the overlay.
-  EXPECT_TRUE(group_.AddButtonWithOverlay(3, 3, "small.png", 100, 100, "gone.png", 0, 0));
-  EXPECT_EQ(group_.HoveredId(105, 105), 3);
-}
-
-TEST_F(ButtonGroupTest, HitTestFollowsTheShownFrame) {
-  // Frame 0 opaque, frame 1 transparent on its left half.
-  Surface s;
-  ASSERT_TRUE(s.Create(4, 20, 40));
-  FillRect(s, 90, 90, 90, 0, 0, 20, 40);
-  for (int y = 0; y < 40; ++y)
-    for (int x = 0; x < 20; ++x) s.Row(y)[x * 4] = (y >= 20 && x < 10) ? 0 : 255;
-  game_.Png("shift.png", s);
-  group_.AddButton(2, 5, "shift.png", 0, 0);
-  EXPECT_EQ(group_.HoveredId(3, 3), 5);
-  group_.Draw(screen_, 5, false);
-  EXPECT_EQ(group_.HoveredId(3, 3), -1);
-  EXPECT_EQ(group_.HoveredId(13, 3), 5);
-  group_.Draw(screen_, -1, false);
-  EXPECT_EQ(group_.HoveredId(3, 3), 5);
-}
-
-TEST_F(ButtonGroupTest, ClickNeedsPressAndReleaseOnTheSameButton) {
-  group_.AddButton(3, 1, "small.png", 0, 0);
-  group_.AddButton(3, 2, "small.png", 50, 0);
-  EXPECT_EQ(group_.pressedId(), 0);
   group_.Press(5, 5);
-  EXPECT_EQ(group_.ClickedId(55, 5), -1);
+  EXPECT_EQ(group_.ClickedId(95, 5), -1) << "released on another button";
   EXPECT_EQ(group_.ClickedId(5, 5), 1);
-  group_.Press(100, 100);
-  EXPECT_EQ(group_.pressedId(), -1);
-  EXPECT_EQ(group_.ClickedId(100, 100), -1);
-  group_.Press(55, 5);
-  group_.Reset();
-  EXPECT_EQ(group_.pressedId(), 0);
-  EXPECT_TRUE(group_.empty());
 }
 
-// Buttons 20×20: centre = top left + 10.
-class NavigateTest : public ButtonGroupTest {
- protected:
-  void At(i32 id, i32 cx, i32 cy) { group_.AddButton(3, id, "small.png", cx - 10, cy - 10); }
-  void ExpectWarp(u8 command, i32 fromX, i32 fromY, i32 toX, i32 toY) {
-    const NavigateResult r = group_.Navigate(command, fromX, fromY);
-    EXPECT_TRUE(r.warp);
-    EXPECT_EQ(r.command, command);
-    EXPECT_EQ(r.x, toX);
-    EXPECT_EQ(r.y, toY);
+TEST_F(ButtonGroupTest, NavigatePicksTheNearestButtonAhead) {
+  using Buttons = std::vector<std::array<i32, 3>>;  // id, centre x, centre y; id 9 scrolls, id 2 is disabled
+  const Buttons stack = {{1, 100, 100}, {3, 100, 240}, {9, 100, 400}, {2, 100, 170}};
+  struct Case {
+    const char* what;
+    Buttons buttons;
+    u8 command;
+    i32 fromX, fromY;
+    u8 result;
+    i32 toX, toY;  // toX < 0: no warp
+  };
+  const Case cases[] = {
+      {"disabled passed over", stack, 8, 100, 100, 8, 100, 240},
+      {"from the hovered item's centre", {{1, 100, 100}, {4, 105, 300}}, 6, 109, 109, 6, 105, 300},
+      {"nothing above: the nearest is itself", stack, 7, 100, 100, 7, 100, 100},
+      {"no hover, nothing ahead: the nearest", stack, 8, 400, 500, 8, 100, 240},
+      {"a scroll button ahead pages down", stack, 8, 100, 240, 10, -1, 0},
+      {"or up", {{9, 100, 100}, {1, 100, 200}}, 7, 100, 200, 9, -1, 0},
+      {"a scroll button is no target without hover", stack, 8, 100, 300, 8, 100, 240},
+      {"straight ahead beats nearer aside", {{1, 300, 300}, {4, 240, 260}}, 6, 200, 300, 6, 300, 300},
+      {"equal keys: the smaller tie wins", {{4, 260, 320}, {1, 300, 300}}, 6, 200, 300, 6, 260, 320},
+      {"full ties go to the later", {{1, 100, 280}, {4, 100, 320}}, 5, 200, 300, 5, 100, 320},
+      {"up weighs dx + dy / 2", {{1, 200, 100}, {4, 240, 170}}, 7, 200, 200, 7, 200, 100},
+      {"other commands pass", stack, 2, 100, 100, 2, -1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    group_.Reset();
+    for (auto [id, x, y] : c.buttons) group_.AddButton(3, id, "small.png", x - 10, y - 10);
+    group_.MarkScroll(9);
+    group_.EnableById(2, false);
+    const NavigateResult r = group_.Navigate(c.command, c.fromX, c.fromY);
+    EXPECT_EQ(std::tuple(r.command, r.warp, r.warp ? r.x : -1, r.warp ? r.y : 0),
+              std::tuple(c.result, c.toX >= 0, c.toX, c.toY));
   }
+}
+
+class ButtonSetsTest : public ::testing::Test {
+ protected:
+  ButtonSetsTest() {
+    files_.Button("sys_box_config.png", 60, 20, 3);  // the bar's button: 548..607 × 572..591
+    files_.Button("item.png", 200, 40, 3);
+    screen_.Create(3, 800, 600);
+  }
+  // Draws with the pointer at (x, y); returns the bar button's grey.
+  int DrawAt(i32 x, i32 y, bool skipOrAuto = false) {
+    FillRect(screen_, 0, 0, 0, 0, 0, 800, 600);
+    sets_.Draw(screen_, Pointer{x, y, false}, skipOrAuto);
+    return Grey(screen_, 550, 575);
+  }
+
+  testing::GameFiles files_;
+  ButtonSets sets_{files_.reader()};
+  Surface screen_;
 };
 
-TEST_F(NavigateTest, StackedItemsStepOneAtATime) {
-  At(1, 100, 100);
-  At(2, 100, 170);
-  At(3, 100, 240);
-  ExpectWarp(8, 100, 100, 100, 170);
-  ExpectWarp(8, 95, 172, 100, 240);
-  ExpectWarp(7, 100, 240, 100, 170);
-  // Nothing above the top item: the nearest item is the hovered one itself.
-  ExpectWarp(7, 100, 100, 100, 100);
-}
-
-TEST_F(NavigateTest, WithoutHoverStartsFromThePointer) {
-  At(1, 100, 100);
-  At(2, 100, 170);
-  At(3, 100, 240);
-  ExpectWarp(8, 30, 20, 100, 100);
-  ExpectWarp(8, 30, 150, 100, 170);
-  // Nothing below: the nearest item.
-  ExpectWarp(8, 400, 500, 100, 240);
-  ExpectWarp(6, 30, 160, 100, 170);
-}
-
-TEST_F(NavigateTest, KeysAndTieBreaks) {
-  // Straight ahead beats a nearer button off to the side.
-  At(1, 300, 300);  // right: dy 0, dx 100 -> key 50
-  At(2, 240, 260);  // dy 40, dx 40 -> key 60
-  ExpectWarp(6, 200, 300, 300, 300);
-  group_.Reset();
-
-  // Equal keys: the smaller tie-break wins, whatever the order.
-  At(1, 300, 300);  // key 50, tie 100
-  At(2, 260, 320);  // dx 60, dy 20 -> key 50, tie 70
-  ExpectWarp(6, 200, 300, 260, 320);
-  group_.Reset();
-  At(2, 260, 320);
-  At(1, 300, 300);
-  ExpectWarp(6, 200, 300, 260, 320);
-  group_.Reset();
-
-  // Full ties go to the later button.
-  At(1, 100, 280);
-  At(2, 100, 320);
-  ExpectWarp(5, 200, 300, 100, 320);
-  group_.Reset();
-
-  // Up and down weigh the other axis: dx + dy / 2.
-  At(1, 200, 100);  // dx 0, dy 100 -> key 50
-  At(2, 240, 170);  // dx 40, dy 30 -> key 55
-  ExpectWarp(7, 200, 200, 200, 100);
-}
-
-TEST_F(NavigateTest, DisabledAndScrollButtons) {
-  At(1, 100, 100);
-  At(2, 100, 170);
-  At(3, 100, 240);
-  At(9, 100, 400);
-  group_.MarkScroll(9);
-  group_.EnableById(2, false);
-  // A disabled button is passed over.
-  ExpectWarp(8, 100, 100, 100, 240);
-
-  // From a hovered item, landing on a scroll button pages instead.
-  NavigateResult r = group_.Navigate(8, 100, 240);
-  EXPECT_FALSE(r.warp);
-  EXPECT_EQ(r.command, 10);
-
-  // Without a hovered item the scroll button is no candidate at all.
-  ExpectWarp(8, 100, 300, 100, 240);
-
-  group_.Reset();
-  At(9, 100, 100);
-  group_.MarkScroll(9);
-  At(1, 100, 200);
-  r = group_.Navigate(7, 100, 200);
-  EXPECT_FALSE(r.warp);
-  EXPECT_EQ(r.command, 9);
-}
-
-TEST_F(NavigateTest, OtherCommandsAndEmptyGroups) {
-  NavigateResult r = group_.Navigate(8, 10, 10);
-  EXPECT_FALSE(r.warp);
-  EXPECT_EQ(r.command, 8);
-  At(1, 100, 100);
-  for (u8 c : {u8{1}, u8{2}, u8{9}, u8{22}}) {
-    r = group_.Navigate(c, 100, 100);
-    EXPECT_FALSE(r.warp);
-    EXPECT_EQ(r.command, c);
+TEST_F(ButtonSetsTest, BarShowsInsideItsAreaOutsideSkipAndAuto) {
+  EXPECT_FALSE(ButtonSets(ResourceReader{}).CreateBar());
+  ASSERT_TRUE(sets_.CreateBar());
+  using enum ButtonMode;
+  for (auto [mode, x, y, skipOrAuto, grey] : {std::tuple{Waiting, 560, 580, false, 80},
+                                              {Waiting, 560, 580, true, 0},
+                                              {Waiting, 437, 600, false, 0},
+                                              {Waiting, 438, 798, false, 40},
+                                              {Waiting, 628, 568, false, 40},
+                                              {Waiting, 629, 600, false, 0},
+                                              {Waiting, 500, 567, false, 0},
+                                              {Waiting, 500, 799, false, 0},
+                                              {ChoiceNoBar, 560, 580, false, 0},
+                                              {Hidden, 560, 580, false, 0},
+                                              {Choice, 560, 580, false, 80}}) {
+    sets_.SetMode(mode);
+    EXPECT_EQ(DrawAt(x, y, skipOrAuto), grey) << static_cast<int>(mode) << " " << x << "," << y;
   }
-  group_.DisableAll();
-  EXPECT_FALSE(group_.Navigate(8, 0, 0).warp);
+}
+
+TEST_F(ButtonSetsTest, PrecedenceAndPressesThatBecomeCommands) {
+  ASSERT_TRUE(sets_.CreateBar());
+  sets_.choiceGroup().AddButton(3, 5, "item.png", 400, 560);  // under the bar
+  sets_.choiceGroup().AddButton(3, 6, "item.png", 100, 230);
+  sets_.saveLoadGroup().AddButton(3, 9, "item.png", 400, 560);
+  sets_.ShowSaveLoad(true);
+  sets_.SetMode(ButtonMode::Choice);
+  const auto hover = [&](i32 x, i32 y, bool barAllowed) {
+    const ButtonSets::Hover h = sets_.HoverAt(x, y, barAllowed);
+    return std::array{h.bar, h.choice, h.saveLoad};
+  };
+  EXPECT_EQ(hover(560, 580, true), (std::array{22, -1, -1}));
+  EXPECT_EQ(hover(560, 580, false), (std::array{-1, 5, -1}));
+  EXPECT_EQ(hover(510, 580, true), (std::array{-1, 5, -1})) << "in the bar area, beside its button";
+  EXPECT_EQ(DrawAt(560, 580), 80);
+  EXPECT_EQ(Grey(screen_, 405, 565), 40) << "only one hovered frame is drawn";
+
+  using enum ButtonMode;
+  // Mode, press at, normal run mode, release at, press taken, command, button.
+  for (auto [mode, downX, downY, normal, upX, upY, taken, command, button] : {
+           std::tuple{Choice, 560, 580, true, 560, 580, true, 22, -1},
+           {Choice, 150, 240, true, 450, 565, true, 0, -1},  // released on another item
+           {Choice, 150, 240, true, 160, 250, true, 2, 6},
+           {Choice, 50, 50, true, 160, 250, false, 0, -1},  // a press on nothing leaves no stale press
+           {Choice, 150, 240, false, 150, 240, false, 0, -1},
+           {Choice, 560, 580, true, 150, 240, true, 0, -1},
+           {Hidden, 150, 240, true, 150, 240, false, 0, -1},
+           {Hidden, 450, 565, true, 450, 565, true, 2, 9},
+       }) {
+    SCOPED_TRACE(::testing::Message() << downX << "," << downY << " to " << upX << "," << upY);
+    sets_.SetMode(mode);
+    EXPECT_EQ(sets_.OnLeftButtonDown(downX, downY, normal), taken);
+    const ButtonRelease r = sets_.OnLeftButtonUp(upX, upY);
+    EXPECT_EQ(std::pair(int{r.command}, r.button), std::pair(command, button));
+  }
+}
+
+TEST_F(ButtonSetsTest, ChoiceTextOverAShownGroupWithItems) {
+  ASSERT_TRUE(sets_.ClearChoiceText());
+  u8* p = sets_.choiceText().Row(7) + 3 * 4;
+  p[0] = 255;
+  p[1] = p[2] = p[3] = 222;
+  sets_.SetMode(ButtonMode::Choice);
+  DrawAt(0, 0);
+  EXPECT_EQ(Grey(screen_, 103, 167), 0) << "no items, no text";
+  sets_.choiceGroup().AddButton(3, 1, "item.png", 300, 0);
+  DrawAt(0, 0);
+  EXPECT_EQ(std::pair(Grey(screen_, 103, 167), Grey(screen_, 104, 167)), std::pair(222, 0));
+  sets_.SetMode(ButtonMode::Waiting);
+  DrawAt(0, 0);
+  EXPECT_EQ(Grey(screen_, 103, 167), 0);
 }
 
 }  // namespace

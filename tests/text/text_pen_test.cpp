@@ -19,7 +19,7 @@ class TextPenTest : public ::testing::Test {
     ASSERT_TRUE(surface.Create(4, 200, 120));
     std::fill_n(surface.pixels(), surface.ByteSize(), u8{0});
   }
-  const u8* Pixel(int x, int y) { return surface.Row(y) + x * 4; }
+  int Alpha(int x, int y) { return surface.Row(y)[x * 4]; }
 
   Trace trace;
   FakeFontService fonts;
@@ -28,75 +28,56 @@ class TextPenTest : public ::testing::Test {
   Surface surface;
 };
 
-TEST_F(TextPenTest, SpacesAdvanceWithoutDrawing) {
-  ASSERT_TRUE(pen.SetFont(26, 6));
-  pen.DrawChar(surface, ' ', true);
-  EXPECT_EQ(pen.penX, 13);
-  ASSERT_TRUE(pen.SetFont(25, 0));
-  pen.DrawChar(surface, ' ', true);
-  EXPECT_EQ(pen.penX, 25);
-  pen.DrawString(surface, CodePage().FromUtf8("　"), true);
-  EXPECT_EQ(pen.penX, 50);
-  for (std::size_t i = 0; i < surface.ByteSize(); ++i) ASSERT_EQ(surface.pixels()[i], 0);
-}
-
-TEST_F(TextPenTest, FontRulesAndLinePitch) {
+TEST_F(TextPenTest, FontRulesSpacesAndLines) {
   pen.DrawString(surface, "ab", false);
-  EXPECT_EQ(pen.penX, 0);
+  EXPECT_EQ(pen.penX, 0) << "no font, no advance";
   EXPECT_FALSE(pen.SetFont(-1, 0));
   EXPECT_FALSE(pen.SetFont(10, -1));
   EXPECT_TRUE(fonts.requests.empty());
-  ASSERT_TRUE(pen.SetFont(18, 2));
-  EXPECT_EQ(fonts.requests.back().height, 18);
-  EXPECT_EQ(fonts.requests.back().weight, 400);
+  ASSERT_TRUE(pen.SetFont(25, 2));
+  EXPECT_EQ(std::pair(fonts.requests.back().height, fonts.requests.back().weight), std::pair(25, 400));
   EXPECT_FALSE(pen.SetFont(-3, 2));
-  EXPECT_EQ(pen.size(), 18);
   pen.left = 7;
   pen.top = 5;
   pen.Reset();
-  pen.DrawString(surface, "ab\nc", false);
-  EXPECT_EQ(pen.penX, 7 + 18);
-  EXPECT_EQ(pen.penY, 5 + 20);
+  // Half-width space: half the size, rounded down; full-width: the size.
+  pen.DrawString(surface, " " + CodePage().FromUtf8("　"), true);
+  EXPECT_EQ(pen.penX, 7 + 12 + 25);
+  for (std::size_t i = 0; i < surface.ByteSize(); ++i) ASSERT_EQ(surface.pixels()[i], 0);
+  pen.DrawString(surface, "a\nc", false);
+  EXPECT_EQ(std::pair(pen.penX, pen.penY), std::pair(7 + 25, 5 + 27));
 }
 
 TEST_F(TextPenTest, WrapStartsANewLineBeforeCrossingTheRightLimit) {
   ASSERT_TRUE(pen.SetFont(20, 4));
   pen.right = 100;
-  pen.penX = 81;
-  pen.DrawChar(surface, 'A', true);
-  EXPECT_EQ(pen.penX, 20);
-  EXPECT_EQ(pen.penY, 24);
-  EXPECT_EQ(Pixel(0, 24)[0], 255);
-
-  pen.penX = 81;
-  pen.penY = 0;
-  pen.DrawChar(surface, 'A', false);
-  EXPECT_EQ(pen.penX, 101);
-  EXPECT_EQ(pen.penY, 0);
-  EXPECT_EQ(Pixel(100, 0)[0], 255);  // drawn past the limit
-
-  // Exactly reaching the limit is no crossing.
-  pen.penX = 80;
-  pen.penY = 50;
-  pen.DrawChar(surface, 'A', true);
-  EXPECT_EQ(pen.penY, 50);
+  const struct {
+    int x;
+    bool wrap;
+    int afterX, afterY, inkX, inkY;
+  } cases[] = {{81, true, 20, 24, 0, 24}, {81, false, 101, 0, 100, 0}, {80, true, 100, 0, 99, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.x);
+    std::fill_n(surface.pixels(), surface.ByteSize(), u8{0});
+    pen.penX = c.x;
+    pen.penY = 0;
+    pen.DrawChar(surface, 'A', c.wrap);
+    EXPECT_EQ(std::pair(pen.penX, pen.penY), std::pair(c.afterX, c.afterY));
+    EXPECT_EQ(Alpha(c.inkX, c.inkY), 255);
+  }
 }
 
 TEST_F(TextPenTest, DrawsInThePenColourAndSkipsBrokenCharacters) {
   ASSERT_TRUE(pen.SetFont(10, 0));
   pen.colour = TextColour{255, 0, 0};
-  // The trailing lead byte has no trail: it cannot be drawn and does not
-  // move the pen.
+  // A trailing lead byte has no trail: it is not drawn and does not move the pen.
   pen.DrawString(surface, "AB\xB0", true);
   EXPECT_EQ(pen.penX, 20);
-  const u8* p = Pixel(15, 5);
-  EXPECT_EQ(p[0], 255);
-  EXPECT_EQ(p[1], 0);
-  EXPECT_EQ(p[3], 255);
-  EXPECT_EQ(Pixel(20, 5)[0], 0);
-  // Text stops at a zero byte.
+  const u8* p = surface.Row(5) + 15 * 4;
+  EXPECT_EQ(std::vector<int>(p, p + 4), (std::vector<int>{255, 0, 0, 255}));
+  EXPECT_EQ(Alpha(20, 5), 0);
   pen.DrawString(surface, std::string_view("C\0D", 3), true);
-  EXPECT_EQ(pen.penX, 30);
+  EXPECT_EQ(pen.penX, 30) << "text stops at a zero byte";
 }
 
 TEST(GameFontTest, ShippedFontFileGoesToTheService) {
@@ -105,14 +86,12 @@ TEST(GameFontTest, ShippedFontFileGoesToTheService) {
   std::vector<std::string> messages;
   trace.SetSink([&](std::string_view m) { messages.emplace_back(m); });
   FakeFontService fonts;
-  {
-    Resources resources(trace);
-    resources.OpenDataFolder(dir.str());
-    messages.clear();
-    EXPECT_FALSE(LoadGameFont(resources, fonts));
-    EXPECT_TRUE(fonts.usedData.empty());
-    EXPECT_TRUE(messages.empty());
-  }
+  Resources bare(trace);
+  bare.OpenDataFolder(dir.str());
+  messages.clear();
+  EXPECT_FALSE(LoadGameFont(bare, fonts));
+  EXPECT_TRUE(messages.empty()) << "a game without a font leaves no diagnostics";
+
   dir.Write("data/font/font.otf", "OTTO-bytes");
   Resources resources(trace);
   resources.OpenDataFolder(dir.str());
