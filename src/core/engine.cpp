@@ -111,7 +111,18 @@ class Engine::Targets final : public TagTargets {
   void Shake(int ax, int ay, int rx, int ry, int ms) override { e_.transitions_->Shake(ax, ay, rx, ry, ms); }
   void Wipe(std::string_view rule, int ms) override { e_.transitions_->Wipe(rule, ms); }
   void FadeWipe(std::string_view rule, int ms) override { e_.transitions_->FadeWipe(rule, ms); }
-  void ShowTestImage(const std::array<int, 8>&) override {}
+  // The developer's picture check: "_test.png" drawn over the scene with
+  // its centre (numbers 2, 3) at a screen point (numbers 0, 1), turned by
+  // number 4 degrees and scaled by number 5 percent (0 = 100); numbers 6 and
+  // 7 are free for a game's own use.
+  void ShowTestImage(const std::array<int, 8>& n) override {
+    Surface picture;
+    if (!LoadPng(ResourceReaderFor(e_.resources_), "_test.png", picture)) return;
+    e_.UpdateScreen();
+    const double scale = n[5] == 0 ? 1.0 : n[5] / 100.0;
+    RotateBlit(e_.screens_.FrontBuffer(), picture, n[0], n[1], n[2], n[3], n[4] / 360.0, scale);
+    e_.PresentScreen();
+  }
 
   void PlayBGM(std::string_view name, bool loop) override {
     if (e_.sound_) e_.sound_->PlayBGM(name, loop);

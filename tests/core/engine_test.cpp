@@ -343,3 +343,27 @@ TEST(Engine, MaximisingGoesFullScreen) {
 
 }  // namespace
 }  // namespace lyraban
+
+namespace lyraban {
+namespace {
+
+TEST(Engine, TestTagDrawsTheDeveloperPictureAtItsPoint) {
+  TempDir dir;
+  dir.Write("data/config/config.txt", "game.ini\r\n");
+  dir.Write("data/config/game.ini", "[System.Setting]\r\nScreenWidth=8\r\nScreenHeight=6\r\n");
+  dir.Write("data/img/_test.png", SolidPng(2, 2, 255, 0, 0));
+  // Picture corner (0, 0) at screen point (4, 3), unturned, full size.
+  dir.Write("data/script/start.txt", ".test 4 3 0 0 0 0 0 0\r\n.QUIT\r\n");
+  GameRun run(dir);
+  std::vector<u8> frame;
+  int w = 0, h = 0;
+  ASSERT_TRUE(run.platform.CopyLastFrame(frame, w, h));
+  auto red = [&](int x, int y) { return frame[(static_cast<size_t>(y) * w + x) * 3 + 2]; };
+  EXPECT_EQ(red(4, 3), 255);
+  EXPECT_EQ(red(5, 4), 255);
+  EXPECT_EQ(red(3, 3), 0);
+  EXPECT_EQ(red(6, 3), 0);
+}
+
+}  // namespace
+}  // namespace lyraban
