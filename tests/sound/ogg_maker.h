@@ -24,8 +24,5 @@ std::vector<u8> EncodeOgg(int channels, int rate, const std::vector<i16>& pcm,
 // Root mean square of the samples of frames [first, first + count) of an
 // interleaved 16-bit buffer.
 double Rms(const i16* samples, int channels, size_t first, size_t count);
-double RmsBytes(const std::vector<u8>& pcm, int channels, size_t first, size_t count);
-
-inline std::string AsString(const std::vector<u8>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 }  // namespace lyraban::testing
