@@ -98,20 +98,25 @@ TEST_F(MixerTest, WritesStayInsideTheBufferAndBadBuffersAreRefused) {
 }
 
 TEST_F(MixerTest, MonoHalfRateIsResampledToStereoOutput) {
-  const auto id = mixer_.CreateBuffer(1, 22050, Bytes(testing::MakeTones(1, 22050, {{1.0, 8000, 300}})));
-  mixer_.Play(id, false);
-  std::vector<i16> out;
-  while (mixer_.IsPlaying(id) && out.size() < 200000) {  // in chunks as an audio device asks
-    const auto chunk = Mix(1024);
-    out.insert(out.end(), chunk.begin(), chunk.end());
+  // Audio devices ask in chunks of many sizes; none may cut the sound short.
+  for (size_t chunkFrames : {size_t{1024}, size_t{4096}, size_t{16384}}) {
+    SCOPED_TRACE(chunkFrames);
+    const auto id = mixer_.CreateBuffer(1, 22050, Bytes(testing::MakeTones(1, 22050, {{1.0, 8000, 300}})));
+    mixer_.Play(id, false);
+    std::vector<i16> out;
+    while (mixer_.IsPlaying(id) && out.size() < 200000) {
+      const auto chunk = Mix(chunkFrames);
+      out.insert(out.end(), chunk.begin(), chunk.end());
+    }
+    size_t last = 0;
+    for (size_t f = 0; f < out.size() / 2; ++f) {
+      EXPECT_EQ(out[f * 2], out[f * 2 + 1]);
+      if (out[f * 2] != 0) last = f;
+    }
+    EXPECT_NEAR(static_cast<double>(last), 44100.0, 200.0);  // one second at the output rate
+    EXPECT_NEAR(testing::Rms(out.data(), 2, 4410, 35280), 8000 / std::sqrt(2.0), 300);
+    mixer_.Release(id);
   }
-  size_t last = 0;
-  for (size_t f = 0; f < out.size() / 2; ++f) {
-    EXPECT_EQ(out[f * 2], out[f * 2 + 1]);
-    if (out[f * 2] != 0) last = f;
-  }
-  EXPECT_NEAR(static_cast<double>(last), 44100.0, 200.0);  // one second at the output rate
-  EXPECT_NEAR(testing::Rms(out.data(), 2, 4410, 35280), 8000 / std::sqrt(2.0), 300);
 }
 
 TEST(VirtualAudio, PullsExactlyTheFramesThatVirtualTimePlays) {

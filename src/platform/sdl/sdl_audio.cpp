@@ -14,9 +14,18 @@ class SdlAudioConverter final : public AudioConverter {
   ~SdlAudioConverter() override { SDL_FreeAudioStream(stream_); }
 
   bool Put(const i16* samples, size_t frames) override {
-    if (frames == 0) return true;
-    const size_t bytes = frames * static_cast<size_t>(channels_) * 2;
-    return SDL_AudioStreamPut(stream_, samples, static_cast<int>(bytes)) == 0;
+    // SDL 2.26 loses the last stretch of a resampled stream at the flush
+    // when single puts are large (about 1,000 frames and more); small
+    // pieces come out whole.
+    constexpr size_t kPieceFrames = 512;
+    while (frames > 0) {
+      const size_t n = frames < kPieceFrames ? frames : kPieceFrames;
+      const size_t bytes = n * static_cast<size_t>(channels_) * sizeof(i16);
+      if (SDL_AudioStreamPut(stream_, samples, static_cast<int>(bytes)) != 0) return false;
+      samples += n * static_cast<size_t>(channels_);
+      frames -= n;
+    }
+    return true;
   }
   void Flush() override { SDL_AudioStreamFlush(stream_); }
   size_t Available() const override {
