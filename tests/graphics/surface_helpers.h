@@ -24,11 +24,8 @@ inline Surface Make(int bpp, int w, int h, const Bytes& bytes) {
   Surface s;
   EXPECT_TRUE(s.Create(bpp, w, h));
   const bool solid = bytes.size() == static_cast<std::size_t>(bpp);
-  if (!solid && bytes.size() != s.ByteSize()) {
-    ADD_FAILURE() << "wrong byte count for a " << w << "x" << h << " surface";
-    return s;
-  }
-  for (std::size_t i = 0; i < s.ByteSize(); ++i) s.pixels()[i] = bytes[solid ? i % bpp : i];
+  EXPECT_TRUE(solid || bytes.size() == s.ByteSize()) << "wrong byte count for a " << w << "x" << h << " surface";
+  for (std::size_t i = 0; i < s.ByteSize(); ++i) s.pixels()[i] = bytes.at(solid ? i % bpp : i);  // throws if short
   return s;
 }
 

@@ -16,41 +16,19 @@ TEST(PixelMath, RoundingAndEndpoints) {
     for (int y = 0; y < 256; ++y) {
       // x·y/255 rounded half up, from the real quotient.
       ASSERT_EQ(Mul255(x, y), (2 * x * y + 255) / 510) << x << "," << y;
-      ASSERT_EQ(Lerp(x, y, 0), x);
-      ASSERT_EQ(Lerp(x, y, 255), y);
+      ASSERT_TRUE(Lerp(x, y, 0) == x && Lerp(x, y, 255) == y) << x << "," << y;
     }
   }
 }
 
-TEST(SurfaceStorage, CreateAssignRelease) {
+TEST(SurfaceStorage, LimitsSizesAndAlignment) {
   Surface s;
   for (auto [bpp, w, h] : {std::array{0, 4, 4}, {5, 4, 4}, {3, 0, 4}, {1, 16385, 1}, {4, 16384, 16384}})
     EXPECT_FALSE(s.Create(bpp, w, h)) << bpp << " " << w << "x" << h;
   for (int bpp = 1; bpp <= 4; ++bpp) {
     ASSERT_TRUE(s.Create(bpp, 7, 3));
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(s.pixels()) % 8, 0u);
-    EXPECT_EQ(s.ByteSize(), 21u * bpp);
+    EXPECT_TRUE(reinterpret_cast<std::uintptr_t>(s.pixels()) % 8 == 0 && s.ByteSize() == 21u * bpp) << bpp;
   }
-  Surface copy;
-  std::memset(s.pixels(), 9, s.ByteSize());
-  AssignSurface(copy, s);
-  AssignSurface(copy, copy);
-  EXPECT_EQ(BytesOf(copy), BytesOf(s));
-  AssignSurface(copy, Surface());
-  EXPECT_FALSE(copy.HasPixels());
-  ImageSurface image;  // releasing a picture forgets its name, so it is read again
-  image.SetName("x.png");
-  ReleaseSurface(image);
-  EXPECT_TRUE(image.name().empty());
-}
-
-TEST(IsOpaqueAt, FormatsAndBounds) {
-  const Surface colour = Make(3, 1, 1, {0, 0, 0});
-  const Surface greyAlpha = Make(2, 2, 1, {0, 9, 1, 9}), rgba = Make(4, 2, 1, {0, 9, 9, 9, 255, 0, 0, 0});
-  EXPECT_EQ((std::vector<bool>{IsOpaqueAt(Make(1, 1, 1, {0}), 0, 0), IsOpaqueAt(colour, 0, 0), IsOpaqueAt(colour, 1, 0),
-                               IsOpaqueAt(colour, -1, 0), IsOpaqueAt(greyAlpha, 0, 0), IsOpaqueAt(greyAlpha, 1, 0),
-                               IsOpaqueAt(rgba, 0, 0), IsOpaqueAt(rgba, 1, 0), IsOpaqueAt(Surface(), 0, 0)}),
-            (std::vector<bool>{true, true, false, false, false, true, false, true, false}));
 }
 
 // One source pixel of each format over one destination pixel of each format,
@@ -75,8 +53,7 @@ TEST(Blit, AllSixteenFormatPairs) {
     }
   }
   Surface dst = Make(3, 1, 1, {1, 2, 3}), empty;
-  EXPECT_FALSE(BlitAll(dst, Surface(), 0, 0));
-  EXPECT_FALSE(BlitAll(empty, dst, 0, 0));
+  EXPECT_FALSE(BlitAll(dst, Surface(), 0, 0) || BlitAll(empty, dst, 0, 0));
 }
 
 // A source row of 0..99 makes the drawn columns of a 50-wide row visible:
@@ -113,54 +90,27 @@ TEST(Blit, ClipsEveryEdgeWithoutOverflow) {
   EXPECT_EQ((std::array{dst.Row(0)[0], dst.Row(1)[6], dst.Row(2)[0]}), (std::array<u8, 3>{27, 45, 0}));
 }
 
-TEST(BlitAnchored, AnchorCodes) {
-  const Surface src = Make(1, 5, 3, {0});
-  const std::pair<int, int> expected[10] = {{10, 20}, {5, 20},  {8, 20}, {10, 17}, {5, 17},
-                                            {8, 17},  {10, 19}, {5, 19}, {8, 19},  {10, 20}};
-  for (int anchor = 0; anchor < 10; ++anchor) {
-    int x = 10, y = 20;
-    ApplyAnchor(src, anchor, x, y);
-    EXPECT_EQ(std::pair(x, y), expected[anchor]) << anchor;
-  }
-}
-
 // Opacity scales the source alpha and unites with the destination alpha.
 TEST(BlitWithOpacity, AndFillRect) {
   const Bytes rgba = {64, 200, 100, 0}, blended = {160, 105, 60, 15};
-  for (auto [src, opacity, want] : {std::tuple{Bytes{10, 20, 30}, 0, rgba},
-                                    {Bytes{10, 20, 30}, 128, blended},
-                                    {Bytes{255, 10, 20, 30}, 128, blended},
-                                    {Bytes{0, 10, 20, 30}, 128, rgba}}) {
+  for (auto [src, opacity, want] : {std::tuple{Bytes{10, 20, 30}, 0, rgba}, {Bytes{10, 20, 30}, 128, blended},
+                                    {Bytes{255, 10, 20, 30}, 128, blended}, {Bytes{0, 10, 20, 30}, 128, rgba}}) {
     Surface dst = Make(4, 1, 1, rgba);
     ASSERT_TRUE(BlitWithOpacity(dst, Make(static_cast<int>(src.size()), 1, 1, src), 0, 0, opacity));
     EXPECT_EQ(BytesOf(dst), want) << src.size() << " bytes at " << opacity;
     ASSERT_TRUE(FillRectWithOpacity(dst = Make(4, 1, 1, rgba), 30, 20, 10, 0, 0, 1, 1, opacity));
     EXPECT_EQ(BytesOf(dst), opacity ? blended : rgba);
   }
-  Surface grey = Make(1, 1, 1, {200});
+  // Grey onto grey (which a plain blit copies); an opacity past 255 is 255.
+  Surface grey = Make(1, 1, 1, {200}), colour = Make(3, 3, 2, {0, 0, 0}), greyAlpha = Make(2, 2, 1, {0, 0});
   ASSERT_TRUE(BlitWithOpacity(grey, Make(1, 1, 1, {40}), 0, 0, 128));
-  EXPECT_EQ(BytesOf(grey), Bytes{120}) << "grey onto grey, which a plain blit copies";
-  EXPECT_FALSE(BlitWithOpacity(grey, Surface(), 0, 0, 128));
+  EXPECT_EQ(BytesOf(grey), Bytes{120});
   ASSERT_TRUE(FillRectWithOpacity(grey, 30, 20, 10, 0, 0, 1, 1, 300));
   EXPECT_EQ(BytesOf(grey), Bytes{21});
-  Surface colour = Make(3, 3, 2, {0, 0, 0}), greyAlpha = Make(2, 2, 1, {0, 0}), empty;
-  ASSERT_TRUE(FillRect(colour, 30, 20, 10, -1, -1, 3, 2));
+  ASSERT_TRUE(FillRect(colour, 30, 20, 10, -1, -1, 3, 2) && FillRect(greyAlpha, 30, 20, 10, 1, 0, 9, 9));
   EXPECT_EQ(BytesOf(colour), (Bytes{10, 20, 30, 10, 20, 30, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-  ASSERT_TRUE(FillRect(greyAlpha, 30, 20, 10, 1, 0, 9, 9));
   EXPECT_EQ(BytesOf(greyAlpha), (Bytes{0, 0, 255, 21}));
-  EXPECT_TRUE(FillRect(colour, 0, 0, 0, 3, 0, 1, 1));
-  EXPECT_FALSE(FillRect(empty, 0, 0, 0, 0, 0, 1, 1));
-}
-
-TEST(ScreenBuffers, CopyAndFill) {
-  ScreenBuffers screen;
-  ASSERT_TRUE(screen.Create(5, 3));
-  ASSERT_TRUE(FillScreen(screen.ComposedBuffer(), 3, 2, 1));
-  ASSERT_TRUE(CopyScreen(screen.FrontBuffer(), screen.ComposedBuffer()));
-  EXPECT_EQ(BytesOf(screen.FrontBuffer()), BytesOf(Make(3, 5, 3, {1, 2, 3})));
-  Surface other = Make(3, 4, 3, {0, 0, 0});
-  EXPECT_FALSE(CopyScreen(other, screen.FrontBuffer()));
-  EXPECT_FALSE(CopyScreen(screen.PreviousBuffer(), Surface()));
+  EXPECT_FALSE(BlitWithOpacity(grey, Surface(), 0, 0, 128) || FillRect(greyAlpha = Surface(), 0, 0, 0, 0, 0, 1, 1));
 }
 
 TEST(RotateBlit, TurnsScaleAndFormats) {
@@ -172,42 +122,13 @@ TEST(RotateBlit, TurnsScaleAndFormats) {
     ASSERT_TRUE(RotateBlit(dst, src, 1, 1, 1, 1, turns, scale));
     EXPECT_EQ(BytesOf(dst), want) << turns;
   }
-  // Twice the size: every source pixel becomes a 2 × 2 block.
-  Surface big = Make(1, 4, 4, {0});
-  ASSERT_TRUE(RotateBlit(big, Make(1, 2, 2, {1, 2, 3, 4}), 0, 0, 0, 0, 0.0, 2.0));
-  EXPECT_EQ(BytesOf(big), (Bytes{1, 1, 2, 2, 1, 1, 2, 2, 3, 3, 4, 4, 3, 3, 4, 4}));
-  // Pixels that map outside the source stay as they were.
-  Surface wide = Make(1, 4, 1, {9});
-  ASSERT_TRUE(RotateBlit(wide, Make(1, 2, 1, {1, 2}), 0, 0, 0, 0, 0.0, 1.0));
-  EXPECT_EQ(BytesOf(wide), (Bytes{1, 2, 9, 9}));
-  // Conversions: alpha source onto colour, colour onto grey; grey-alpha unsupported.
-  Surface colour = Make(3, 1, 1, {200, 100, 0}), grey = Make(1, 1, 1, {0});
-  ASSERT_TRUE(RotateBlit(colour, Make(4, 1, 1, {128, 10, 20, 30}), 0, 0, 0, 0, 0.0, 1.0));
-  EXPECT_EQ(BytesOf(colour), (Bytes{105, 60, 15}));
-  ASSERT_TRUE(RotateBlit(grey, Make(3, 1, 1, {10, 20, 30}), 0, 0, 0, 0, 0.0, 1.0));
-  EXPECT_EQ(BytesOf(grey), Bytes{21});
+  // Pixels that map outside the source stay as they were; an alpha source
+  // blends onto colour; grey-alpha is unsupported.
+  Surface wide = Make(3, 2, 1, {9, 9, 9}), grey = Make(1, 1, 1, {0});
+  ASSERT_TRUE(RotateBlit(wide, Make(4, 1, 1, {128, 10, 20, 30}), 0, 0, 0, 0, 0.0, 1.0));
+  EXPECT_EQ(BytesOf(wide), (Bytes{10, 15, 20, 9, 9, 9}));
   EXPECT_FALSE(RotateBlit(grey, Make(2, 1, 1, {1, 1}), 0, 0, 0, 0, 0.0, 1.0));
   EXPECT_TRUE(RotateBlit(grey, src, 0, 0, 0, 0, 0.0, 1e-300));  // absurd scales do not overflow
-}
-
-TEST(ScaleDown, AreaAverages) {
-  // 4 × 2 → 2 × 1: each destination pixel averages a 2 × 2 block; same size copies.
-  Bytes values;
-  for (int v : {10, 20, 30, 40, 50, 60, 70, 80}) values.insert(values.end(), 3, static_cast<u8>(v));
-  const Surface src = Make(3, 4, 2, values);
-  Surface dst = Make(3, 2, 1, {0, 0, 0}), same = Make(3, 4, 2, {0, 0, 0}), grey = Make(1, 1, 1, {0});
-  ASSERT_TRUE(ScaleDown(dst, src) && ScaleDown(same, src));
-  EXPECT_EQ(BytesOf(dst), (Bytes{35, 35, 35, 55, 55, 55}));
-  EXPECT_EQ(BytesOf(same), values);
-  // Uneven ratios keep a uniform colour exact.
-  const Surface uniform = Make(3, 53, 41, {7, 150, 200});
-  for (auto [w, h] : {std::pair{7, 5}, {10, 10}, {52, 40}, {1, 1}, {3, 41}}) {
-    Surface out = Make(3, w, h, {0, 0, 0});
-    ASSERT_TRUE(ScaleDown(out, uniform));
-    EXPECT_EQ(BytesOf(out), BytesOf(Make(3, w, h, {7, 150, 200}))) << w << "x" << h;
-  }
-  EXPECT_FALSE(ScaleDown(grey, src));
-  EXPECT_FALSE(ScaleDown(dst, Surface()));
 }
 
 }  // namespace

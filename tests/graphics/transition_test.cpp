@@ -1,7 +1,7 @@
 #include "graphics/transition.h"
 
+#include <array>
 #include <cstdlib>
-#include <tuple>
 
 #include "graphics/transition_kernels.h"
 #include "platform/headless/virtual_clock.h"
@@ -27,33 +27,26 @@ struct Rig : EffectHost {
     EXPECT_TRUE(screen.Create(w, h));
     for (Surface* s : {&screen.FrontBuffer(), &screen.ComposedBuffer(), &screen.PreviousBuffer()}) Fill(*s, 0);
   }
-  void PresentScreen() override {
-    frames.push_back(Front());
-    clock.Advance(16);
-  }
+  void PresentScreen() override { frames.push_back(Front()), clock.Advance(16); }
   bool PumpInput(bool) override { return quitAfterPumps < 0 || ++pumps <= quitAfterPumps; }
   bool IsSkipping() override { return skipping; }
   u8 ScriptMode() override { return mode; }
   bool ScreenEffectsEnabled() override { return effects; }
   bool LayersDirty() override { return dirty; }
-  void ComposeLayers(Surface& composed) override {
-    ++composes;
-    Fill(composed, sceneColour);
-    dirty = false;
-  }
+  void ComposeLayers(Surface& composed) override { ++composes, Fill(composed, sceneColour), dirty = false; }
   bool FirstLayerIsMovie() override { return movie; }
   bool ReadResource(std::string_view folder, std::string_view name, std::string& bytes) override {
-    bytes = rule;
-    return folder == "img" && name == "rule";
+    return bytes = rule, folder == "img" && name == "rule";
   }
   void ChangeScene(u8 colour) { sceneColour = colour, dirty = true; }
   Bytes Front() { return BytesOf(screen.FrontBuffer()); }
+  // Lets `ms` pass, updates the screen and gives what it shows.
+  Bytes Step(u32 ms = 0) { return clock.Advance(ms), fx.UpdateScreen(), Front(); }
   // Updates and presents until the fade is over; the number of frames
   // presented while still fading.
   int RunUntilSettled() {
     for (int fading = 0; fading < 10000; ++fading) {
-      fx.UpdateScreen();
-      const bool was = fx.IsFading();
+      const bool was = (fx.UpdateScreen(), fx.IsFading());
       PresentScreen();
       if (!was) return fading;
     }
@@ -83,18 +76,18 @@ TEST(CrossFade, EveryPathMatchesTheByteFormula) {
         Fill(dst, 0xA5);
         ASSERT_TRUE(CrossFade(dst, nw, old, t, saturating));
         const std::size_t whole = saturating ? size / 8 * 8 : size / 4 * 4;
-        const int limited = std::clamp(t, 0, 255);
+        const int tt = std::clamp(t, 0, 255);
         for (std::size_t i = 0; i < size; ++i) {
           const u8 n = nw.pixels()[i], o = old.pixels()[i];
-          const u8 want = i >= whole ? 0xA5 : saturating ? SaturatingByte(n, o, limited) : PlainByte(n, o, limited);
-          ASSERT_EQ(dst.pixels()[i], want) << w << "x" << h << " t=" << t << " sat=" << saturating << " @" << i;
+          ASSERT_EQ(dst.pixels()[i], i >= whole ? 0xA5 : saturating ? SaturatingByte(n, o, tt) : PlainByte(n, o, tt))
+              << w << "x" << h << " t=" << t << " sat=" << saturating << " @" << i;
         }
       }
     }
   }
   const std::size_t size = 1000 + 37;
-  Bytes nw(size), old(size), scalar(size), fast(size);
-  for (std::size_t i = 0; i < size; ++i) nw[i] = static_cast<u8>(rng()), old[i] = static_cast<u8>(rng());
+  const Bytes nw = BytesOf(RandomSurface(1, size, 1, rng)), old = BytesOf(RandomSurface(1, size, 1, rng));
+  Bytes scalar(size), fast(size);
   for (unsigned a : {0u, 1u, 128u, 255u}) {
     for (unsigned b : {255u - a, 256u - a}) {
       ASSERT_TRUE(WeighWith(CrossFadePath::Scalar, scalar.data(), nw.data(), old.data(), size, a, b));
@@ -107,105 +100,65 @@ TEST(CrossFade, EveryPathMatchesTheByteFormula) {
   }
   // Surfaces of another format or size draw nothing.
   Surface dst = Make(3, 4, 2, {1, 1, 1}), grey = Make(1, 12, 2, {1});
-  EXPECT_FALSE(CrossFade(dst, dst, Surface(), 10));
-  EXPECT_FALSE(CrossFade(grey, dst, dst, 10));
-  EXPECT_EQ(BytesOf(grey), Bytes(24, 1));
+  EXPECT_FALSE(CrossFade(dst, dst, Surface(), 10) || CrossFade(grey, dst, dst, 10));
 }
 
-TEST(AutomaticFade, FiveHundredMillisecondsEndOnTheNewPicture) {
+// One rig through a sequence of changes: a whole fade, a change mid-fade,
+// the exact end of a fade, the pending duration and composing at once.
+TEST(AutomaticFade, FiveHundredMillisecondsRestartsDurationsAndComposeNow) {
   Rig rig;
   rig.ChangeScene(200);
-  rig.fx.UpdateScreen();                  // settles the first composition without a visible old one
+  rig.Step();                             // settles the first composition without a visible old one
   Fill(rig.screen.ComposedBuffer(), 40);  // what the old composition showed
-  rig.ChangeScene(240);
+  rig.ChangeScene(100);
   // Frames every 16 ms from 0 to 496 fade; the one at 512 is the new picture.
   EXPECT_EQ(rig.RunUntilSettled(), 32);
-  ASSERT_EQ(rig.frames.size(), 33u);
-  for (int i = 0; i < 33; ++i) {
-    const int t = i * 16 * 256 / 500;
-    EXPECT_EQ(rig.frames[i], Bytes(96, t < 256 ? PlainByte(240, 40, t) : 240)) << "frame " << i;
-  }
-  EXPECT_EQ(BytesOf(rig.screen.PreviousBuffer()), Bytes(96, 40)) << "the composition the fade started from";
-}
-
-// One rig through a sequence of changes: a change mid-fade, the exact end of
-// a fade, the pending duration and composing at once.
-TEST(AutomaticFade, RestartsDurationsAndComposeNow) {
-  Rig rig;
-  rig.ChangeScene(100);
-  rig.fx.UpdateScreen();
-  rig.clock.Advance(250);
-  rig.fx.UpdateScreen();
-  EXPECT_EQ(rig.Front(), Bytes(96, PlainByte(100, 0, 128)));
+  for (int i = 0; i < 33; ++i)
+    EXPECT_EQ(rig.frames.at(i), Bytes(96, i < 32 ? PlainByte(100, 40, i * 16 * 256 / 500) : 100)) << i;
   // A change mid-fade starts again from the full composition, not the half-faded screen.
+  rig.ChangeScene(0);
+  rig.Step();
+  rig.clock.Advance(250);
   rig.ChangeScene(220);
-  rig.fx.UpdateScreen();
-  EXPECT_EQ(BytesOf(rig.screen.PreviousBuffer()), Bytes(96, 100));
-  EXPECT_EQ(rig.Front(), Bytes(96, PlainByte(220, 100, 0)));
-  rig.clock.Advance(499);
-  rig.fx.UpdateScreen();
-  EXPECT_EQ(rig.Front(), Bytes(96, PlainByte(220, 100, 255)));
-  rig.clock.Advance(1);  // the duration has passed exactly
-  rig.fx.UpdateScreen();
-  EXPECT_EQ(rig.Front(), Bytes(96, 220));
-
+  EXPECT_EQ(rig.Step(), Bytes(96, PlainByte(220, 0, 0)));
+  EXPECT_EQ(BytesOf(rig.screen.PreviousBuffer()), Bytes(96, 0));
+  EXPECT_EQ(rig.Step(499), Bytes(96, PlainByte(220, 0, 255)));
+  EXPECT_EQ(rig.Step(1), Bytes(96, 220));  // the duration has passed exactly
+  // Durations are limited to 60 s; below zero means 0 ms, used once.
   rig.fx.SetNextFadeDuration(100000);
   EXPECT_EQ(rig.fx.pendingFadeDuration(), 60000);
   rig.fx.SetNextFadeDuration(-5);
   rig.ChangeScene(90);
-  rig.fx.UpdateScreen();  // a 0 ms fade: the change appears at once
-  EXPECT_EQ(rig.Front(), Bytes(96, 90));
-  EXPECT_EQ(rig.fx.pendingFadeDuration(), -1) << "the pending value is used once";
-  rig.fx.SetNextFadeDuration(100);
-  rig.ChangeScene(70);
-  EXPECT_EQ(rig.RunUntilSettled(), 7);  // 0..96 ms
+  EXPECT_EQ(rig.Step(), Bytes(96, 90));
+  EXPECT_EQ(rig.fx.pendingFadeDuration(), -1);
   rig.ChangeScene(10);
-  rig.fx.UpdateScreen();
+  rig.Step();
   rig.sceneColour = 60;
   rig.fx.ComposeNow();
   EXPECT_FALSE(rig.fx.IsFading());
-  rig.fx.UpdateScreen();
-  EXPECT_EQ(rig.Front(), Bytes(96, 60));
+  EXPECT_EQ(rig.Step(), Bytes(96, 60));
 }
 
 TEST(AutomaticFade, EffectsOffOrSkippingCutsFadesExceptInSystemAndDemo) {
-  for (bool skipping : {false, true}) {
-    for (u8 mode : {0, 2, 3, 4}) {
-      Rig rig;
-      rig.mode = mode;
-      rig.ChangeScene(150);
-      rig.fx.UpdateScreen();
-      rig.effects = skipping;  // one of the two reasons at a time, arriving mid-fade
-      rig.skipping = skipping;
-      rig.clock.Advance(250);
-      rig.fx.UpdateScreen();
-      const bool keeps = mode == 3 || mode == 4;
-      EXPECT_EQ(rig.Front(), Bytes(96, keeps ? PlainByte(150, 0, 128) : 150)) << int(mode) << " " << skipping;
-      EXPECT_EQ(rig.fx.IsFading(), keeps);
-    }
+  for (int run = 0; run < 8; ++run) {  // one of the two reasons at a time, arriving mid-fade
+    Rig rig;
+    rig.mode = static_cast<u8>(run % 4 + (run % 4 > 0));  // modes 0, 2, 3, 4
+    rig.ChangeScene(150);
+    rig.Step();
+    rig.effects = run < 4, rig.skipping = run < 4;
+    const bool keeps = rig.mode >= 3;
+    EXPECT_EQ(rig.Step(250), Bytes(96, keeps ? PlainByte(150, 0, 128) : 150)) << run;
+    EXPECT_EQ(rig.fx.IsFading(), keeps) << run;
   }
-}
-
-TEST(AutomaticFade, RecomposesUnchangedLayersOnlyForSystemModeOrMovies) {
-  Rig rig;
-  for (auto [mode, movie, composes] : {std::tuple{0, false, 0}, {3, false, 1}, {4, false, 1}, {4, true, 2}}) {
-    rig.mode = static_cast<u8>(mode);
-    rig.movie = movie;
-    rig.fx.UpdateScreen();
-    EXPECT_EQ(rig.composes, composes) << mode << " " << movie;
-  }
-  EXPECT_FALSE(rig.fx.IsFading());  // no new fade without a change
 }
 
 TEST(AutomaticFade, SurvivesClockWrapAndUsesSaturatingFormWithMmx) {
   Rig rig(8, 4, 0xFFFFFF80u);
   rig.fx.SetMmxSwitch(true);
   rig.ChangeScene(255);
-  rig.fx.UpdateScreen();
-  EXPECT_EQ(rig.Front(), Bytes(96, 0));  // t = 0 shows the old picture exactly
-  rig.clock.Advance(250);                // past the wrap, which the engine's timers count as 249 ms
-  rig.fx.UpdateScreen();
-  EXPECT_EQ(rig.Front(), Bytes(96, SaturatingByte(255, 0, 249 * 256 / 500)));
+  EXPECT_EQ(rig.Step(), Bytes(96, 0));  // t = 0 shows the old picture exactly
+  // Past the wrap, which the engine's timers count as 249 ms.
+  EXPECT_EQ(rig.Step(250), Bytes(96, SaturatingByte(255, 0, 249 * 256 / 500)));
   EXPECT_EQ(rig.RunUntilSettled(), 16);
   EXPECT_EQ(rig.Front(), Bytes(96, 255));
 }
@@ -256,45 +209,6 @@ TEST(Wipe, SoftEdgeBandSlidesFromDarkToLight) {
   EXPECT_EQ(mid.frames.at(5), Grey({100, 125, 150, 200, 104, 139, 178, 198}));
 }
 
-TEST(Wipe, QuitSkipMissingRuleAndEffectsOff) {
-  for (bool soft : {false, true}) {
-    SCOPED_TRACE(soft ? "soft" : "hard");
-    auto wipe = [soft](WipeRig& rig, const char* rule) { soft ? rig.fx.FadeWipe(rule, 160) : rig.fx.Wipe(rule, 160); };
-    for (auto [quitAfterPumps, skipping, frames] : {std::tuple{0, false, 1u}, {3, false, 4u}, {-1, true, 1u}}) {
-      WipeRig rig(0, 255);
-      rig.quitAfterPumps = quitAfterPumps;
-      rig.skipping = skipping;
-      wipe(rig, "rule");
-      ASSERT_EQ(rig.frames.size(), frames);
-      EXPECT_EQ(rig.frames.back(), Bytes(24, 255)) << "the last frame is the new picture";
-    }
-    // Without the rule the layers are composed and nothing is shown.
-    WipeRig absent(0, 255);
-    wipe(absent, "absent");
-    EXPECT_EQ(absent.composes, 1);
-    EXPECT_TRUE(absent.frames.empty());
-    // Effects off: the current composition is shown once, nothing composed.
-    WipeRig off(0, 255);
-    Fill(off.screen.ComposedBuffer(), 33);
-    off.effects = false;
-    wipe(off, "rule");
-    EXPECT_EQ(off.composes, 0);
-    EXPECT_EQ(off.frames, std::vector<Bytes>{Bytes(24, 33)});
-  }
-}
-
-TEST(Flash, CountIsLimitedAndEachFlashIsOneFrame) {
-  for (auto [asked, shown] : {std::pair{0, 1}, {-3, 1}, {3, 3}, {50, 10}}) {
-    Rig rig(2, 1);
-    Fill(rig.screen.ComposedBuffer(), 9);
-    rig.effects = false;  // a flash ignores the effects setting
-    rig.fx.Flash(asked, 255, 128, 0);
-    std::vector<Bytes> expected;
-    for (int i = 0; i < shown; ++i) expected.insert(expected.end(), {{0, 128, 255, 0, 128, 255}, Bytes(6, 9)});
-    EXPECT_EQ(rig.frames, expected) << asked;
-  }
-}
-
 // Composed pixel (x, y) holds (x + 1, y + 1, 7), so the centre pixel of a
 // frame tells its offset.
 struct ShakeRig : Rig {
@@ -302,9 +216,7 @@ struct ShakeRig : Rig {
     u8* p = screen.ComposedBuffer().pixels();
     for (int i = 0; i < 16 * 12; ++i) p[3 * i] = u8(i % 16 + 1), p[3 * i + 1] = u8(i / 16 + 1), p[3 * i + 2] = 7;
   }
-  std::pair<int, int> OffsetOf(const Bytes& frame) {
-    return {9 - frame[(6 * 16 + 8) * 3], 7 - frame[(6 * 16 + 8) * 3 + 1]};
-  }
+  std::pair<int, int> OffsetOf(const Bytes& frame) { return {9 - frame[312], 7 - frame[313]}; }  // pixel (8, 6)
 };
 
 TEST(Shake, OffsetsFollowTheSinesAndTheEndIsUnshaken) {
@@ -315,23 +227,34 @@ TEST(Shake, OffsetsFollowTheSinesAndTheEndIsUnshaken) {
   for (const Bytes& frame : rig.frames)
     EXPECT_TRUE(std::abs(rig.OffsetOf(frame).first) <= 5 && std::abs(rig.OffsetOf(frame).second) <= 3);
   // sin(16·71/200) = −0.570 and sin(16·83/200) = 0.349, truncated towards 0.
-  EXPECT_EQ(rig.OffsetOf(rig.frames[0]), std::pair(0, 0));
-  EXPECT_EQ(rig.OffsetOf(rig.frames[1]), std::pair(-2, 1));
-  EXPECT_EQ(rig.OffsetOf(rig.frames[13]), std::pair(-4, -2));
+  EXPECT_EQ((std::array{rig.OffsetOf(rig.frames[0]), rig.OffsetOf(rig.frames[1]), rig.OffsetOf(rig.frames[13])}),
+            (std::array{std::pair(0, 0), std::pair(-2, 1), std::pair(-4, -2)}));
   EXPECT_EQ(rig.frames[1][15 * 3], rig.frames[0][15 * 3]) << "the uncovered strip keeps what was there";
   EXPECT_EQ(rig.Front(), BytesOf(rig.screen.ComposedBuffer()));
-  // Quitting or skipping ends at once, unshaken; effects off does nothing.
-  for (auto [quitAfterPumps, skipping, effects] : {std::tuple{0, false, true}, {-1, true, true}, {-1, false, false}}) {
-    ShakeRig once;
-    once.quitAfterPumps = quitAfterPumps, once.skipping = skipping, once.effects = effects;
-    once.fx.Shake(20, 20, 71, 83, 1000);
-    EXPECT_TRUE(once.frames.empty());
-    EXPECT_EQ(once.Front(), effects ? BytesOf(once.screen.ComposedBuffer()) : Bytes(16 * 12 * 3, 0));
-  }
-  // No duration: still frames until time moves past it, no 0/0 angle.
+  // No duration: frames until time moves past it, no 0/0 angle.
   ShakeRig still;
   still.fx.Shake(20, 20, 71, 83, 0);
   EXPECT_EQ(still.frames, std::vector<Bytes>(2, BytesOf(still.screen.ComposedBuffer())));
+}
+
+}  // namespace
+}  // namespace lyraban
+
+namespace lyraban {
+namespace {
+
+// Each flash is one coloured frame and one scene frame; the count is held
+// to 1..10 and screen effects do not suppress it.
+TEST(Flash, CountIsHeldToOneThroughTenEvenWithEffectsOff) {
+  for (auto [asked, shown] : {std::pair{50, 10}, {0, 1}, {-3, 1}, {3, 3}}) {
+    SCOPED_TRACE(asked);
+    Rig rig;
+    rig.effects = false;
+    rig.fx.Flash(asked, 255, 0, 0);
+    ASSERT_EQ(rig.frames.size(), static_cast<size_t>(shown) * 2);
+    EXPECT_EQ(rig.frames[0][2], 255);  // red, stored blue-green-red
+    EXPECT_EQ(rig.frames[1][2], 0);    // back to the scene
+  }
 }
 
 }  // namespace
