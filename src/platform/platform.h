@@ -79,13 +79,6 @@ class Platform {
   virtual bool IsMinimized() const = 0;
   virtual void SetCaption(std::string_view utf8) = 0;
   virtual void ShowCursor(bool visible) = 0;
-  // Takes the window off the screen (and out of the task list) until the
-  // player brings it back; the platform offers the way back. Undone by
-  // ShowMainWindow too.
-  virtual void HideMainWindow() = 0;
-  // False while hidden (or before it was first shown); a minimised window
-  // counts as visible.
-  virtual bool IsMainWindowVisible() const = 0;
   // Asks for the window to be minimised; IsMinimized is true from now on
   // until the player restores it, even where the window manager takes its
   // time.

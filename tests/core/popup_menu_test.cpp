@@ -273,7 +273,7 @@ TEST_F(BossKeyTest, OtherActionsAndAMissingWindowDoNothing) {
   EXPECT_TRUE(boss_.RunBossKey(255));
   EXPECT_EQ(host_.pumps, 0);
   EXPECT_TRUE(host_.calls.empty());
-  EXPECT_TRUE(platform_.IsMainWindowVisible());
+  EXPECT_FALSE(platform_.IsMinimized());
 
   platform_.DestroyMainWindow();
   EXPECT_TRUE(boss_.RunBossKey(0));

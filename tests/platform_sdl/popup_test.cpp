@@ -124,15 +124,5 @@ TEST_F(SdlPopupTest, MinimisingCountsUntilTheWindowComesBack) {
   }
 }
 
-TEST_F(SdlPopupTest, HiddenWindowComesBackMinimisedWhenNoBoxCanAsk) {
-  EXPECT_TRUE(platform_->IsMainWindowVisible());
-  platform_->HideMainWindow();
-  EXPECT_FALSE(platform_->IsMainWindowVisible());
-  EXPECT_EQ(platform_->RunPopupMenu(Items(), 10, 10, {}), 0);  // no menu on a hidden window
-  platform_->WaitEvent();
-  EXPECT_TRUE(platform_->IsMainWindowVisible() && platform_->IsMinimized());
-  EXPECT_EQ(Log(), "restore");
-}
-
 }  // namespace
 }  // namespace lyraban::platform

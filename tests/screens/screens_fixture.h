@@ -5,7 +5,6 @@
 #include <functional>
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/base/trace.h"
@@ -16,15 +15,13 @@
 
 namespace lyraban::testing {
 
-// Images ("img") and map files ("map") served from memory.
+// Images ("img") and map files ("map") served from memory; trace lines kept.
 struct GameFiles {
   GameFiles() {
     trace.SetSink([this](std::string_view m) { messages.emplace_back(m); });
   }
-
-  // `frames` stacked w×h pictures with alpha; frame f is grey 40·(f + 1).
-  // The left `clearColumns` columns of frames from `clearFrom` on are
-  // transparent.
+  // `frames` stacked w×h pictures with alpha; frame f is grey 40·(f + 1). The
+  // left `clearColumns` columns of frames from `clearFrom` on are transparent.
   void Button(const std::string& name, int w, int h, int frames, int clearColumns = 0, int clearFrom = 0) {
     Surface s;
     ASSERT_TRUE(s.Create(4, w, h * frames));
@@ -39,8 +36,7 @@ struct GameFiles {
   ResourceReader reader() {
     return [this](std::string_view folder, std::string_view name, std::string& bytes) {
       auto it = files.find(std::string(folder) + "/" + std::string(name));
-      if (it != files.end()) bytes = it->second;
-      return it != files.end();
+      return it != files.end() && (bytes = it->second, true);
     };
   }
 
@@ -54,37 +50,31 @@ inline int Grey(const Surface& s, int x, int y) { return s.Row(y)[x * 3]; }
 
 // The engine side of the screens with input played from a script: each pump
 // runs the next step; left presses go to the button sets as in the engine.
+// Calls are logged in one string: "W x,y" warps, "C n" system commands, "M n"
+// mode changes, "L x,y" choice labels.
 class FakeScreenHost : public ScreenHost {
  public:
   using Step = std::function<void(FakeScreenHost&)>;
   explicit FakeScreenHost(ButtonSets& sets) : sets_(sets) { screen.Create(3, 800, 600); }
 
   void Do(Step step) { steps.push_back(std::move(step)); }
-  void MoveTo(i32 x, i32 y) {
-    Do([=](FakeScreenHost& h) { h.pointer = {x, y, false}; });
-  }
   void Key(u8 command) {
     Do([=](FakeScreenHost& h) { h.SetPendingCommand(command, -1); });
   }
-  void Down() {
-    Do([](FakeScreenHost& h) {
-      if (!h.sets_.OnLeftButtonDown(h.pointer.x, h.pointer.y, !h.skipping)) h.SetPendingCommand(1, -1);
-    });
-  }
-  void Up() {
-    Do([](FakeScreenHost& h) {
-      const ButtonRelease r = h.sets_.OnLeftButtonUp(h.pointer.x, h.pointer.y);
+  void ClickAt(i32 x, i32 y) {
+    Do([=](FakeScreenHost& h) {
+      h.pointer = {x, y, false};
+      if (!h.sets_.OnLeftButtonDown(x, y, !h.skipping)) h.SetPendingCommand(1, -1);
+      const ButtonRelease r = h.sets_.OnLeftButtonUp(x, y);
       if (r.command != 0) h.SetPendingCommand(r.command, r.button);
     });
   }
-  void ClickAt(i32 x, i32 y) {
-    MoveTo(x, y);
-    Down();
-    Up();
+  void Log(char what, int a, int b = -1) {
+    log += what + std::to_string(a) + (b < 0 ? std::string() : "," + std::to_string(b)) + " ";
   }
 
   bool PumpInput(u8 context, bool) override {
-    contexts.push_back(context);
+    EXPECT_EQ(context, 1) << "a choice reads input in its own context";
     if (context != 0) skipping = false;           // any context but reading ends skip
     if (steps.empty()) return ++idlePumps <= 50;  // out of script: the program closes
     Step step = std::move(steps.front());
@@ -97,7 +87,7 @@ class FakeScreenHost : public ScreenHost {
   void SetPendingCommand(u8 command, i32 button) override { pending = command, pendingButton = button; }
   void ClearInput() override { SetPendingCommand(0, -1); }
   Pointer MousePointer() override { return pointer; }
-  void WarpMouse(i32 x, i32 y) override { warps.emplace_back(pointer.x = x, pointer.y = y); }
+  void WarpMouse(i32 x, i32 y) override { Log('W', pointer.x = x, pointer.y = y); }
   void UpdateScreen() override { FillRect(screen, 0, 0, 0, 0, 0, 800, 600); }
   Surface& ScreenSurface() override { return screen; }
   void PresentScreen() override { ++presents; }
@@ -106,17 +96,16 @@ class FakeScreenHost : public ScreenHost {
   bool IsAutoMode() override { return false; }
   void SetSkipMode() override { skipping = true; }
   bool StopSkipAfterChoice() override { return stopSkipAfterChoice; }
-  bool HandleSystemCommand(u8 context) override {
+  bool HandleSystemCommand(u8) override {
     sets_.SetMode(ButtonMode::Hidden);  // as the message window does
-    systemCommands.push_back(pending);
-    contexts.push_back(context);
+    Log('C', pending);
     const bool backToTitle = pending == 19;
     ClearInput();
     return backToTitle;
   }
   u8 ScriptMode() override { return scriptMode; }
-  void SetMessageMode(u8 mode) override { modeChanges.push_back(scriptMode = mode); }
-  void DrawChoiceText(Surface&, i32 x, i32 y, std::string_view) override { labels.emplace_back(x, y); }
+  void SetMessageMode(u8 mode) override { Log('M', scriptMode = mode); }
+  void DrawChoiceText(Surface&, i32 x, i32 y, std::string_view) override { Log('L', x, y); }
 
   std::deque<Step> steps;
   Pointer pointer;
@@ -125,8 +114,7 @@ class FakeScreenHost : public ScreenHost {
   bool skipping = false, stopSkipAfterChoice = false;
   int idlePumps = 0, presents = 0, windowDraws = 0;
   Surface screen;
-  std::vector<u8> contexts, modeChanges, systemCommands;
-  std::vector<std::pair<i32, i32>> labels, warps;
+  std::string log;
 
  private:
   ButtonSets& sets_;

@@ -99,15 +99,6 @@ TEST_F(RasterizerTest, MetricsFollowTheMagnifiedOutline) {
   EXPECT_EQ(rasterizer.top(), 10 - 2);
 }
 
-TEST_F(RasterizerTest, BoldIsOnePixelWiderAndThicker) {
-  ASSERT_TRUE(rasterizer.RenderGlyph(plain.get(), 'I', 1.0));
-  EXPECT_EQ(std::pair(rasterizer.width(), rasterizer.stride()), std::pair(24, 24));
-  ASSERT_TRUE(rasterizer.RenderGlyph(bold.get(), 'I', 1.0));
-  EXPECT_EQ(std::pair(rasterizer.width(), rasterizer.stride()), std::pair(25, 25));
-  EXPECT_EQ(Map()[24], 255) << "the widened column";
-  EXPECT_EQ(fonts.requests.back().weight, 700);
-}
-
 TEST_F(RasterizerTest, EmptyGlyphsAdvanceAndFailuresLeaveNothing) {
   fonts.glyphs[' '].metrics.cellIncX = 96;
   ASSERT_TRUE(rasterizer.RenderGlyph(plain.get(), ' ', 1.0));
@@ -129,45 +120,39 @@ TEST_F(RasterizerTest, EmptyGlyphsAdvanceAndFailuresLeaveNothing) {
   EXPECT_FALSE(rasterizer.RenderGlyph(plain.get(), 'A', 0.0));
 }
 
-TEST_F(RasterizerTest, CacheServesRepeatsPerFontCodeAndScale) {
+TEST_F(RasterizerTest, BoldIsWiderAndTheCacheServesRepeatsPerFontCodeAndScale) {
   const u32 hei = 0xBADA;  // 黑 in GBK
   ASSERT_TRUE(rasterizer.RenderGlyph(bold.get(), hei, 1.0));
   const std::vector<u8> first = Map();
+  EXPECT_EQ(std::tuple(rasterizer.width(), rasterizer.stride(), first[24], fonts.requests.back().weight),
+            std::tuple(25, 25, u8{255}, 700))
+      << "bold is one widened column wider";
   ASSERT_TRUE(rasterizer.RenderGlyph(bold.get(), 'x', 1.0));
   const int calls = fonts.bitmapCalls;
   ASSERT_TRUE(rasterizer.RenderGlyph(bold.get(), hei, 1.0));
-  EXPECT_EQ(fonts.bitmapCalls, calls);
-  EXPECT_EQ(Map(), first);
-  EXPECT_EQ(rasterizer.advanceX(), 24);
+  EXPECT_EQ(std::tuple(fonts.bitmapCalls, Map(), rasterizer.advanceX()), std::tuple(calls, first, 24));
 
   ASSERT_TRUE(rasterizer.RenderGlyph(bold.get(), hei, 0.5));
   EXPECT_EQ(std::pair(fonts.bitmapCalls, rasterizer.advanceX()), std::pair(calls + 1, 12));
   ASSERT_TRUE(rasterizer.RenderGlyph(plain.get(), hei, 1.0));
-  EXPECT_EQ(std::pair(fonts.bitmapCalls, rasterizer.width()), std::pair(calls + 2, 24));
+  EXPECT_EQ(std::tuple(fonts.bitmapCalls, rasterizer.width(), rasterizer.stride()), std::tuple(calls + 2, 24, 24));
   rasterizer.SetGlyphCache(false);
   ASSERT_TRUE(rasterizer.RenderGlyph(bold.get(), hei, 1.0));
-  EXPECT_EQ(fonts.bitmapCalls, calls + 3);
-  EXPECT_EQ(Map(), first);
+  EXPECT_EQ(std::pair(fonts.bitmapCalls, Map()), std::pair(calls + 3, first));
 }
 
 // Character codes to and from Unicode, as the fonts and the kana tables need
 // them.
 TEST(CodeConversionTest, GbkAndShiftJisCodes) {
   const CodePage gbk(CodePage::Kind::Gbk), sjis(CodePage::Kind::ShiftJis);
-  const struct {
-    const CodePage& page;
-    u32 code, unicode;
-  } toUnicode[] = {{gbk, 'A', 0x41},       {gbk, 0xBADA, 0x9ED1}, {gbk, 0xA1A1, 0x3000}, {sjis, 0x82A0, 0x3042},
-                   {sjis, 0x8145, 0x30FB}, {sjis, 0xB1, 0xFF71},  {sjis, 0, 0},          {sjis, 0x10001, 0},
-                   {sjis, 0x82, 0},        {sjis, 0x4141, 0},     {sjis, 0x827F, 0}};
-  for (const auto& c : toUnicode) EXPECT_EQ(c.page.CodeToUnicode(c.code), c.unicode) << std::hex << c.code;
-  const struct {
-    const CodePage& page;
-    const char* utf8;
-    u32 code;
-  } fromUtf8[] = {{gbk, "黑体", 0xBADA}, {gbk, "?", '?'},      {gbk, "・", 0},
-                  {gbk, "", 0},          {gbk, "\xE9\xBB", 0}, {sjis, "」", 0x8176}};
-  for (const auto& c : fromUtf8) EXPECT_EQ(c.page.CodeFromUtf8(c.utf8), c.code) << c.utf8;
+  const std::tuple<const CodePage&, u32, u32> toUnicode[] = {
+      {gbk, 'A', 0x41},       {gbk, 0xBADA, 0x9ED1}, {gbk, 0xA1A1, 0x3000}, {sjis, 0x82A0, 0x3042},
+      {sjis, 0x8145, 0x30FB}, {sjis, 0xB1, 0xFF71},  {sjis, 0, 0},          {sjis, 0x10001, 0},
+      {sjis, 0x82, 0},        {sjis, 0x4141, 0},     {sjis, 0x827F, 0}};
+  for (const auto& [page, code, unicode] : toUnicode) EXPECT_EQ(page.CodeToUnicode(code), unicode) << std::hex << code;
+  const std::tuple<const CodePage&, const char*, u32> fromUtf8[] = {
+      {gbk, "黑体", 0xBADA}, {gbk, "?", '?'}, {gbk, "・", 0}, {gbk, "", 0}, {gbk, "\xE9\xBB", 0}, {sjis, "」", 0x8176}};
+  for (const auto& [page, utf8, code] : fromUtf8) EXPECT_EQ(page.CodeFromUtf8(utf8), code) << utf8;
 }
 
 }  // namespace

@@ -17,29 +17,28 @@ std::string Gbk(const std::string& utf8) { return CodePage().FromUtf8(utf8); }
 class MessageTextTest : public ::testing::Test {
  protected:
   MessageTextTest() {
-    std::memset(&settings, 0, sizeof settings);
     surface.Create(4, 800, 300);
     text.SetPlacementObserver([this](const PlacedGlyph& g) { placed.push_back(g); });
   }
   // Types a whole message as the window layout starts it; returns the x, y
   // of the glyphs placed in `role`.
-  std::vector<std::pair<int, int>> Type(const std::string& utf8, GlyphRole role = GlyphRole::Text) {
+  using Points = std::vector<std::pair<int, int>>;
+  Points Type(const std::string& utf8, GlyphRole role = GlyphRole::Text) {
     text.penX = kWindowTextArea.left;
     text.penY = kWindowTextArea.top;
     text.ParseMessageText(Gbk(utf8));
     text.BeginMessage();
     placed.clear();
     EXPECT_FALSE(text.TypeMessage(surface, -1));
-    std::vector<std::pair<int, int>> out;
+    Points out;
     for (const auto& g : placed)
       if (g.role == role) out.emplace_back(g.x, g.y);
     return out;
   }
-  using Points = std::vector<std::pair<int, int>>;
 
   Trace trace;
   testing::FakeFontService fonts;
-  UserSettings settings;
+  UserSettings settings{};
   GlyphRasterizer rasterizer{CodePage(CodePage::Kind::Gbk), trace};
   MessageText text{rasterizer, fonts, settings, trace};
   Surface surface;
@@ -47,16 +46,14 @@ class MessageTextTest : public ::testing::Test {
 };
 
 TEST_F(MessageTextTest, ParsesMarkupEscapesAndDoubleByteCharacters) {
+  // The third holds trail bytes that look like markup.
+  // clang-format off
   const std::pair<std::string, std::vector<TextCode>> cases[] = {
-      {"a@/><|()[]{}",
-       {'a', kCodePause, kCodeLineBreak, kCodeFaster, kCodeSlower, kCodeRubyBase, kCodeRubyOpen, kCodeRubyClose,
-        kCodeEmphasisOn, kCodeEmphasisOff, kCodeUnpacedOn, kCodeUnpacedOff}},
-      {"\\@\\/\\\\", {'@', '/', '\\'}},
-      {"\x81\x40\x81\x7C\x81\x5C", {0x8140, 0x817C, 0x815C}},  // trail bytes that look like markup
-      {"x\\", {'x', 0}},
-      {"x\xB0", {'x', 0xB0}},
-      {std::string("a\0b", 3), {'a'}},
-  };
+      {"a@/><|()[]{}", {'a', kCodePause, kCodeLineBreak, kCodeFaster, kCodeSlower, kCodeRubyBase, kCodeRubyOpen,
+                        kCodeRubyClose, kCodeEmphasisOn, kCodeEmphasisOff, kCodeUnpacedOn, kCodeUnpacedOff}},
+      {"\\@\\/\\\\", {'@', '/', '\\'}}, {"\x81\x40\x81\x7C\x81\x5C", {0x8140, 0x817C, 0x815C}},
+      {"x\\", {'x', 0}}, {"x\xB0", {'x', 0xB0}}, {std::string("a\0b", 3), {'a'}}};
+  // clang-format on
   for (const auto& [input, codes] : cases) {
     text.ParseMessageText(input);
     EXPECT_EQ(text.codes(), codes) << input;
@@ -70,16 +67,16 @@ TEST_F(MessageTextTest, ParsesMarkupEscapesAndDoubleByteCharacters) {
 }
 
 TEST_F(MessageTextTest, PausesAndSpeedsSetTheCost) {
-  Type("");
+  text.penX = 300, text.penY = 200;
   text.ParseMessageText("ab@cd");
+  text.BeginMessage();
+  EXPECT_EQ(std::vector<int>({text.rubyX, text.rubyY, text.speedLevel(), text.timeUsed()}),
+            std::vector<int>({300, 188, 2, 0}));
   EXPECT_TRUE(text.TypeMessage(surface, 50));
-  EXPECT_EQ(placed.size(), 3u) << "d waits";
-  EXPECT_EQ(text.timeUsed(), 52);
-  EXPECT_TRUE(text.TypeMessage(surface, 52));
-  EXPECT_EQ(placed.size(), 3u);
+  EXPECT_EQ(std::pair(placed.size(), text.timeUsed()), std::pair(std::size_t{3}, 52)) << "d waits";
+  EXPECT_TRUE(text.TypeMessage(surface, 52) && placed.size() == 3u) << "still waiting at 52";
   EXPECT_FALSE(text.TypeMessage(surface, 1000));
-  EXPECT_EQ(text.timeUsed(), 56);
-  EXPECT_TRUE(text.codes().empty());
+  EXPECT_EQ(std::pair(text.timeUsed(), text.codes().empty()), std::pair(56, true));
   // Unpaced text is free; speeds stay within 0..4 and each message starts at 2.
   for (auto [input, cost] : {std::pair{"{abc}d", 4}, {">>>>>>a", 1}, {"<<<<a>b", 16 + 8}, {"a)]}b", 8}}) {
     Type(input);
@@ -90,8 +87,8 @@ TEST_F(MessageTextTest, PausesAndSpeedsSetTheCost) {
 TEST_F(MessageTextTest, RubySpreadsOverItsBase) {
   // Base span 48 over three readings of 12: slot 16, 2 pixels either side.
   EXPECT_EQ(Type("|AB(xyz)C", GlyphRole::Ruby), (Points{{82, 58}, {98, 58}, {114, 58}}));
-  EXPECT_EQ(std::tuple(placed[2].code, placed[2].scale, placed[2].font), std::tuple(TextCode{'x'}, 0.5, FontRole::B));
-  EXPECT_EQ(placed.back().x, 128);
+  EXPECT_EQ(std::tuple(placed[2].code, placed[2].scale, placed[2].font, placed.back().x),
+            std::tuple(TextCode{'x'}, 0.5, FontRole::B, 128));
   EXPECT_TRUE(Type("|AB(xyz)", GlyphRole::Ruby).empty()) << "at the very end the reading is never drawn";
   EXPECT_EQ(Type("|A(wxyz)B", GlyphRole::Ruby), (Points{{80, 58}, {92, 58}, {104, 58}, {116, 58}}))
       << "readings wider than their base run on";
@@ -111,26 +108,20 @@ TEST_F(MessageTextTest, LineBreaksHangingCharactersAndEmphasis) {
   EXPECT_EQ(Type("a/b"), (Points{{80, 70}, {80, 110}}));
   EXPECT_EQ(Type("a\\/b").back(), std::pair(128, 70));
   EXPECT_EQ(Type("[ab]c", GlyphRole::Emphasis), (Points{{80, 52}, {104, 52}}));
+  EXPECT_EQ(text.DrawNameText(surface, Gbk("名前x"), 100, 18), 100 + 72);
+  EXPECT_EQ(placed.back().font, FontRole::Name);
   EXPECT_EQ(std::pair(placed[1].code, placed[1].font), std::pair(text.emphasisMarkCode(), FontRole::Name));
 }
 
-TEST_F(MessageTextTest, FontKindPicksTheFontAndShadowGoesUnderneath) {
+TEST_F(MessageTextTest, FontKindPicksTheFont) {
   EXPECT_EQ(std::pair(fonts.requests.at(0).weight, fonts.requests.at(1).weight), std::pair(700, 400));
-  for (auto [kind, kana, other] : {std::tuple{0, FontRole::A, FontRole::B},
-                                   {1, FontRole::A, FontRole::A},
-                                   {2, FontRole::B, FontRole::B},
-                                   {9, FontRole::A, FontRole::B}}) {
+  // clang-format off
+  for (auto [kind, kana, other] : {std::tuple{0, FontRole::A, FontRole::B}, {1, FontRole::A, FontRole::A},
+                                   {2, FontRole::B, FontRole::B}, {9, FontRole::A, FontRole::B}}) {
+    // clang-format on
     settings.FontKind = static_cast<u8>(kind);
     Type("あ汉");
     EXPECT_EQ(std::pair(placed[0].font, placed[1].font), std::pair(kana, other)) << kind;
-  }
-  text.colour = TextColour{255, 255, 255};
-  for (u8 shadow : {0, 1}) {
-    settings.TextShadow = shadow;
-    std::memset(surface.pixels(), 0, surface.ByteSize());
-    Type("a");
-    const u8 *corner = surface.Row(94) + 104 * 4, *inside = surface.Row(80) + 90 * 4;
-    EXPECT_EQ(std::vector<int>({corner[0], corner[3], inside[3]}), std::vector<int>({shadow ? 255 : 0, 0, 255}));
   }
 }
 
@@ -152,37 +143,23 @@ TEST_F(MessageTextTest, RandomMarkupAlwaysEnds) {
   }
 }
 
-TEST_F(MessageTextTest, NameTextAndBeginMessage) {
-  EXPECT_EQ(text.DrawNameText(surface, Gbk("名前x"), 100, 18), 100 + 72);
-  EXPECT_EQ(placed.at(2).font, FontRole::Name);
-  text.penX = 300;
-  text.penY = 200;
-  text.BeginMessage();
-  EXPECT_EQ(std::vector<int>({text.rubyX, text.rubyY, text.speedLevel(), text.timeUsed()}),
-            std::vector<int>({300, 188, 2, 0}));
-}
-
+// The GBK classes and line-start rules show in the ruby and line-break
+// tests; Shift-JIS has its own ranges and marks.
 TEST(MessageTextCodesTest, FixedCharactersFollowTheCodePage) {
   Trace trace;
   testing::FakeFontService fonts;
   UserSettings settings{};
-  const CodePage gbk;
-  GlyphRasterizer gbkRasterizer(gbk, trace), sjisRasterizer(CodePage(CodePage::Kind::ShiftJis), trace);
+  GlyphRasterizer gbkRasterizer(CodePage(), trace), sjisRasterizer(CodePage(CodePage::Kind::ShiftJis), trace);
   MessageText g(gbkRasterizer, fonts, settings, trace), s(sjisRasterizer, fonts, settings, trace);
-  for (const char* kana : {"あ", "ヶ", "Ａ", "９"})
-    EXPECT_EQ(g.ClassOf(gbk.CodeFromUtf8(kana)), CharClass::Kana) << kana;
-  EXPECT_EQ(g.ClassOf(gbk.CodeFromUtf8("汉")), CharClass::Other);
-  EXPECT_EQ(g.ClassOf('a'), CharClass::Other);
-  for (const char* c : {"。", "ヮ"}) EXPECT_TRUE(g.IsLineStartForbidden(gbk.CodeFromUtf8(c))) << c;
-  EXPECT_FALSE(g.IsLineStartForbidden(gbk.CodeFromUtf8("「")));
-  EXPECT_EQ(std::vector<u32>({g.openBracketCode(), g.closeBracketCode(), g.emphasisMarkCode()}),
-            std::vector<u32>({0xA1B8, 0xA1B9, 0xA1A4}));
-
-  for (u32 code : {0x82A0, 0x8396}) EXPECT_EQ(s.ClassOf(code), CharClass::Kana) << std::hex << code;
-  for (u32 code : {0x8397, 0x889F}) EXPECT_EQ(s.ClassOf(code), CharClass::Other) << std::hex << code;
-  EXPECT_TRUE(s.IsLineStartForbidden(0x8142) && s.IsLineStartForbidden(0x8158));
-  EXPECT_EQ(std::vector<u32>({s.openBracketCode(), s.closeBracketCode(), s.emphasisMarkCode()}),
-            std::vector<u32>({0x8175, 0x8176, 0x8145}));
+  // clang-format off
+  for (auto [code, kind] : {std::pair{0x82A0u, CharClass::Kana}, {0x8396u, CharClass::Kana},
+                            {0x8397u, CharClass::Other}, {0x889Fu, CharClass::Other}})
+    // clang-format on
+    EXPECT_EQ(s.ClassOf(code), kind) << std::hex << code;
+  EXPECT_TRUE(s.IsLineStartForbidden(0x8142) && s.IsLineStartForbidden(0x8158) && !s.IsLineStartForbidden(0x8175));
+  EXPECT_EQ(std::vector<u32>({g.openBracketCode(), g.closeBracketCode(), g.emphasisMarkCode(), s.openBracketCode(),
+                              s.closeBracketCode(), s.emphasisMarkCode()}),
+            std::vector<u32>({0xA1B8, 0xA1B9, 0xA1A4, 0x8175, 0x8176, 0x8145}));
 }
 
 }  // namespace

@@ -114,9 +114,7 @@ void HeadlessPlatform::Apply(const Event& event) {
       minimized_ = true;
       break;
     case EventKind::Restore:
-      // The player's way back, whether the window was minimised or hidden.
       minimized_ = false;
-      if (created_) shown_ = true;
       break;
     default:
       break;

@@ -24,12 +24,10 @@ class HeadlessPlatform final : public Platform {
   VirtualClock& virtualClock() { return clock_; }
 
   bool CreateMainWindow(int width, int height) override;
-  void ShowMainWindow() override { shown_ = true; }
-  void HideMainWindow() override { shown_ = false; }
-  bool IsMainWindowVisible() const override { return created_ && shown_; }
+  void ShowMainWindow() override {}
   void MinimizeMainWindow() override { minimized_ = created_; }
   void SetWindowIcon(WindowIcon icon) override { icon_ = icon; }
-  void DestroyMainWindow() override { created_ = shown_ = false; }
+  void DestroyMainWindow() override { created_ = false; }
   bool HasMainWindow() const override { return created_; }
   bool IsMinimized() const override { return minimized_; }
   void SetCaption(std::string_view utf8) override { caption_ = std::string(utf8); }
@@ -124,7 +122,7 @@ class HeadlessPlatform final : public Platform {
   i32 mouseX_ = 0, mouseY_ = 0;
   bool leftDown_ = false;
   JoystickState joystick_;
-  bool created_ = false, shown_ = false, minimized_ = false, cursorVisible_ = true;
+  bool created_ = false, minimized_ = false, cursorVisible_ = true;
   bool answerYes_ = true, fullScreen_ = false;
   std::string caption_, clipboard_;
   std::vector<std::string> questions_;

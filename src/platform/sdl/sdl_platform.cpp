@@ -79,7 +79,7 @@ bool SdlPlatform::CreateMainWindow(int width, int height) {
   // No input method on the game window: keys arrive as keys.
   SDL_StopTextInput();
   popup_->Attach(window_, renderer_);
-  hidden_ = minimizePending_ = false;
+  minimizePending_ = false;
   ApplyIcon();
   gameWidth_ = width;
   gameHeight_ = height;
@@ -98,7 +98,7 @@ bool SdlPlatform::CreateMainWindow(int width, int height) {
 
 void SdlPlatform::ShowMainWindow() {
   if (!window_) return;
-  hidden_ = minimizePending_ = false;
+  minimizePending_ = false;
   SDL_ShowWindow(window_);
   SDL_RaiseWindow(window_);
   Redraw();
@@ -107,7 +107,7 @@ void SdlPlatform::ShowMainWindow() {
 void SdlPlatform::DestroyMainWindow() {
   // ImGui's textures belong to the renderer: they go first.
   popup_->Detach();
-  hidden_ = minimizePending_ = false;
+  minimizePending_ = false;
   if (texture_) SDL_DestroyTexture(texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
   if (window_) SDL_DestroyWindow(window_);
@@ -120,16 +120,6 @@ void SdlPlatform::DestroyMainWindow() {
 
 bool SdlPlatform::IsMinimized() const {
   return window_ && (minimizePending_ || (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0);
-}
-
-void SdlPlatform::HideMainWindow() {
-  if (!window_) return;
-  SDL_HideWindow(window_);
-  hidden_ = true;
-}
-
-bool SdlPlatform::IsMainWindowVisible() const {
-  return window_ && !hidden_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN) != 0;
 }
 
 void SdlPlatform::MinimizeMainWindow() {
@@ -158,36 +148,6 @@ void SdlPlatform::ApplyIcon() {
   SDL_FreeSurface(surface);
 }
 
-void SdlPlatform::OfferRestore() {
-  // Blocks until the player asks for the game back. The box has a neutral
-  // caption and sits in the task list in the game's place.
-  const SDL_MessageBoxButtonData buttons[] = {
-      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 1, "恢复"},
-  };
-  SDL_MessageBoxData box{};
-  box.flags = SDL_MESSAGEBOX_INFORMATION;
-  box.window = nullptr;
-  box.title = "Lyraban";
-  box.message = "游戏已隐藏。";
-  box.numbuttons = 1;
-  box.buttons = buttons;
-  int pressed = -1;
-  const bool shown = SDL_ShowMessageBox(&box, &pressed) == 0;
-  if (!window_) return;
-  hidden_ = false;
-  SDL_ShowWindow(window_);
-  if (shown) {
-    SDL_RaiseWindow(window_);
-  } else {
-    // No box on this desktop: back into the task list, but not in sight.
-    Fail();
-    MinimizeMainWindow();
-  }
-  Event e;
-  e.kind = EventKind::Restore;
-  Push(e);
-}
-
 void SdlPlatform::SetCaption(std::string_view utf8) {
   caption_ = std::string(utf8);
   if (window_) SDL_SetWindowTitle(window_, caption_.c_str());
@@ -207,10 +167,6 @@ bool SdlPlatform::PollEvent(Event& event) {
 
 void SdlPlatform::WaitEvent() {
   if (!queue_.empty()) return;
-  if (hidden_ && window_) {
-    OfferRestore();
-    return;
-  }
   // Waits one slice at most, as a timer message would end the wait: the
   // engine's own timer (caption, idle cursor, run limit) keeps going, and a
   // second copy's knock still raises a minimised window.
@@ -518,7 +474,7 @@ void SdlPlatform::GameToWindow(i32 x, i32 y, int& windowX, int& windowY) const {
 }
 
 i32 SdlPlatform::RunPopupMenu(const std::vector<PopupItem>& items, i32 x, i32 y, const std::function<void()>& idle) {
-  if (!window_ || !renderer_ || hidden_ || IsMinimized()) return 0;
+  if (!window_ || !renderer_ || IsMinimized()) return 0;
   int wx = 0, wy = 0;
   GameToWindow(x, y, wx, wy);
   SdlPopupMenu::Hooks hooks;

@@ -45,8 +45,6 @@ class SdlPlatform final : public Platform {
   // small "Lyraban" message box offers it back (shown by WaitEvent, where
   // the game waits for the window to return). Where no box can be shown the
   // window comes back minimised instead, for the task list to restore.
-  void HideMainWindow() override;
-  bool IsMainWindowVisible() const override;
   void MinimizeMainWindow() override;
   void SetWindowIcon(WindowIcon icon) override;
 
@@ -92,7 +90,6 @@ class SdlPlatform final : public Platform {
   void Redraw();
   void DrawFrame();
   void GameToWindow(i32 x, i32 y, int& windowX, int& windowY) const;
-  void OfferRestore();
   void ApplyIcon();
   void ServiceOtherCopies(bool now);
   void Fail();
@@ -109,7 +106,6 @@ class SdlPlatform final : public Platform {
   int textureWidth_ = 0, textureHeight_ = 0;
   int gameWidth_ = 0, gameHeight_ = 0;
   std::string caption_;
-  bool hidden_ = false;           // hidden by HideMainWindow, waiting to come back
   bool minimizePending_ = false;  // minimising was asked and not yet seen done
   WindowIcon icon_ = WindowIcon::Main;
 
