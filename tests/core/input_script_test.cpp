@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/headless/input_script.h"
+
+#include <gtest/gtest.h>
 
 namespace lyraban::platform {
 namespace {

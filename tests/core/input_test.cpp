@@ -1,6 +1,7 @@
+#include "core/input.h"
+
 #include <gtest/gtest.h>
 
-#include "core/input.h"
 #include "persist/user_settings.h"
 
 namespace lyraban {

@@ -1,0 +1,105 @@
+#pragma once
+#include <array>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/engine.h"
+#include "graphics/png.h"
+#include "persist/save_data_file.h"
+#include "platform/headless/headless_platform.h"
+#include "platform/headless/input_script.h"
+#include "platform/headless/virtual_audio.h"
+#include "support/temp_dir.h"
+
+namespace lyraban::testing {
+
+// A loose-file game: its configuration, pictures and start script, and the
+// banks it leaves in its save folder.
+struct TestGame {
+  explicit TestGame(int width = 64, int height = 48, const std::string& more = {}) {
+    dir.Write("data/config/config.txt", "game.ini\r\n");
+    dir.Write("data/config/game.ini", "[System.Info]\r\nTitle=Flags\r\n[System.Setting]\r\nScreenWidth=" +
+                                          std::to_string(width) + "\r\nScreenHeight=" + std::to_string(height) +
+                                          "\r\n[Define.Flag]\r\nG000=score\r\nG001=bonus\r\nG002=runs\r\n"
+                                          "L000=tmp\r\nL001=never\r\n" +
+                                          more);
+  }
+  void Script(const std::string& text) const { dir.Write("data/script/start.txt", text); }
+  // Slot of a bank file ("flagdata.000" global, "flagdata.001" seen); -1
+  // when the file is not there.
+  i32 Bank(const char* file, int slot) const {
+    SaveDataFile f(dir.path() / "save");
+    std::string bytes;
+    if (!f.OpenForRead(file) || !f.ReadRest(bytes) || bytes.size() < 4000) return -1;
+    i32 v;
+    std::memcpy(&v, bytes.data() + slot * 4, 4);
+    return v;
+  }
+  i32 Global(int slot) const { return Bank("flagdata.000", slot); }
+  TempDir dir;
+};
+
+// One headless run of a game, with scripted input and everything it traced.
+struct Play {
+  explicit Play(const TestGame& game, const std::string& input = {}, u32 runMs = 0) {
+    std::string error;
+    EXPECT_TRUE(platform::ScheduleInputScript(platform, input, error)) << error;
+    platform.SetAudio(&audio);
+    options.gameFolder = game.dir.str();
+    options.headless = true;
+    options.runLimit = runMs != 0;
+    options.runMs = runMs;
+  }
+  Play& Run() {
+    engine = std::make_unique<Engine>(platform, options);
+    engine->trace().SetSink([this](std::string_view m) { trace.emplace_back(m); });
+    engine->Run();
+    return *this;
+  }
+  bool Traced(std::string_view text) const {
+    for (const auto& t : trace)
+      if (t.find(text) != std::string::npos) return true;
+    return false;
+  }
+  // Red, green and blue of a pixel of the last presented frame.
+  std::array<int, 3> Pixel(int x, int y) {
+    std::vector<u8> frame;
+    int w = 0, h = 0;
+    if (!platform.CopyLastFrame(frame, w, h) || x >= w || y >= h) return {-1, -1, -1};
+    const u8* p = frame.data() + (static_cast<size_t>(y) * w + x) * 3;
+    return {p[2], p[1], p[0]};
+  }
+
+  platform::HeadlessPlatform platform;
+  platform::VirtualAudioOutput audio{platform.virtualClock()};
+  EngineOptions options;
+  std::unique_ptr<Engine> engine;
+  std::vector<std::string> trace;
+};
+
+// A picture of `frames` stacked frames of w × h pixels, or one colour.
+inline std::string Png(const Surface& s) {
+  std::string bytes;
+  EncodePng(s, bytes, 1);
+  return bytes;
+}
+inline std::string SolidPng(int w, int h, u8 r, u8 g, u8 b) {
+  Surface s;
+  s.Create(3, w, h);
+  FillScreen(s, r, g, b);
+  return Png(s);
+}
+inline std::string FramesPng(int w, int h, int frames) {
+  Surface s;
+  s.Create(4, w, h * frames);
+  for (int y = 0; y < h * frames; ++y)
+    for (int x = 0; x < w; ++x) {
+      u8* p = s.Row(y) + x * 4;  // alpha, blue, green, red; each frame its own blue
+      p[0] = 255, p[1] = static_cast<u8>(y / h * 60), p[2] = 80, p[3] = 40;
+    }
+  return Png(s);
+}
+
+}  // namespace lyraban::testing
