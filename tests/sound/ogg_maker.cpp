@@ -1,6 +1,6 @@
 #include "ogg_maker.h"
 
-#include <vorbis/vorbisenc.h>
+#include "synth.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -22,52 +22,13 @@ std::vector<i16> MakeTones(int channels, int rate, const std::vector<ToneSegment
 
 std::vector<u8> EncodeOgg(int channels, int rate, const std::vector<i16>& pcm,
                           const std::vector<std::pair<std::string, std::string>>& comments) {
-  vorbis_info info;
-  vorbis_info_init(&info);
-  if (vorbis_encode_init_vbr(&info, channels, rate, 0.4f) != 0) std::abort();
-  vorbis_comment comment;
-  vorbis_comment_init(&comment);
-  for (const auto& [tag, value] : comments) vorbis_comment_add_tag(&comment, tag.c_str(), value.c_str());
-  vorbis_dsp_state dsp;
-  vorbis_block block;
-  vorbis_analysis_init(&dsp, &info);
-  vorbis_block_init(&dsp, &block);
-  ogg_stream_state stream;
-  ogg_stream_init(&stream, 1234);
-  ogg_packet packets[3];
-  vorbis_analysis_headerout(&dsp, &comment, &packets[0], &packets[1], &packets[2]);
-  for (ogg_packet& header : packets) ogg_stream_packetin(&stream, &header);
-
-  std::vector<u8> out;
-  ogg_page page;
-  auto flush = [&](int (*next)(ogg_stream_state*, ogg_page*)) {
-    while (next(&stream, &page)) {
-      out.insert(out.end(), page.header, page.header + page.header_len);
-      out.insert(out.end(), page.body, page.body + page.body_len);
-    }
-  };
-  flush(ogg_stream_flush);  // the headers stand on pages of their own
-  // All the samples in one go, then the end of the stream.
-  const int frames = static_cast<int>(pcm.size() / channels);
-  float** buffer = vorbis_analysis_buffer(&dsp, frames);
-  for (int i = 0; i < frames; ++i)
-    for (int c = 0; c < channels; ++c) buffer[c][i] = pcm[static_cast<size_t>(i) * channels + c] / 32768.0f;
-  vorbis_analysis_wrote(&dsp, frames);
-  vorbis_analysis_wrote(&dsp, 0);
-  while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-    vorbis_analysis(&block, nullptr);
-    vorbis_bitrate_addblock(&block);
-    ogg_packet packet;
-    while (vorbis_bitrate_flushpacket(&dsp, &packet)) ogg_stream_packetin(&stream, &packet);
-    flush(ogg_stream_pageout);
-  }
-  flush(ogg_stream_flush);
-  ogg_stream_clear(&stream);
-  vorbis_block_clear(&block);
-  vorbis_dsp_clear(&dsp);
-  vorbis_comment_clear(&comment);
-  vorbis_info_clear(&info);
-  return out;
+  // The sample game's encoder, fed the same samples as floats.
+  gamegen::Pcm source(channels, rate, 0);
+  source.samples.reserve(pcm.size());
+  for (i16 v : pcm) source.samples.push_back(v / 32768.0f);
+  std::string bytes;
+  if (!gamegen::EncodeOgg(source, 0.4f, comments, bytes)) std::abort();
+  return std::vector<u8>(bytes.begin(), bytes.end());
 }
 
 double Rms(const i16* samples, int channels, size_t first, size_t count) {
