@@ -163,11 +163,6 @@ class BossKeyTest : public ::testing::Test {
     ASSERT_TRUE(platform_.CreateMainWindow(640, 480));
     platform_.SetCaption("Game");
   }
-  void At(u32 ms, EventKind kind) {
-    platform::Event e;
-    e.kind = kind;
-    platform_.Schedule(ms, e);
-  }
   HeadlessPlatform platform_;
   FakeHost host_{platform_};
   BossKey boss_{platform_, host_};
