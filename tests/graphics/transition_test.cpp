@@ -1,7 +1,6 @@
 #include "graphics/transition.h"
 
 #include <array>
-#include <cstdlib>
 
 #include "graphics/transition_kernels.h"
 #include "platform/headless/virtual_clock.h"
@@ -28,13 +27,13 @@ struct Rig : EffectHost {
     for (Surface* s : {&screen.FrontBuffer(), &screen.ComposedBuffer(), &screen.PreviousBuffer()}) Fill(*s, 0);
   }
   void PresentScreen() override { frames.push_back(Front()), clock.Advance(16); }
-  bool PumpInput(bool) override { return quitAfterPumps < 0 || ++pumps <= quitAfterPumps; }
+  bool PumpInput(bool) override { return true; }
   bool IsSkipping() override { return skipping; }
   u8 ScriptMode() override { return mode; }
   bool ScreenEffectsEnabled() override { return effects; }
   bool LayersDirty() override { return dirty; }
   void ComposeLayers(Surface& composed) override { ++composes, Fill(composed, sceneColour), dirty = false; }
-  bool FirstLayerIsMovie() override { return movie; }
+  bool FirstLayerIsMovie() override { return false; }
   bool ReadResource(std::string_view folder, std::string_view name, std::string& bytes) override {
     return bytes = rule, folder == "img" && name == "rule";
   }
@@ -57,9 +56,10 @@ struct Rig : EffectHost {
   platform::VirtualClock clock;
   ScreenTransitions fx;
   std::vector<Bytes> frames;
-  int pumps = 0, quitAfterPumps = -1, composes = 0;
-  bool skipping = false, effects = true, dirty = false, movie = false;
-  u8 mode = 0, sceneColour = 0;
+  int composes = 0;
+  bool effects = true, dirty = false, skipping = false;
+  u8 mode = 0;
+  u8 sceneColour = 0;
   std::string rule;
 };
 
@@ -79,7 +79,9 @@ TEST(CrossFade, EveryPathMatchesTheByteFormula) {
         const int tt = std::clamp(t, 0, 255);
         for (std::size_t i = 0; i < size; ++i) {
           const u8 n = nw.pixels()[i], o = old.pixels()[i];
-          ASSERT_EQ(dst.pixels()[i], i >= whole ? 0xA5 : saturating ? SaturatingByte(n, o, tt) : PlainByte(n, o, tt))
+          ASSERT_EQ(dst.pixels()[i], i >= whole   ? 0xA5
+                                     : saturating ? SaturatingByte(n, o, tt)
+                                                  : PlainByte(n, o, tt))
               << w << "x" << h << " t=" << t << " sat=" << saturating << " @" << i;
         }
       }
@@ -104,8 +106,8 @@ TEST(CrossFade, EveryPathMatchesTheByteFormula) {
 }
 
 // One rig through a sequence of changes: a whole fade, a change mid-fade,
-// the exact end of a fade, the pending duration and composing at once.
-TEST(AutomaticFade, FiveHundredMillisecondsRestartsDurationsAndComposeNow) {
+// the exact end of a fade and the pending duration.
+TEST(AutomaticFade, FiveHundredMillisecondsRestartsAndDurations) {
   Rig rig;
   rig.ChangeScene(200);
   rig.Step();                             // settles the first composition without a visible old one
@@ -131,36 +133,6 @@ TEST(AutomaticFade, FiveHundredMillisecondsRestartsDurationsAndComposeNow) {
   rig.ChangeScene(90);
   EXPECT_EQ(rig.Step(), Bytes(96, 90));
   EXPECT_EQ(rig.fx.pendingFadeDuration(), -1);
-  rig.ChangeScene(10);
-  rig.Step();
-  rig.sceneColour = 60;
-  rig.fx.ComposeNow();
-  EXPECT_FALSE(rig.fx.IsFading());
-  EXPECT_EQ(rig.Step(), Bytes(96, 60));
-}
-
-TEST(AutomaticFade, EffectsOffOrSkippingCutsFadesExceptInSystemAndDemo) {
-  for (int run = 0; run < 8; ++run) {  // one of the two reasons at a time, arriving mid-fade
-    Rig rig;
-    rig.mode = static_cast<u8>(run % 4 + (run % 4 > 0));  // modes 0, 2, 3, 4
-    rig.ChangeScene(150);
-    rig.Step();
-    rig.effects = run < 4, rig.skipping = run < 4;
-    const bool keeps = rig.mode >= 3;
-    EXPECT_EQ(rig.Step(250), Bytes(96, keeps ? PlainByte(150, 0, 128) : 150)) << run;
-    EXPECT_EQ(rig.fx.IsFading(), keeps) << run;
-  }
-}
-
-TEST(AutomaticFade, SurvivesClockWrapAndUsesSaturatingFormWithMmx) {
-  Rig rig(8, 4, 0xFFFFFF80u);
-  rig.fx.SetMmxSwitch(true);
-  rig.ChangeScene(255);
-  EXPECT_EQ(rig.Step(), Bytes(96, 0));  // t = 0 shows the old picture exactly
-  // Past the wrap, which the engine's timers count as 249 ms.
-  EXPECT_EQ(rig.Step(250), Bytes(96, SaturatingByte(255, 0, 249 * 256 / 500)));
-  EXPECT_EQ(rig.RunUntilSettled(), 16);
-  EXPECT_EQ(rig.Front(), Bytes(96, 255));
 }
 
 // Wipes on a 4×2 screen through a rule with one grey level per pixel over
@@ -181,20 +153,15 @@ Bytes Grey(const Bytes& pixels) {
   return out;
 }
 
-TEST(Wipe, HardEdgeSwitchesDarkFirst) {
-  WipeRig rig(0, 255);
-  rig.fx.Wipe("rule", 160);
-  EXPECT_EQ(rig.composes, 1);
+TEST(Wipe, HardEdgeSwitchesDarkFirstAndSoftEdgeBandSlides) {
+  WipeRig hard(0, 255);
+  hard.fx.Wipe("rule", 160);
+  EXPECT_EQ(hard.composes, 1);
   // 11 frames (0..160 ms), then the loop leaves at 176 ms and shows the end.
-  ASSERT_EQ(rig.frames.size(), 12u);
-  EXPECT_EQ(rig.frames[0], Bytes(24, 0));                                // p/4 = 0 switches not even 0
-  EXPECT_EQ(rig.frames[1], Grey({255, 0, 0, 0, 255, 0, 0, 0}));          // 25
-  EXPECT_EQ(rig.frames[5], Grey({255, 255, 0, 0, 255, 255, 0, 0}));      // 128: 128 not yet
-  EXPECT_EQ(rig.frames[9], Grey({255, 255, 255, 0, 255, 255, 255, 0}));  // 230
-  EXPECT_EQ(rig.frames[10], Bytes(24, 255));                             // 256: even white
-}
-
-TEST(Wipe, SoftEdgeBandSlidesFromDarkToLight) {
+  ASSERT_EQ(hard.frames.size(), 12u);
+  EXPECT_EQ(hard.frames[0], Bytes(24, 0));                            // p/4 = 0 switches not even 0
+  EXPECT_EQ(hard.frames[5], Grey({255, 255, 0, 0, 255, 255, 0, 0}));  // 128: 128 not yet
+  EXPECT_EQ(hard.frames[10], Bytes(24, 255));                         // 256: even white
   WipeRig rig(255, 0);
   rig.fx.FadeWipe("rule", 160);
   ASSERT_EQ(rig.frames.size(), 12u);
@@ -203,48 +170,29 @@ TEST(Wipe, SoftEdgeBandSlidesFromDarkToLight) {
   EXPECT_EQ(rig.frames[3], Grey({103, 167, 231, 255, 113, 203, 255, 255}));
   EXPECT_EQ(rig.frames[10], Bytes(24, 0));
   EXPECT_EQ(BytesOf(rig.screen.PreviousBuffer()), Bytes(24, 0));
-  // Between 200 and 100 at p = 512: new + (old − new)·mask/255, rounded.
-  WipeRig mid(200, 100);
-  mid.fx.FadeWipe("rule", 160);
-  EXPECT_EQ(mid.frames.at(5), Grey({100, 125, 150, 200, 104, 139, 178, 198}));
 }
-
-// Composed pixel (x, y) holds (x + 1, y + 1, 7), so the centre pixel of a
-// frame tells its offset.
-struct ShakeRig : Rig {
-  ShakeRig() : Rig(16, 12) {
-    u8* p = screen.ComposedBuffer().pixels();
-    for (int i = 0; i < 16 * 12; ++i) p[3 * i] = u8(i % 16 + 1), p[3 * i + 1] = u8(i / 16 + 1), p[3 * i + 2] = 7;
-  }
-  std::pair<int, int> OffsetOf(const Bytes& frame) { return {9 - frame[312], 7 - frame[313]}; }  // pixel (8, 6)
-};
-
-TEST(Shake, OffsetsFollowTheSinesAndTheEndIsUnshaken) {
-  ShakeRig rig;
-  rig.fx.Shake(5, 3, 71, 83, 200);
-  // Frames every 16 ms up to the first one past the duration (208 ms).
-  ASSERT_EQ(rig.frames.size(), 14u);
-  for (const Bytes& frame : rig.frames)
-    EXPECT_TRUE(std::abs(rig.OffsetOf(frame).first) <= 5 && std::abs(rig.OffsetOf(frame).second) <= 3);
-  // sin(16·71/200) = −0.570 and sin(16·83/200) = 0.349, truncated towards 0.
-  EXPECT_EQ((std::array{rig.OffsetOf(rig.frames[0]), rig.OffsetOf(rig.frames[1]), rig.OffsetOf(rig.frames[13])}),
-            (std::array{std::pair(0, 0), std::pair(-2, 1), std::pair(-4, -2)}));
-  EXPECT_EQ(rig.frames[1][15 * 3], rig.frames[0][15 * 3]) << "the uncovered strip keeps what was there";
-  EXPECT_EQ(rig.Front(), BytesOf(rig.screen.ComposedBuffer()));
-  // No duration: frames until time moves past it, no 0/0 angle.
-  ShakeRig still;
-  still.fx.Shake(20, 20, 71, 83, 0);
-  EXPECT_EQ(still.frames, std::vector<Bytes>(2, BytesOf(still.screen.ComposedBuffer())));
-}
-
-}  // namespace
-}  // namespace lyraban
-
-namespace lyraban {
-namespace {
 
 // Each flash is one coloured frame and one scene frame; the count is held
 // to 1..10 and screen effects do not suppress it.
+// Effects off or skipping cut the fade, except in the system and demo modes.
+TEST(AutomaticFade, EffectsOffOrSkippingCutItOutsideSystemAndDemo) {
+  for (u8 mode = 0; mode <= 4; ++mode) {
+    for (bool skip : {false, true}) {
+      SCOPED_TRACE(std::to_string(mode) + (skip ? " skipping" : " effects off"));
+      Rig rig;
+      rig.mode = mode;
+      if (skip)
+        rig.skipping = true;
+      else
+        rig.effects = false;
+      rig.ChangeScene(200);
+      const bool kept = mode == 3 || mode == 4;
+      EXPECT_EQ(rig.Step()[0], kept ? 0 : 200);  // the fade's first frame is still the old scene
+      EXPECT_EQ(rig.fx.IsFading(), kept);
+    }
+  }
+}
+
 TEST(Flash, CountIsHeldToOneThroughTenEvenWithEffectsOff) {
   for (auto [asked, shown] : {std::pair{50, 10}, {0, 1}, {-3, 1}, {3, 3}}) {
     SCOPED_TRACE(asked);
