@@ -1,11 +1,15 @@
 #pragma once
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/font.h"
+#include "text/glyph.h"
 
 namespace lyraban::testing {
+
+inline std::string Gbk(const std::string& utf8) { return CodePage().FromUtf8(utf8); }
 
 // A font service whose glyphs are hand-made: every character is a full box
 // one cell (the font height) square, its top at the pen's y, advancing by the
@@ -16,18 +20,17 @@ class FakeFontService : public platform::FontService {
   struct Glyph {
     platform::GlyphMetrics metrics;  // at magnification 8
     std::vector<unsigned char> bits;
-    bool fail = false, lieAboutSize = false;  // the latter: one byte more than the metrics announce
+    bool fail = false;
   };
 
   std::unique_ptr<platform::FontOutline> CreateFont(const platform::FontRequest& request) override {
     requests.push_back(request);
     return request.height > 0 ? std::make_unique<Outline>(*this, request.height) : nullptr;
   }
-  bool UseFontData(std::vector<u8> data) override { return !(usedData = std::move(data)).empty(); }
+  bool UseFontData(std::vector<u8>) override { return false; }
 
   std::map<u32, Glyph> glyphs;  // by Unicode code point
   std::vector<platform::FontRequest> requests;
-  std::vector<u8> usedData;
   int bitmapCalls = 0;
 
  private:
@@ -40,7 +43,6 @@ class FakeFontService : public platform::FontService {
       if (auto it = service_.glyphs.find(codePoint); it != service_.glyphs.end()) {
         m = it->second.metrics;
         bits = it->second.bits;
-        if (it->second.lieAboutSize) bits.push_back(0);
         return !it->second.fail;
       }
       const int side = static_cast<int>(i64{height_} * magnify16_16 / 65536), rowBytes = (side + 31) / 32 * 4;
@@ -55,6 +57,13 @@ class FakeFontService : public platform::FontService {
     FakeFontService& service_;
     int height_;
   };
+};
+
+// What every text test draws with: fake fonts through a GBK rasterizer.
+struct FontRig {
+  Trace trace;
+  FakeFontService fonts;
+  GlyphRasterizer rasterizer{CodePage(CodePage::Kind::Gbk), trace};
 };
 
 }  // namespace lyraban::testing

@@ -1,32 +1,32 @@
 #include "text/glyph.h"
 
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <sstream>
 #include <vector>
 
 #include "fake_fonts.h"
 #include "graphics/pixel.h"
+#include "graphics/png.h"
+#include "platform/freetype/freetype_fonts.h"
+#include "support/temp_dir.h"
+#include "text/text_pen.h"
 
 namespace lyraban {
 namespace {
 
 using testing::FakeFontService;
+using testing::FontRig;
 
-TEST(CoverageTest, ReduceBoxFiltersEightRowsAndWidenAddsTheLeftNeighbour) {
-  // Two source bytes per row over ten rows: a full group of eight rows and a
-  // short trailing group of two.
-  const int rowBytes = 2, rows = 10, stride = 3;
-  std::vector<u8> bits(rowBytes * rows, 0);
-  bits[0] = 0xFF;                                             // one full row in block (0,0)
-  for (int r = 0; r < 8; ++r) bits[r * rowBytes + 1] = 0x0F;  // half of every row in block (1,0)
-  bits[8 * rowBytes] = bits[9 * rowBytes] = 0xFF;             // the two rows of block (0,1)
-  bits[9 * rowBytes + 1] = 0x01;                              // one pixel of block (1,1)
-  std::vector<u8> out(stride * 2, 0);
-  out[2] = 0x55;  // padding: not the reducer's to touch
-  ReduceOutline(bits.data(), rowBytes, rows, out.data(), stride);
-  // Missing rows of the last group count as empty: 2 × 255 / 8, not / 2.
-  EXPECT_EQ(out, (std::vector<u8>{31, 127, 0x55, 63, 3, 0}));
-
+// Reducing the outline shows in the rasterizer's hand-computed maps below.
+TEST(CoverageTest, WidenAddsTheLeftNeighbourAndSaturates) {
   std::vector<u8> map = {10, 200, 100, 0, 9, 0, 0, 255, 255, 9};  // stride 5, width 4
   WidenCoverage(map.data(), 4, 2, 5);
   EXPECT_EQ(map, (std::vector<u8>{10, 210, 255, 100, 9, 0, 0, 255, 255, 9}));
@@ -68,15 +68,12 @@ TEST(CoverageTest, CompositeClipsAtEveryEdge) {
   EXPECT_FALSE(CompositeCoverage(empty, 0, 0, map, 6, 2, 6, TextColour{}));
 }
 
-class RasterizerTest : public ::testing::Test {
+class RasterizerTest : public ::testing::Test, public FontRig {
  protected:
   std::vector<u8> Map() const {
     return {rasterizer.coverage(), rasterizer.coverage() + rasterizer.stride() * rasterizer.height()};
   }
 
-  Trace trace;
-  FakeFontService fonts;
-  GlyphRasterizer rasterizer{CodePage(CodePage::Kind::Gbk), trace};
   std::unique_ptr<Font> plain = CreateFont(fonts, 24, 400), bold = CreateFont(fonts, 24, 700);
 };
 
@@ -108,7 +105,7 @@ TEST_F(RasterizerTest, EmptyGlyphsAdvanceAndFailuresLeaveNothing) {
   EXPECT_TRUE(rasterizer.CompositeGlyph(s, 0, 0, TextColour{}));
 
   fonts.glyphs['F'].fail = true;
-  fonts.glyphs['L'] = {{1, 1, 0, 1, 8, 0}, {0x80, 0, 0, 0}, false, true};
+  fonts.glyphs['L'] = {{1, 1, 0, 1, 8, 0}, {0x80, 0, 0, 0, 0}};  // a byte more than its metrics announce
   // Nothing, no character, a lone GBK lead byte, a code past 16 bits, no scale.
   const std::pair<Font*, u32> bad[] = {{plain.get(), 'F'}, {plain.get(), 'L'},  {nullptr, 'A'},
                                        {plain.get(), 0},   {plain.get(), 0xB0}, {plain.get(), 0x10041}};
@@ -120,39 +117,174 @@ TEST_F(RasterizerTest, EmptyGlyphsAdvanceAndFailuresLeaveNothing) {
   EXPECT_FALSE(rasterizer.RenderGlyph(plain.get(), 'A', 0.0));
 }
 
-TEST_F(RasterizerTest, BoldIsWiderAndTheCacheServesRepeatsPerFontCodeAndScale) {
+// The glyph reference test proves that a cache hit draws what a fresh render
+// draws, on a real face; here that hits skip the outline, per font and scale.
+TEST_F(RasterizerTest, BoldIsOneColumnWiderAndTheCacheServesRepeatsPerFontAndScale) {
   const u32 hei = 0xBADA;  // 黑 in GBK
   ASSERT_TRUE(rasterizer.RenderGlyph(bold.get(), hei, 1.0));
-  const std::vector<u8> first = Map();
-  EXPECT_EQ(std::tuple(rasterizer.width(), rasterizer.stride(), first[24], fonts.requests.back().weight),
-            std::tuple(25, 25, u8{255}, 700))
-      << "bold is one widened column wider";
-  ASSERT_TRUE(rasterizer.RenderGlyph(bold.get(), 'x', 1.0));
+  EXPECT_EQ(std::tuple(rasterizer.width(), rasterizer.stride(), Map()[24], fonts.requests.back().weight),
+            std::tuple(25, 25, u8{255}, 700));
   const int calls = fonts.bitmapCalls;
-  ASSERT_TRUE(rasterizer.RenderGlyph(bold.get(), hei, 1.0));
-  EXPECT_EQ(std::tuple(fonts.bitmapCalls, Map(), rasterizer.advanceX()), std::tuple(calls, first, 24));
-
-  ASSERT_TRUE(rasterizer.RenderGlyph(bold.get(), hei, 0.5));
-  EXPECT_EQ(std::pair(fonts.bitmapCalls, rasterizer.advanceX()), std::pair(calls + 1, 12));
-  ASSERT_TRUE(rasterizer.RenderGlyph(plain.get(), hei, 1.0));
-  EXPECT_EQ(std::tuple(fonts.bitmapCalls, rasterizer.width(), rasterizer.stride()), std::tuple(calls + 2, 24, 24));
+  for (auto [font, scale, more] : {std::tuple{bold.get(), 1.0, 0}, {bold.get(), 0.5, 1}, {plain.get(), 1.0, 2}}) {
+    ASSERT_TRUE(rasterizer.RenderGlyph(font, hei, scale));
+    EXPECT_EQ(fonts.bitmapCalls, calls + more) << scale;
+  }
   rasterizer.SetGlyphCache(false);
   ASSERT_TRUE(rasterizer.RenderGlyph(bold.get(), hei, 1.0));
-  EXPECT_EQ(std::pair(fonts.bitmapCalls, Map()), std::pair(calls + 3, first));
+  EXPECT_EQ(fonts.bitmapCalls, calls + 3);
 }
 
-// Character codes to and from Unicode, as the fonts and the kana tables need
-// them.
-TEST(CodeConversionTest, GbkAndShiftJisCodes) {
-  const CodePage gbk(CodePage::Kind::Gbk), sjis(CodePage::Kind::ShiftJis);
-  const std::tuple<const CodePage&, u32, u32> toUnicode[] = {
-      {gbk, 'A', 0x41},       {gbk, 0xBADA, 0x9ED1}, {gbk, 0xA1A1, 0x3000}, {sjis, 0x82A0, 0x3042},
-      {sjis, 0x8145, 0x30FB}, {sjis, 0xB1, 0xFF71},  {sjis, 0, 0},          {sjis, 0x10001, 0},
-      {sjis, 0x82, 0},        {sjis, 0x4141, 0},     {sjis, 0x827F, 0}};
-  for (const auto& [page, code, unicode] : toUnicode) EXPECT_EQ(page.CodeToUnicode(code), unicode) << std::hex << code;
-  const std::tuple<const CodePage&, const char*, u32> fromUtf8[] = {
-      {gbk, "黑体", 0xBADA}, {gbk, "?", '?'}, {gbk, "・", 0}, {gbk, "", 0}, {gbk, "\xE9\xBB", 0}, {sjis, "」", 0x8176}};
-  for (const auto& [page, utf8, code] : fromUtf8) EXPECT_EQ(page.CodeFromUtf8(utf8), code) << utf8;
+// Fake glyphs are solid boxes one font size square whose top is the pen's y.
+TEST(TextPenTest, FontRulesSpacesLinesBrokenCharactersAndWrapInThePenColour) {
+  FontRig rig;
+  TextPen pen{rig.rasterizer, rig.fonts, 200, 120};
+  Surface surface;
+  ASSERT_TRUE(surface.Create(4, 200, 120));
+  pen.DrawString(surface, "ab", false);
+  EXPECT_EQ(pen.penX, 0) << "no font, no advance";
+  EXPECT_TRUE(!pen.SetFont(-1, 0) && !pen.SetFont(10, -1) && rig.fonts.requests.empty());
+  ASSERT_TRUE(pen.SetFont(25, 2));
+  EXPECT_EQ(std::pair(rig.fonts.requests.back().height, rig.fonts.requests.back().weight), std::pair(25, 400));
+  pen.left = 7, pen.top = 5;
+  pen.Reset();
+  // Half-width space: half the size, rounded down; full-width: the size.
+  pen.DrawString(surface, " " + testing::Gbk("　"), true);
+  EXPECT_EQ(pen.penX, 7 + 12 + 25);
+  pen.DrawString(surface, "a\nc", false);
+  EXPECT_EQ(std::pair(pen.penX, pen.penY), std::pair(7 + 25, 5 + 27));
+  // A trailing lead byte has no trail: not drawn, the pen stays; a zero byte ends the text.
+  pen.DrawString(surface, std::string_view("A\xB0\0D", 4), true);
+  EXPECT_EQ(pen.penX, 7 + 50);
+
+  ASSERT_TRUE(pen.SetFont(20, 4));
+  pen.left = 0, pen.right = 100;
+  // From x, wrap, then the pen after.
+  for (auto [x, wrap, afterX, afterY] : {std::tuple{81, true, 20, 24}, {81, false, 101, 0}, {80, true, 100, 0}}) {
+    pen.penX = x, pen.penY = 0;
+    pen.DrawChar(surface, 'A', wrap);
+    EXPECT_EQ(std::pair(pen.penX, pen.penY), std::pair(afterX, afterY)) << x;
+  }
+}
+
+// Real glyphs, pixel for pixel: a CJK character and a Latin letter rendered
+// through FreeType and the glyph rasterizer, composited into a 4-byte
+// surface and compared with a coverage map that was reviewed by eye once.
+//
+// The reference depends on the exact font file and rasterizer, so it carries
+// a note of both. Run with LYRABAN_UPDATE_GLYPH_REFERENCE=1 to write it
+// afresh, then look at the image before keeping it.
+
+namespace fs = std::filesystem;
+
+const fs::path kDir = fs::path(LYRABAN_SOURCE_DIR) / "tests" / "text" / "reference";
+const fs::path kImage = kDir / "glyph_coverage.png", kNote = kDir / "glyph_coverage.txt";
+// The sample strip, a 32-pixel cell each (character, weight, scale): 永 holds
+// every basic stroke (dot, hook, rising and falling sweeps), so most
+// rasterizer faults show in it; g has a descender and a bowl. The half scale
+// is the ruby size.
+const std::tuple<const char*, int, double> kSamples[] = {
+    {"永", 400, 1.0}, {"永", 700, 1.0}, {"g", 400, 1.0}, {"g", 700, 1.0}, {"永", 400, 0.5}};
+constexpr int kCell = 32, kPen = 4, kWidth = 5 * kCell, kHeight = 34;
+const char* const kUpdate = std::getenv("LYRABAN_UPDATE_GLYPH_REFERENCE");
+const bool kUpdating = kUpdate && *kUpdate && std::string(kUpdate) != "0";
+
+class GlyphReferenceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    int face = 0, boldFace = 0;
+    const std::string font = fonts_.FindFontFile(platform::FontFamily::Heiti, 400, face);
+    const std::string bold = fonts_.FindFontFile(platform::FontFamily::Heiti, 700, boldFace);
+    std::error_code ec;
+    // The note's lines, a value running to the end of its line (paths may hold spaces).
+    current_ = {{"font", font},
+                {"face", std::to_string(face)},
+                {"font-bytes", std::to_string(font.empty() ? 0 : fs::file_size(font, ec))},
+                {"freetype", std::to_string(FREETYPE_MAJOR) + "." + std::to_string(FREETYPE_MINOR) + "." +
+                                 std::to_string(FREETYPE_PATCH)}};
+    if (font.empty() || !fonts_.HasCjkFace()) GTEST_SKIP() << "no CJK font found through fontconfig";
+    if (bold != font || boldFace != face)
+      GTEST_SKIP() << "bold resolves to another face (" << bold << "), so the bold cells cannot match";
+    if (kUpdating) return;
+    std::istringstream note(testing::ReadFileBytes(kNote));
+    for (std::string line; std::getline(note, line);)
+      if (const auto space = line.find(' '); space != std::string::npos)
+        reference_[line.substr(0, space)] = line.substr(space + 1);
+    ASSERT_FALSE(reference_.empty()) << "missing " << kNote << "; run with LYRABAN_UPDATE_GLYPH_REFERENCE=1";
+    // Another face draws other pixels; that is not a fault of the renderer.
+    for (const char* key : {"font", "face", "font-bytes"})
+      if (reference_[key] != current_[key])
+        GTEST_SKIP() << "reference made with " << key << " " << reference_[key] << ", here " << current_[key];
+  }
+
+  // Renders the strip white on transparent black, which on a clear 4-byte
+  // pixel makes alpha, blue, green and red all equal the coverage, then
+  // compares it with the reference, taking the channels in turn.
+  void ExpectStripMatchesReference(const std::string& what) {
+    SCOPED_TRACE(what + ", font " + current_["font"] + ", FreeType " + current_["freetype"]);
+    Surface strip, grey, expected;
+    ASSERT_TRUE(strip.Create(4, kWidth, kHeight) && grey.Create(1, kWidth, kHeight) && plain_ && bold_);
+    std::fill_n(strip.pixels(), strip.ByteSize(), u8{0});
+    for (int i = 0; i < 5; ++i) {
+      const auto [utf8, weight, scale] = kSamples[i];
+      const u32 code = CodePage(CodePage::Kind::Gbk).CodeFromUtf8(utf8);
+      ASSERT_TRUE(rasterizer_.RenderGlyph(weight > 400 ? bold_.get() : plain_.get(), code, scale)) << utf8;
+      ASSERT_TRUE(rasterizer_.CompositeGlyph(strip, i * kCell + kPen, kPen, TextColour{255, 255, 255}));
+    }
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x) grey.Row(y)[x] = strip.Row(y)[x * 4 + x % 4];
+    if (kUpdating && what == "uncached") {
+      std::string png, note;
+      ASSERT_TRUE(EncodePng(grey, png, 9));
+      fs::create_directories(kDir);
+      testing::WriteFileBytes(kImage, png);
+      for (const char* key : {"font", "face", "font-bytes", "freetype"}) note += key + (" " + current_[key] + "\n");
+      testing::WriteFileBytes(kNote, note);
+      reference_ = current_;
+      std::printf("glyph reference written to %s; review it before keeping it\n", kImage.c_str());
+    }
+    // When updating this also proves that the stored file reads back the same.
+    ASSERT_TRUE(DecodePng(testing::ReadFileBytes(kImage), expected)) << "cannot read " << kImage;
+    ASSERT_EQ(std::tuple(expected.bytesPerPixel(), expected.width(), expected.height()),
+              std::tuple(1, kWidth, kHeight));
+    int differing = 0;
+    for (int y = 0; y < kHeight; ++y) differing += std::memcmp(grey.Row(y), expected.Row(y), kWidth) != 0;
+    EXPECT_EQ(differing, 0) << "rows differ from " << kImage << "; the reference was made with FreeType "
+                            << reference_["freetype"];
+  }
+
+  Trace trace_;
+  platform::FreeTypeFontService fonts_{trace_};
+  GlyphRasterizer rasterizer_{CodePage(CodePage::Kind::Gbk), trace_};
+  // Kept between strips: the glyph cache lives in the font.
+  std::unique_ptr<Font> plain_ = CreateFont(fonts_, 24, 400), bold_ = CreateFont(fonts_, 24, 700);
+  std::map<std::string, std::string> current_, reference_;
+};
+
+// With the cache on, a hit must draw exactly what a fresh render draws.
+TEST_F(GlyphReferenceTest, MatchesReviewedReferenceCachedOrNot) {
+  rasterizer_.SetGlyphCache(false);
+  ExpectStripMatchesReference("uncached");
+  rasterizer_.SetGlyphCache(true);
+  ExpectStripMatchesReference("cache filling");
+  ExpectStripMatchesReference("cache hits");
+}
+
+// The service's refusals, and a game font taken from memory (the machine's face).
+TEST(FreeTypeTest, RefusesImpossibleSizesAndBrokenFontDataThenUsesTheGameFont) {
+  Trace trace;
+  platform::FreeTypeFontService fonts{trace};
+  for (int height : {0, -5, 100000}) EXPECT_EQ(fonts.CreateFont({height, 400, platform::FontFamily::Heiti}), nullptr);
+  if (!fonts.HasCjkFace()) GTEST_SKIP() << "no CJK font found through fontconfig (install fonts-wqy-microhei)";
+  int index = 0;
+  const std::string file = testing::ReadFileBytes(fonts.FindFontFile(platform::FontFamily::Heiti, 400, index));
+  ASSERT_GT(file.size(), 200u);
+  std::vector<u8> bytes(file.begin(), file.end());
+  EXPECT_FALSE(fonts.UseFontData({}) || fonts.UseFontData(std::vector<u8>(bytes.begin(), bytes.begin() + 200)));
+  ASSERT_TRUE(fonts.UseFontData(std::move(bytes)));
+  auto game = CreateFont(fonts, 20, 400, platform::FontFamily::Mincho);
+  GlyphRasterizer r{CodePage(CodePage::Kind::Gbk), trace};
+  ASSERT_TRUE(game && r.RenderGlyph(game.get(), CodePage().CodeFromUtf8("黑"), 1.0));
+  EXPECT_TRUE(r.width() > 8 && r.advanceX() >= 16 && r.advanceX() <= 22) << r.width() << " " << r.advanceX();
 }
 
 }  // namespace
