@@ -16,7 +16,9 @@
 #include "graphics/pixel.h"
 #include "graphics/png.h"
 #include "platform/freetype/freetype_fonts.h"
+#include "resources/resources.h"
 #include "support/temp_dir.h"
+#include "text/game_font.h"
 #include "text/text_pen.h"
 
 namespace lyraban {
@@ -285,6 +287,18 @@ TEST(FreeTypeTest, RefusesImpossibleSizesAndBrokenFontDataThenUsesTheGameFont) {
   GlyphRasterizer r{CodePage(CodePage::Kind::Gbk), trace};
   ASSERT_TRUE(game && r.RenderGlyph(game.get(), CodePage().CodeFromUtf8("黑"), 1.0));
   EXPECT_TRUE(r.width() > 8 && r.advanceX() >= 16 && r.advanceX() <= 22) << r.width() << " " << r.advanceX();
+
+  // A game's own font is found in its "font" folder; a game without one
+  // keeps the system faces.
+  for (bool ships : {true, false}) {
+    testing::TempDir dir;
+    dir.Write("data/script/start.txt", "");
+    if (ships) dir.Write("data/font/font.ttc", file);
+    Resources resources(trace);
+    resources.OpenDataFolder(dir.str());
+    platform::FreeTypeFontService service{trace};
+    EXPECT_EQ(LoadGameFont(resources, service), ships);
+  }
 }
 
 }  // namespace
