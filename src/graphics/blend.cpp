@@ -192,16 +192,9 @@ bool DispatchFamily(int db, int sb, BlendMode mode, const draw::Span& span, int 
 template <bool kOpacity>
 bool BlendClipped(Surface& dst, const Surface& src, BlendMode mode, int x, int y, int w, int h, int sx, int sy,
                   int opacity) {
-  draw::Span span;
-  switch (draw::ClipDraw(dst, src, x, y, w, h, sx, sy, span)) {
-    case draw::ClipResult::Fail:
-      return false;
-    case draw::ClipResult::Empty:
-      return true;
-    case draw::ClipResult::Draw:
-      break;
-  }
-  return DispatchFamily<kOpacity>(dst.bytesPerPixel(), src.bytesPerPixel(), mode, span, opacity);
+  return draw::ClipAndDraw(dst, src, x, y, w, h, sx, sy, [&](const draw::Span& span) {
+    return DispatchFamily<kOpacity>(dst.bytesPerPixel(), src.bytesPerPixel(), mode, span, opacity);
+  });
 }
 
 }  // namespace

@@ -43,4 +43,21 @@ inline ClipResult ClipDraw(Surface& dst, const Surface& src, int x, int y, int w
   return ClipResult::Draw;
 }
 
+// Clips, then draws the span: false when either surface is empty, true
+// (drawing nothing) when nothing of the source lands on the destination,
+// else the draw's own result.
+template <class DrawSpan>
+bool ClipAndDraw(Surface& dst, const Surface& src, int x, int y, int w, int h, int sx, int sy, DrawSpan draw) {
+  Span span;
+  switch (ClipDraw(dst, src, x, y, w, h, sx, sy, span)) {
+    case ClipResult::Fail:
+      return false;
+    case ClipResult::Empty:
+      return true;
+    case ClipResult::Draw:
+      break;
+  }
+  return draw(span);
+}
+
 }  // namespace lyraban::draw

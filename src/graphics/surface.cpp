@@ -169,22 +169,15 @@ bool DispatchBlit(int db, int sb, const draw::Span& span, int opacity) {
 }  // namespace
 
 bool Blit(Surface& dst, const Surface& src, int x, int y, int width, int height, int srcX, int srcY) {
-  draw::Span span;
-  switch (draw::ClipDraw(dst, src, x, y, width, height, srcX, srcY, span)) {
-    case draw::ClipResult::Fail:
-      return false;
-    case draw::ClipResult::Empty:
-      return true;
-    case draw::ClipResult::Draw:
-      break;
-  }
   const int db = dst.bytesPerPixel();
   const int sb = src.bytesPerPixel();
-  if (db == sb && (db == 1 || db == 3)) {
-    CopyRows(span, db);
-    return true;
-  }
-  return DispatchBlit<false>(db, sb, span, 255);
+  return draw::ClipAndDraw(dst, src, x, y, width, height, srcX, srcY, [&](const draw::Span& span) {
+    if (db == sb && (db == 1 || db == 3)) {
+      CopyRows(span, db);
+      return true;
+    }
+    return DispatchBlit<false>(db, sb, span, 255);
+  });
 }
 
 bool BlitAll(Surface& dst, const Surface& src, int x, int y) {
@@ -219,16 +212,9 @@ bool BlitAnchored(Surface& dst, const Surface& src, int x, int y, int anchor) {
 bool BlitWithOpacity(Surface& dst, const Surface& src, int x, int y, int opacity) {
   if (opacity < 1) return true;
   if (opacity >= 255) return BlitAll(dst, src, x, y);
-  draw::Span span;
-  switch (draw::ClipDraw(dst, src, x, y, src.width(), src.height(), 0, 0, span)) {
-    case draw::ClipResult::Fail:
-      return false;
-    case draw::ClipResult::Empty:
-      return true;
-    case draw::ClipResult::Draw:
-      break;
-  }
-  return DispatchBlit<true>(dst.bytesPerPixel(), src.bytesPerPixel(), span, opacity);
+  return draw::ClipAndDraw(dst, src, x, y, src.width(), src.height(), 0, 0, [&](const draw::Span& span) {
+    return DispatchBlit<true>(dst.bytesPerPixel(), src.bytesPerPixel(), span, opacity);
+  });
 }
 
 namespace {
