@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "core/base/trace.h"
+#include "base/trace.h"
 #include "graphics/layer.h"
 #include "graphics/png.h"
 #include "graphics/surface.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "core/base/trace.h"
+#include "base/trace.h"
 #include "script/flags.h"
 
 namespace lyraban {

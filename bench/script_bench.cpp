@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "core/base/trace.h"
+#include "base/trace.h"
 #include "persist/read_log.h"
 #include "platform/clock.h"
 #include "resources/resources.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/base/trace.h"
+#include "base/trace.h"
 #include "persist/user_settings.h"
 #include "platform/freetype/freetype_fonts.h"
 #include "text/glyph.h"

@@ -21,8 +21,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/base/codepage.h"
-#include "core/base/strings.h"
+#include "base/codepage.h"
+#include "base/strings.h"
 #include "packwriter/pack_writer.h"
 #include "resources/archive.h"
 #include "resources/pack_keystream.h"

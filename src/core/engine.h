@@ -2,8 +2,8 @@
 #include <memory>
 #include <string>
 
-#include "core/base/codepage.h"
-#include "core/base/trace.h"
+#include "base/codepage.h"
+#include "base/trace.h"
 #include "core/config/config_tree.h"
 #include "core/config/system_settings.h"
 #include "core/input.h"

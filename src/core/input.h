@@ -2,7 +2,7 @@
 #include <array>
 #include <string_view>
 
-#include "core/base/types.h"
+#include "base/types.h"
 #include "platform/platform.h"
 
 namespace lyraban {

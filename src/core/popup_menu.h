@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/base/trace.h"
-#include "core/base/types.h"
+#include "base/trace.h"
+#include "base/types.h"
 #include "core/input.h"
 #include "platform/platform.h"
 

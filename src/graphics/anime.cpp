@@ -5,7 +5,7 @@
 #include <limits>
 #include <numbers>
 
-#include "core/base/strings.h"
+#include "base/strings.h"
 #include "resources/text_lines.h"
 
 namespace lyraban {

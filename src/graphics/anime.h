@@ -3,7 +3,7 @@
 #include <span>
 #include <string_view>
 
-#include "core/base/types.h"
+#include "base/types.h"
 #include "graphics/surface.h"
 
 namespace lyraban {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "core/base/strings.h"
+#include "base/strings.h"
 #include "graphics/draw_internal.h"
 #include "graphics/pixel.h"
 

@@ -2,7 +2,7 @@
 #include <optional>
 #include <string_view>
 
-#include "core/base/types.h"
+#include "base/types.h"
 #include "graphics/surface.h"
 
 namespace lyraban {

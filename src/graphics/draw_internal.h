@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "core/base/types.h"
+#include "base/types.h"
 #include "graphics/surface.h"
 
 namespace lyraban::draw {

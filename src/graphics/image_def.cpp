@@ -2,7 +2,7 @@
 // lines and anime command lines, applied to a layer for one section code.
 #include <algorithm>
 
-#include "core/base/strings.h"
+#include "base/strings.h"
 #include "graphics/layer.h"
 
 namespace lyraban {

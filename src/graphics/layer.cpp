@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/base/strings.h"
+#include "base/strings.h"
 #include "persist/save_archive.h"
 #include "resources/resources.h"
 

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/base/trace.h"
-#include "core/base/types.h"
+#include "base/trace.h"
+#include "base/types.h"
 #include "graphics/anime.h"
 #include "graphics/blend.h"
 #include "graphics/png.h"

@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/base/types.h"
+#include "base/types.h"
 #include "graphics/surface.h"
 #include "platform/clock.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstddef>
 
-#include "core/base/types.h"
+#include "base/types.h"
 
 namespace lyraban {
 

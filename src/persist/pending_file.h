@@ -2,7 +2,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "core/base/types.h"
+#include "base/types.h"
 
 namespace lyraban {
 

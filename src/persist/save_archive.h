@@ -5,7 +5,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "core/base/types.h"
+#include "base/types.h"
 
 namespace lyraban {
 

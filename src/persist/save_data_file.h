@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/base/types.h"
+#include "base/types.h"
 #include "persist/pending_file.h"
 #include "resources/pack_keystream.h"
 

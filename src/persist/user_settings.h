@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <type_traits>
 
-#include "core/base/types.h"
+#include "base/types.h"
 
 namespace lyraban {
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "core/base/types.h"
+#include "base/types.h"
 
 namespace lyraban::platform {
 

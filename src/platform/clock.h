@@ -1,5 +1,5 @@
 #pragma once
-#include "core/base/types.h"
+#include "base/types.h"
 
 namespace lyraban::platform {
 

@@ -2,7 +2,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/base/types.h"
+#include "base/types.h"
 
 namespace lyraban::platform {
 

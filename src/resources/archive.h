@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/base/strings.h"
-#include "core/base/types.h"
+#include "base/strings.h"
+#include "base/types.h"
 
 namespace lyraban {
 

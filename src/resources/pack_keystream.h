@@ -2,7 +2,7 @@
 #include <array>
 #include <cstddef>
 
-#include "core/base/types.h"
+#include "base/types.h"
 
 namespace lyraban {
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "core/base/strings.h"
+#include "base/strings.h"
 
 namespace lyraban {
 

@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/base/types.h"
+#include "base/types.h"
 
 namespace lyraban {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/base/strings.h"
+#include "base/strings.h"
 
 namespace lyraban {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/base/types.h"
+#include "base/types.h"
 #include "graphics/png.h"
 #include "graphics/surface.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "core/base/types.h"
+#include "base/types.h"
 #include "graphics/png.h"
 #include "graphics/surface.h"
 #include "screens/button_group.h"

@@ -1,7 +1,7 @@
 #pragma once
 #include <string_view>
 
-#include "core/base/types.h"
+#include "base/types.h"
 #include "graphics/surface.h"
 #include "platform/font.h"
 #include "text/glyph.h"

@@ -1,8 +1,8 @@
 #pragma once
 #include <string_view>
 
-#include "core/base/trace.h"
-#include "core/base/types.h"
+#include "base/trace.h"
+#include "base/types.h"
 #include "graphics/png.h"
 #include "screens/button_sets.h"
 #include "screens/map_definition.h"

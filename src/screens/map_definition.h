@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/base/strings.h"
-#include "core/base/trace.h"
-#include "core/base/types.h"
+#include "base/strings.h"
+#include "base/trace.h"
+#include "base/types.h"
 
 namespace lyraban {
 

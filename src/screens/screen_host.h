@@ -1,7 +1,7 @@
 #pragma once
 #include <string_view>
 
-#include "core/base/types.h"
+#include "base/types.h"
 #include "graphics/surface.h"
 #include "screens/button_group.h"
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "core/base/strings.h"
+#include "base/strings.h"
 #include "persist/read_log.h"
 #include "platform/clock.h"
 #include "resources/resources.h"

@@ -3,8 +3,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/base/trace.h"
-#include "core/base/types.h"
+#include "base/trace.h"
+#include "base/types.h"
 #include "script/program.h"
 
 namespace lyraban {

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/base/types.h"
+#include "base/types.h"
 #include "resources/text_lines.h"
 
 namespace lyraban {

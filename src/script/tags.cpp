@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "core/base/strings.h"
+#include "base/strings.h"
 #include "persist/user_settings.h"
 #include "platform/clock.h"
 #include "script/flags.h"

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/base/types.h"
+#include "base/types.h"
 #include "script/tag_runner.h"
 #include "script/tag_targets.h"
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/base/types.h"
+#include "base/types.h"
 #include "platform/audio.h"
 
 namespace lyraban {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/base/strings.h"
+#include "base/strings.h"
 #include "persist/save_archive.h"
 #include "persist/user_settings.h"
 #include "resources/resources.h"

@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/base/trace.h"
+#include "base/trace.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
 #include "sound/mixer.h"

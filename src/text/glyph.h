@@ -5,9 +5,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/base/codepage.h"
-#include "core/base/trace.h"
-#include "core/base/types.h"
+#include "base/codepage.h"
+#include "base/trace.h"
+#include "base/types.h"
 #include "graphics/surface.h"
 #include "platform/font.h"
 

@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstring>
 
-#include "core/base/strings.h"
+#include "base/strings.h"
 #include "graphics/blend.h"
 
 namespace lyraban {

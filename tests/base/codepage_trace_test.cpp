@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "core/base/codepage.h"
-#include "core/base/strings.h"
-#include "core/base/trace.h"
-#include "core/base/types.h"
+#include "base/codepage.h"
+#include "base/strings.h"
+#include "base/trace.h"
+#include "base/types.h"
 
 namespace lyraban {
 namespace {

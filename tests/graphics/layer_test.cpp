@@ -3,7 +3,7 @@
 #include <array>
 #include <tuple>
 
-#include "core/base/strings.h"
+#include "base/strings.h"
 #include "persist/save_archive.h"
 #include "platform/headless/virtual_clock.h"
 #include "resources/resources.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/base/trace.h"
+#include "base/trace.h"
 #include "graphics/png.h"
 #include "graphics/surface.h"
 #include "screens/button_sets.h"

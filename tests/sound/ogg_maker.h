@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/base/types.h"
+#include "base/types.h"
 
 namespace lyraban::testing {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/base/codepage.h"
+#include "base/codepage.h"
 #include "packwriter/pack_writer.h"
 #include "resources/resources.h"
 #include "support/temp_dir.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/base/strings.h"
+#include "base/strings.h"
 
 namespace lyraban {
 

@@ -1,6 +1,6 @@
 #include "core/config/system_settings.h"
 
-#include "core/base/strings.h"
+#include "base/strings.h"
 #include "core/config/config_tree.h"
 
 namespace lyraban {

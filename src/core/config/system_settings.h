@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/base/codepage.h"
+#include "base/codepage.h"
 
 namespace lyraban {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "core/base/trace.h"
+#include "base/trace.h"
 #include "platform/font.h"
 
 namespace lyraban::platform {

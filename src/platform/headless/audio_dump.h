@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/base/types.h"
+#include "base/types.h"
 
 namespace lyraban::platform {
 

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <utility>
 
-#include "core/base/types.h"
+#include "base/types.h"
 
 namespace lyraban::platform {
 

@@ -1,4 +1,4 @@
-#include "core/base/codepage.h"
+#include "base/codepage.h"
 
 #include <cerrno>
 #include <iconv.h>

@@ -6,7 +6,7 @@
 #include <tuple>
 #include <type_traits>
 
-#include "core/base/codepage.h"
+#include "base/codepage.h"
 
 namespace lyraban {
 

@@ -1,4 +1,4 @@
-#include "core/base/trace.h"
+#include "base/trace.h"
 
 #include <cstdarg>
 
