@@ -10,8 +10,8 @@
 #include "platform/freetype/freetype_fonts.h"
 #include "platform/sdl/sdl_audio.h"
 #include "screens/choice_label.h"
-#include "text/game_font.h"
 #include "sound/sound.h"
+#include "text/game_font.h"
 
 namespace lyraban {
 
@@ -301,9 +301,10 @@ class Engine::Messages final : public MessageHost {
   Engine& e_;
 };
 
-Engine::Engine(platform::Platform& platform, EngineOptions options)
+Engine::Engine(platform::Platform& platform, EngineOptions options, FolderEnvironment environment)
     : platform_(platform),
       options_(std::move(options)),
+      folderEnvironment_(std::move(environment)),
       resources_(trace_),
       effectHost_(std::make_unique<Effects>(*this)),
       transitions_(std::make_unique<ScreenTransitions>(screens_, *effectHost_, platform.clock())),
@@ -329,6 +330,7 @@ Engine::Engine(platform::Platform& platform, EngineOptions options)
   if (gameFolder_.empty()) gameFolder_.assign(1, '.');
   // A trailing separator: the save folder is used as a prefix.
   saveFolder_ = (std::filesystem::path(gameFolder_) / "save" / "").string();
+  settingsFile_ = kUserSettingsFileName;
 }
 
 Engine::~Engine() = default;
@@ -340,9 +342,27 @@ void Engine::ReadConfiguration() {
   words_.Convert(system_.GameCodePage);
 }
 
+void Engine::ChoosePlayerFolders() {
+  const std::string product =
+      SafeProductName(system_.GameCodePage.ToUtf8(system_.ProductID), system_.GameCodePage.ToUtf8(system_.Title));
+  const PlayerFolders folders = lyraban::ChoosePlayerFolders(gameFolder_, product, folderEnvironment_);
+  saveFolder_ = folders.saveFolder;
+  settingsFile_ = folders.settingsFile;
+  if (folders.besideGame) {
+    trace_.Emit(Trace::FormatText("セーブフォルダ：%s（ゲームフォルダ）", saveFolder_.c_str()));
+    return;
+  }
+  trace_.Emit(Trace::FormatText("ゲームフォルダに書き込めないため、セーブフォルダ：%s、設定ファイル：%s",
+                                saveFolder_.c_str(), settingsFile_.c_str()));
+  if (!CreatePlayerFolders(folders)) trace_.Emit("セーブフォルダまたは設定フォルダを作成できません");
+}
+
 int Engine::Run() {
   resources_.OpenDataFolder(gameFolder_);
   ReadConfiguration();
+  // Saves and settings follow the product id read now, like the instance
+  // lock, so a later archive cannot move them.
+  ChoosePlayerFolders();
   // The surfaces and the window take the size read now; a later archive's
   // configuration does not resize them.
   // One copy per product id: a second one asks the first to come forward
@@ -411,7 +431,7 @@ bool Engine::InitEngine() {
   layers_ = std::make_unique<LayerSet>(resources_, trace_, platform_.clock(), screens_.width(), screens_.height(),
                                        std::move(hooks));
   // 6: the player's settings.
-  LoadUserSettings(user_, kUserSettingsFileName);
+  LoadUserSettings(user_, settingsFile_);
   // 7-10: shortcut tables are data, and there is no COM to start.
   // 11: the window mode the player left the game in.
   SetFullScreen(user_.FullScreen != 0);
@@ -509,9 +529,7 @@ bool Engine::PumpMessagesBlocking() {
   return PumpMessages();
 }
 
-bool Engine::IsSkipping() {
-  return input_.IsSkipping(platform_.IsKeyHeld(platform::vk::Control), input_.appActive());
-}
+bool Engine::IsSkipping() { return input_.IsSkipping(platform_.IsKeyHeld(platform::vk::Control), input_.appActive()); }
 
 void Engine::HandleEvent(const platform::Event& event) {
   using platform::EventKind;

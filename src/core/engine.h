@@ -12,17 +12,18 @@
 #include "graphics/layer.h"
 #include "graphics/surface.h"
 #include "graphics/transition.h"
+#include "persist/player_folders.h"
 #include "persist/read_log.h"
 #include "persist/user_settings.h"
 #include "platform/platform.h"
 #include "resources/resources.h"
+#include "screens/button_sets.h"
+#include "screens/choice_menu.h"
 #include "script/flags.h"
 #include "script/interpreter.h"
 #include "script/script_host.h"
 #include "script/tag_targets.h"
 #include "script/tags.h"
-#include "screens/button_sets.h"
-#include "screens/choice_menu.h"
 #include "text/glyph.h"
 #include "text/message_window.h"
 
@@ -32,7 +33,7 @@ class SoundSystem;
 namespace platform {
 class AudioConverterFactory;
 class FontService;
-}
+}  // namespace platform
 
 // The engine's own words, converted once to the game's code page so they
 // match what authors write in their files.
@@ -50,7 +51,10 @@ struct EngineWords {
 // start-up order and released in reverse.
 class Engine {
  public:
-  Engine(platform::Platform& platform, EngineOptions options);
+  // `environment` decides where saves and settings go when the game folder
+  // cannot be written.
+  Engine(platform::Platform& platform, EngineOptions options,
+         FolderEnvironment environment = FolderEnvironment::FromProcess());
   ~Engine();
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
@@ -85,6 +89,7 @@ class Engine {
   void UpdateScreen();
   const std::string& gameFolder() const { return gameFolder_; }
   const std::string& saveFolder() const { return saveFolder_; }
+  const std::string& settingsFile() const { return settingsFile_; }
   const EngineWords& words() const { return words_; }
 
   // The message pumps every wait calls. False once the quit flag is set.
@@ -116,6 +121,7 @@ class Engine {
   bool InitEngine();
   void ShutdownEngine();
   void ReadConfiguration();
+  void ChoosePlayerFolders();
   // The window procedure: what happens to an event that no shortcut took.
   void HandleEvent(const platform::Event& event);
   void CloseWindow(bool ask);
@@ -125,7 +131,9 @@ class Engine {
   platform::Platform& platform_;
   EngineOptions options_;
   std::string gameFolder_;
+  FolderEnvironment folderEnvironment_;
   std::string saveFolder_;
+  std::string settingsFile_;
 
   Trace trace_;
   Resources resources_;
@@ -159,8 +167,8 @@ class Engine {
   Interpreter interpreter_;
 
   // Window and loop state.
-  bool quit_ = false;         // sticky: every loop unwinds once it is set
-  bool quitPosted_ = false;   // the window is gone; the next pump quits
+  bool quit_ = false;        // sticky: every loop unwinds once it is set
+  bool quitPosted_ = false;  // the window is gone; the next pump quits
   bool skipQuitQuestion_ = false;
   bool windowClosed_ = false;
   bool missingStartScript_ = false;
