@@ -17,13 +17,13 @@
 #include "persist/user_settings.h"
 #include "platform/platform.h"
 #include "resources/resources.h"
-#include "screens/button_sets.h"
-#include "screens/choice_menu.h"
 #include "script/flags.h"
 #include "script/interpreter.h"
 #include "script/script_host.h"
 #include "script/tag_targets.h"
 #include "script/tags.h"
+#include "screens/button_sets.h"
+#include "screens/choice_menu.h"
 #include "text/glyph.h"
 #include "text/message_window.h"
 
@@ -33,7 +33,7 @@ class SoundSystem;
 namespace platform {
 class AudioConverterFactory;
 class FontService;
-}  // namespace platform
+}
 
 // The engine's own words, converted once to the game's code page so they
 // match what authors write in their files.
