@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "core/unusable_game.h"
 #include "graphics/png.h"
 #include "platform/freetype/freetype_fonts.h"
 #include "platform/sdl/sdl_audio.h"
@@ -394,6 +395,11 @@ int Engine::Run() {
       }
       first = false;
     }
+    // Started from the desktop there is no terminal: the player hears why
+    // the game did not start through a message box.
+    if (missingStartScript_)
+      platform_.ShowMessage(UnusableGameMessage(DiagnoseUnusableGame(resources_.dataFolder()), gameFolder_),
+                            "Lyraban");
   }
   ShutdownEngine();
   platform_.ReleaseSingleInstance();

@@ -90,9 +90,6 @@ int main(int argc, char** argv) {
 
     if (desktop && !engine.windowCreated())
       std::fprintf(stderr, "lyraban: cannot open the window: %s\n", desktop->lastError().c_str());
-    if (engine.missingStartScript())
-      std::fprintf(stderr, "lyraban: no start script: %sscript/start.txt is in no archive and no loose file\n",
-                   engine.resources().dataFolder().c_str());
   }
 
   if (!options->screenshotFile.empty() && !WriteScreenshot(*platform, options->screenshotFile))

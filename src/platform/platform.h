@@ -119,6 +119,9 @@ class Platform {
 
   // The quit question and other yes/no questions; true for Yes.
   virtual bool AskYesNo(std::string_view utf8Text, std::string_view utf8Caption) = 0;
+  // A message the player must see even without a terminal (the game cannot
+  // start); returns once it was acknowledged. Also written to standard error.
+  virtual void ShowMessage(std::string_view utf8Text, std::string_view utf8Caption) = 0;
   virtual void SetClipboardText(std::string_view utf8) = 0;
 
   // One running copy per product id. True when this is the first copy (or the

@@ -1,6 +1,7 @@
 #include "platform/headless/headless_platform.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace lyraban::platform {
@@ -176,6 +177,12 @@ bool HeadlessPlatform::CopyLastFrame(std::vector<u8>& bgr, int& width, int& heig
 bool HeadlessPlatform::AskYesNo(std::string_view utf8Text, std::string_view) {
   questions_.emplace_back(utf8Text);
   return answerYes_;
+}
+
+void HeadlessPlatform::ShowMessage(std::string_view utf8Text, std::string_view utf8Caption) {
+  messages_.emplace_back(utf8Text);
+  std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(utf8Caption.size()), utf8Caption.data(),
+               static_cast<int>(utf8Text.size()), utf8Text.data());
 }
 
 }  // namespace lyraban::platform

@@ -60,6 +60,8 @@ class HeadlessPlatform final : public Platform {
   bool CopyLastFrame(std::vector<u8>& bgr, int& width, int& height) override;
 
   bool AskYesNo(std::string_view utf8Text, std::string_view utf8Caption) override;
+  // No one to click it away: the message goes to standard error.
+  void ShowMessage(std::string_view utf8Text, std::string_view utf8Caption) override;
   void SetClipboardText(std::string_view utf8) override { clipboard_ = std::string(utf8); }
 
   // Headless runs never see each other: every copy is the first.
@@ -88,6 +90,7 @@ class HeadlessPlatform final : public Platform {
   int frameHeight() const { return frameHeight_; }
   u32 framesPresented() const { return framesPresented_; }
   const std::vector<std::string>& questionsAsked() const { return questions_; }
+  const std::vector<std::string>& messagesShown() const { return messages_; }
   WindowIcon windowIcon() const { return icon_; }
   u32 menusShown() const { return menusShown_; }
   const std::vector<PopupItem>& lastMenuItems() const { return menuItems_; }
@@ -104,6 +107,7 @@ class HeadlessPlatform final : public Platform {
     JoystickState stick;
     i32 menuAnswer = 0;
   };
+  std::vector<std::string> messages_;
   void MoveDue();
   void Apply(const Event& event);
 

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/sdl/letterbox.h"
@@ -514,6 +515,13 @@ bool SdlPlatform::AskYesNo(std::string_view utf8Text, std::string_view utf8Capti
     return false;
   }
   return pressed == 1;
+}
+
+void SdlPlatform::ShowMessage(std::string_view utf8Text, std::string_view utf8Caption) {
+  const std::string text(utf8Text), caption(utf8Caption);
+  // A terminal, when there is one, keeps the words after the box is gone.
+  std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), window_) != 0) Fail();
 }
 
 void SdlPlatform::SetClipboardText(std::string_view utf8) {

@@ -71,6 +71,7 @@ class SdlPlatform final : public Platform {
   // Shown with "是" and "否" buttons. When no box can be shown at all the
   // answer is Yes, so that closing the game is never impossible.
   bool AskYesNo(std::string_view utf8Text, std::string_view utf8Caption) override;
+  void ShowMessage(std::string_view utf8Text, std::string_view utf8Caption) override;
   void SetClipboardText(std::string_view utf8) override;
 
   bool AcquireSingleInstance(std::string_view productId) override;
