@@ -11,6 +11,7 @@ packages=(
   libfreetype-dev libfontconfig-dev
   libimgui-dev libstb-dev
   fonts-wqy-microhei
+  dpkg-dev desktop-file-utils groff-base
 )
 
 missing=()

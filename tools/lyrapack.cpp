@@ -1,8 +1,6 @@
 // lyrapack: writes, lists and unpacks the engine's resource archives.
 //
-//   lyrapack create ARCHIVE DIR [--priority N] [--scramble CODE] [--convert-text [gbk|sjis]]
-//   lyrapack list ARCHIVE
-//   lyrapack extract ARCHIVE DIR [--convert-text [gbk|sjis]]
+// The command line is described in lyrapack_doc.h (also its manual page).
 //
 // create packs every regular file below DIR, sorted by relative path (byte
 // order of the UTF-8 path with "/" separators) so the output is reproducible,
@@ -23,6 +21,7 @@
 
 #include "base/codepage.h"
 #include "base/strings.h"
+#include "lyrapack_doc.h"
 #include "packwriter/pack_writer.h"
 #include "resources/archive.h"
 #include "resources/pack_keystream.h"
@@ -32,10 +31,7 @@ using namespace lyraban;
 
 namespace {
 
-constexpr const char kUsage[] =
-    "usage: lyrapack create ARCHIVE DIR [--priority N] [--scramble CODE] [--convert-text [gbk|sjis]]\n"
-    "       lyrapack list ARCHIVE\n"
-    "       lyrapack extract ARCHIVE DIR [--convert-text [gbk|sjis]]\n";
+void PrintUsage(std::FILE* to) { std::fputs(FormatHelp(lyrapack_doc::kDoc).c_str(), to); }
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "lyrapack: %s\n", message.c_str());
@@ -224,8 +220,12 @@ int Extract(const std::string& archive, const fs::path& dir, const Options& opti
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    PrintUsage(stdout);
+    return 0;
+  }
   if (argc < 3) {
-    std::fputs(kUsage, stderr);
+    PrintUsage(stderr);
     return 2;
   }
   const std::string_view command = argv[1];
@@ -233,7 +233,7 @@ int main(int argc, char** argv) {
   std::string error;
   if (command == "create" || command == "extract") {
     if (argc < 4) {
-      std::fputs(kUsage, stderr);
+      PrintUsage(stderr);
       return 2;
     }
     if (!ParseOptions(argc, argv, 4, command == "create", options, error)) return Fail(error);
@@ -241,11 +241,11 @@ int main(int argc, char** argv) {
   }
   if (command == "list") {
     if (argc != 3) {
-      std::fputs(kUsage, stderr);
+      PrintUsage(stderr);
       return 2;
     }
     return List(argv[2]);
   }
-  std::fputs(kUsage, stderr);
+  PrintUsage(stderr);
   return 2;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "core/default_game.h"
 #include "core/unusable_game.h"
 #include "graphics/png.h"
 #include "platform/freetype/freetype_fonts.h"
@@ -327,7 +328,7 @@ Engine::Engine(platform::Platform& platform, EngineOptions options, FolderEnviro
       interpreter_(resources_, readLog_, flags_, tags_, *host_, platform.clock(), trace_) {
   ResetUserSettings(user_);
   words_.Convert(system_.GameCodePage);
-  gameFolder_ = options_.gameFolder.empty() ? ProgramFolder() : options_.gameFolder;
+  gameFolder_ = options_.gameFolder.empty() ? DefaultGameFolder(ProgramFolder()) : options_.gameFolder;
   if (gameFolder_.empty()) gameFolder_.assign(1, '.');
   // A trailing separator: the save folder is used as a prefix.
   saveFolder_ = (std::filesystem::path(gameFolder_) / "save" / "").string();

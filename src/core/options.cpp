@@ -1,19 +1,16 @@
 #include "core/options.h"
 
 #include <charconv>
+#include <string>
+
+#include "core/command_line_doc.h"
 
 namespace lyraban {
 
 const char* UsageText() {
-  return "usage: lyraban [options] [GAME_FOLDER]\n"
-         "  GAME_FOLDER          folder that holds data/ (default: the program's own folder)\n"
-         "  --headless           run without a window or sound device, on a virtual clock\n"
-         "  --run-ms N           close the program once the clock passes N milliseconds\n"
-         "  --trace FILE         write every diagnostic to FILE as UTF-8 ('-' = standard error)\n"
-         "  --screenshot FILE    at exit, write the last presented frame as a PNG file\n"
-         "  --audio-dump FILE    write everything mixed as a 16-bit stereo 44,100 Hz WAV file\n"
-         "  --input FILE         scripted input for headless runs\n"
-         "  --help               show this text\n";
+  // Made once from the same description as the manual page.
+  static const std::string text = FormatHelp(command_line_doc::kDoc);
+  return text.c_str();
 }
 
 std::optional<EngineOptions> ParseCommandLine(const std::vector<std::string>& args, std::string& error) {
