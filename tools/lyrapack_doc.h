@@ -52,7 +52,8 @@ inline constexpr ManualSection kSections[] = {
     {"SEE ALSO", "lyraban(6)"},
 };
 
-inline constexpr ProgramDoc kDoc{"lyrapack", 1, "write, list and unpack Lyraban resource archives", kSynopsis,
-                                 "COMMANDS", kArguments, kOptions, kSections};
+inline constexpr ProgramDoc kDoc{"lyrapack", 1,          "write, list and unpack Lyraban resource archives",
+                                 kSynopsis,  "COMMANDS", kArguments,
+                                 kOptions,   kSections};
 
 }  // namespace lyraban::lyrapack_doc

@@ -84,7 +84,7 @@ inline constexpr ManualSection kSections[] = {
     {"SEE ALSO", "lyrapack(1)"},
 };
 
-inline constexpr ProgramDoc kDoc{"lyraban", 6, "play visual-novel games", kSynopsis, "ARGUMENTS", kArguments, kOptions,
-                                kSections};
+inline constexpr ProgramDoc kDoc{"lyraban", 6,        "play visual-novel games", kSynopsis, "ARGUMENTS", kArguments,
+                                 kOptions,  kSections};
 
 }  // namespace lyraban::command_line_doc

@@ -13,6 +13,20 @@ const char* UsageText() {
   return text.c_str();
 }
 
+namespace {
+
+// Only what the help text and the manual page describe is accepted, so an
+// option cannot be added without its description.
+bool IsDocumentedOption(const std::string& arg) {
+  for (const UsageItem& item : command_line_doc::kOptions) {
+    const std::string_view term = item.term;
+    if (term.substr(0, term.find(' ')) == arg) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 std::optional<EngineOptions> ParseCommandLine(const std::vector<std::string>& args, std::string& error) {
   EngineOptions options;
   error.clear();
@@ -27,6 +41,10 @@ std::optional<EngineOptions> ParseCommandLine(const std::vector<std::string>& ar
       out = args[++i];
       return true;
     };
+    if (a.size() > 2 && a.compare(0, 2, "--") == 0 && !IsDocumentedOption(a)) {
+      error = "unknown option " + a;
+      return std::nullopt;
+    }
     if (a == "--help" || a == "-h") {
       return std::nullopt;
     } else if (a == "--headless") {

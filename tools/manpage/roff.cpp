@@ -11,7 +11,11 @@ namespace {
 char32_t DecodeUtf8(std::string_view s, std::size_t i, std::size_t& length) {
   const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
   const unsigned char lead = b(i);
-  std::size_t n = lead < 0x80 ? 1 : lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  const std::size_t n = lead < 0x80                    ? 1
+                        : lead >= 0xC2 && lead <= 0xDF ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
   length = 1;
   if (n == 0 || i + n > s.size()) return 0xFFFD;
   char32_t cp = n == 1 ? lead : lead & (0x7F >> n);
