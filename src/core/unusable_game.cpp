@@ -42,17 +42,20 @@ GameDiagnosis DiagnoseUnusableGame(const std::string& dataFolder) {
 }
 
 std::string UnusableGameMessage(const GameDiagnosis& diagnosis, const std::string& gameFolder) {
+  // The English lines stay plain ASCII: the last dialog program that can
+  // show them draws nothing else.
   const std::string folder = "“" + gameFolder + "”";
+  const std::string asciiFolder = "\"" + gameFolder + "\"";
   switch (diagnosis.problem) {
     case GameProblem::NoDataFolder:
       return "没有找到可以运行的游戏：文件夹" + folder +
              "里没有“data”文件夹。\n请用游戏所在的文件夹启动 Lyraban（命令：lyraban 游戏文件夹）。\n\n"
              "There is no game to play: the folder " +
-             folder +
-             " has no “data” folder.\nStart Lyraban with the folder of a game (the command: lyraban GAME_FOLDER).";
+             asciiFolder +
+             " has no \"data\" folder.\nStart Lyraban with the folder of a game (the command: lyraban GAME_FOLDER).";
     case GameProblem::NoGameFiles:
       return "无法开始游戏：文件夹" + folder + "的“data”文件夹里没有游戏文件。\n\n" +
-             "The game cannot start: the “data” folder in " + folder + " holds no game files.";
+             "The game cannot start: the \"data\" folder in " + asciiFolder + " holds no game files.";
     case GameProblem::UnreadableArchives: {
       std::string list;
       for (const std::string& name : diagnosis.unreadable) list += "    " + name + "\n";

@@ -72,7 +72,8 @@ TEST(UnusableGame, DiagnosisOfTheDataFolder) {
 TEST(UnusableGame, MessagesNameWhatThePlayerCanCheck) {
   const std::string folder = "/usr/share/games/x";
   const std::string noData = UnusableGameMessage({GameProblem::NoDataFolder, {}}, folder);
-  EXPECT_NE(noData.find("“/usr/share/games/x”"), std::string::npos) << noData;
+  EXPECT_NE(noData.find("文件夹“/usr/share/games/x”"), std::string::npos) << noData;
+  EXPECT_NE(noData.find("the folder \"/usr/share/games/x\" has no"), std::string::npos) << noData;
   EXPECT_NE(noData.find("lyraban GAME_FOLDER"), std::string::npos) << noData;
   const std::string broken = UnusableGameMessage({GameProblem::UnreadableArchives, {"a.dat", "b.dat"}}, folder);
   EXPECT_NE(broken.find("    a.dat\n    b.dat\n"), std::string::npos) << broken;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/sdl/dialog_program.h"
 #include "platform/sdl/letterbox.h"
 #include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_keys.h"
@@ -521,7 +522,9 @@ void SdlPlatform::ShowMessage(std::string_view utf8Text, std::string_view utf8Ca
   const std::string text(utf8Text), caption(utf8Caption);
   // A terminal, when there is one, keeps the words after the box is gone.
   std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), window_) != 0) Fail();
+  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), window_) == 0) return;
+  Fail();
+  ShowMessageWithDialogProgram(text, caption);
 }
 
 void SdlPlatform::SetClipboardText(std::string_view utf8) {
