@@ -4,7 +4,7 @@
 Run as: debian_package.py --build BUILD_FOLDER --cpack CPACK
 
 - The files are exactly the programs, the sample game's archives, the desktop
-  entry, the icon, the two manual pages and the README, with the usual modes.
+  entry, the icon in two sizes (PNG files of their size), the two manual pages and the README, with the usual modes.
 - Depends names exactly the packages that own the libraries the two programs
   link (found here through the dynamic section and dpkg -S, independently of
   dpkg-shlibdeps, which made the field), each with a version.
@@ -83,7 +83,8 @@ def main():
             "usr/bin/lyraban": "-rwxr-xr-x",
             "usr/bin/lyrapack": "-rwxr-xr-x",
             "usr/share/applications/lyraban.desktop": "-rw-r--r--",
-            "usr/share/icons/hicolor/scalable/apps/lyraban.svg": "-rw-r--r--",
+            "usr/share/icons/hicolor/48x48/apps/lyraban.png": "-rw-r--r--",
+            "usr/share/icons/hicolor/256x256/apps/lyraban.png": "-rw-r--r--",
             "usr/share/man/man6/lyraban.6.gz": "-rw-r--r--",
             "usr/share/man/man1/lyrapack.1.gz": "-rw-r--r--",
             "usr/share/doc/lyraban/README.md": "-rw-r--r--",
@@ -144,6 +145,15 @@ def main():
             problems.append(f"Depends names {name}, which holds none of the linked libraries")
         if any(name.endswith("-dev") for name in depends):
             problems.append("Depends names a development package: " + fields["Depends"])
+
+        for size in (48, 256):
+            icon = os.path.join(root, f"usr/share/icons/hicolor/{size}x{size}/apps/lyraban.png")
+            if os.path.exists(icon):
+                with open(icon, "rb") as f:
+                    head = f.read(24)
+                got = (int.from_bytes(head[16:20], "big"), int.from_bytes(head[20:24], "big"))
+                if head[:8] != b"\x89PNG\r\n\x1a\n" or got != (size, size):
+                    problems.append(f"{icon}: not a {size}x{size} PNG file (header {head[:8]!r}, size {got})")
 
         # The desktop entry and the manual pages.
         desktop = os.path.join(root, "usr/share/applications/lyraban.desktop")
