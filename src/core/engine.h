@@ -167,8 +167,8 @@ class Engine {
   Interpreter interpreter_;
 
   // Window and loop state.
-  bool quit_ = false;        // sticky: every loop unwinds once it is set
-  bool quitPosted_ = false;  // the window is gone; the next pump quits
+  bool quit_ = false;         // sticky: every loop unwinds once it is set
+  bool quitPosted_ = false;   // the window is gone; the next pump quits
   bool skipQuitQuestion_ = false;
   bool windowClosed_ = false;
   bool missingStartScript_ = false;
