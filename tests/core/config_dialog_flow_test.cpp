@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "core/test_game.h"
+#include "platform/sdl/sdl_dialog.h"
+#include "screens/config_dialog.h"
 #include "sound/ogg_maker.h"
 #include "sound/sound.h"
 
@@ -155,6 +157,49 @@ TEST(ConfigDialogFlow, CopyPutsTheReportOnTheClipboardAndQuittingEndsTheDialog) 
   // The run limit closed the program while the dialog was open: nothing saved.
   EXPECT_TRUE(play.engine->quitting());
   EXPECT_FALSE(std::filesystem::exists(game.dir.path() / "lyraban.cfg"));
+}
+
+// The panel's font must draw every character the dialog can show: its
+// fixed texts (traditional forms included), both captions of the play
+// buttons, the pad line and every missing-feature line.
+TEST(ConfigDialogFlow, TheDialogFontHoldsEveryCharacterOfItsTexts) {
+  struct NoHost final : ConfigDialogHost {
+    bool ShowDialog(platform::DialogModel&) override { return true; }
+    bool Idle() override { return true; }
+    void SetChannel(SoundRow, bool, int) override {}
+    bool IsMusicPlaying() override { return false; }
+    bool IsEnvPlaying() override { return true; }
+    const std::string& MusicName() override { return name; }
+    const std::string& EnvName() override { return name; }
+    bool MusicLoops() override { return true; }
+    void PlayMusic(std::string_view, bool) override {}
+    void StopMusic() override {}
+    void PlayEnv(std::string_view) override {}
+    void StopEnv() override {}
+    void PlayVoice(std::string_view) override {}
+    void PlaySE(std::string_view) override {}
+    void RestoreSoundNames(const std::string&, bool, const std::string&) override {}
+    void ApplySoundSettings(const UserSettings&) override {}
+    void SaveUserSettings(const UserSettings&) override {}
+    void CopyToClipboard(std::string_view) override {}
+    int JoystickButtons() override { return 8; }
+    std::string_view CommandName(int code) override { return InputCommandName(code); }
+    void UpdateCaption() override {}
+    void SetFullScreen(bool) override {}
+    std::string name;
+  } host;
+  ConfigDialogFacts facts;
+  facts.swappedButtons = true;
+  facts.system.missing = DescribeMissingFeatures(false, false, false, false);
+  UserSettings settings;
+  ResetUserSettings(settings);
+  ConfigDialog dialog(settings, facts, host, "", true, "");
+  std::string texts = platform::DialogTexts(dialog.Form()) + "停止再生鼠標右鍵  ";
+  for (int code = 0; code <= 28; ++code) texts += InputCommandName(code);
+  const std::u32string missing = platform::MissingDialogGlyphs(texts);
+  std::string shown;
+  for (char32_t c : missing) shown += "U+" + std::to_string(static_cast<unsigned>(c)) + " ";
+  EXPECT_EQ(shown, "") << "characters the dialog font cannot draw";
 }
 
 }  // namespace
