@@ -41,10 +41,13 @@ TEST(ConfigDialogFlow, EveryWayInOpensTheDialog) {
       {"middle button", "500 mclick 10 10\n", kWaitingScript},
       {"popup menu item", "400 menu 22\n500 rclick 10 10\n", kWaitingScript},
       {"system config tag", "", ".system config\r\n.QUIT\r\n"},
+      {"message box button", "500 move 560 580\n520 click 560 580\n", kWaitingScript},
   };
   for (const auto& w : ways) {
-    TestGame game;
+    TestGame game(800, 600);
     game.Script(w.script);
+    // The message box's settings button, in the button bar.
+    game.dir.Write("data/img/sys_box_config.png", testing::FramesPng(80, 24, 3));
     InGameFolder here(game);
     Play play(game, std::string(w.input) + "1000 dialog cancel\n", 3000);
     play.Run();
