@@ -86,6 +86,11 @@ bool Engine::RunConfigDialog() {
   r.missing = DescribeMissingFeatures(ProcessorHasMmx(), graphics.fullScreen, facts.soundAvailable, false);
 
   DialogHost host(*this);
+  // The pointer is never hidden while the dialog is open.
+  if (cursorHidden_) {
+    platform_.ShowCursor(true);
+    cursorHidden_ = false;
+  }
   dialogOpen_ = true;
   const bool ok = ::lyraban::RunConfigDialog(user_, std::move(facts), host);
   dialogOpen_ = false;

@@ -78,7 +78,9 @@ bool HeadlessPlatform::RunDialog(DialogModel& model) {
         // Closing the window closes the dialog first, then asks the game.
         model.Cancel();
         held.push_back(e);
-      } else if (e.kind != EventKind::KeyDown && e.kind != EventKind::KeyUp) {
+      } else if (e.kind == EventKind::KeyDown || e.kind == EventKind::KeyUp) {
+        Apply(e);  // the key is held or not, though the game never hears of it
+      } else {
         held.push_back(e);
       }
     }
