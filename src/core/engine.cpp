@@ -159,7 +159,7 @@ class Engine::Targets final : public TagTargets {
   bool IsAutoMode() override { return e_.input_.IsAutoMode(); }
 
   void RunSaveLoadScreen(SaveLoadMode) override {}
-  void RunConfigDialog() override {}
+  void RunConfigDialog() override { e_.RunConfigDialog(); }
 
   void SetMessageMode(u8 mode) override { e_.interpreter_.SetMessageMode(mode); }
   void ClockEvent(std::string_view a, std::string_view b) override {
@@ -621,7 +621,7 @@ void Engine::CheckTimers() {
 
 void Engine::TimerTick() {
   if (user_.HideIdleCursor) ++idleTicks_;
-  if (displayState() == MessageWindow::kDisplayHidden || popup_.windowDisabled() || questionOpen_) {
+  if (displayState() == MessageWindow::kDisplayHidden || popup_.windowDisabled() || questionOpen_ || dialogOpen_) {
     idleTicks_ = 0;
     if (cursorHidden_) {
       platform_.ShowCursor(true);
@@ -696,6 +696,9 @@ bool Engine::DispatchSystemCommand(u8 context) {
         return false;
       case cmd::FullScreenMode:
         SetFullScreen(true);
+        return false;
+      case cmd::ConfigDialog:
+        RunConfigDialog();
         return false;
       case cmd::PopupMenu:
         popup_.ShowPopupMenu([this] { CheckTimers(); });

@@ -109,6 +109,10 @@ class Engine {
   // FullScreen setting. False when nothing changed.
   bool SetFullScreen(bool on);
   u32 GetPlayMinutes() { return interpreter_.GetPlayMinutes(); }
+  // The configuration dialog over the game; false when the program began
+  // quitting while it was open.
+  bool RunConfigDialog();
+  bool dialogOpen() const { return dialogOpen_; }
 
  private:
   class Host;
@@ -117,6 +121,7 @@ class Engine {
   class Screens;
   class Boss;
   class Messages;
+  class DialogHost;
 
   bool InitEngine();
   void ShutdownEngine();
@@ -181,6 +186,7 @@ class Engine {
   int captionTicks_ = 0;
   bool cursorHidden_ = false;
   bool questionOpen_ = false;  // the quit question disables the window
+  bool dialogOpen_ = false;    // so does the configuration dialog
 };
 
 }  // namespace lyraban

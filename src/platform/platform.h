@@ -11,6 +11,16 @@
 namespace lyraban::platform {
 
 class AudioOutput;
+class DialogModel;
+
+// What the display side of a platform is built on, for the system report.
+struct GraphicsFacts {
+  std::string library;  // e.g. "SDL 2.26.5"
+  std::string driver;   // the video driver
+  std::string renderer;
+  u64 desktopBytes = 0;     // the visible desktop surface: width x height x bytes per pixel
+  bool fullScreen = false;  // a full-screen mode can be entered
+};
 
 // Largest frame a platform keeps a copy of (a 16384 × 5461 screen); larger
 // sizes come only from broken configuration files.
@@ -29,7 +39,7 @@ enum class EventKind : u8 {
   Minimize,
   Restore,
   Maximize,  // the window's maximise box: the game goes full screen instead
-  Expose,  // the window needs repainting
+  Expose,    // the window needs repainting
 };
 
 enum class MouseButton : u8 { Left, Right, Middle };
@@ -132,6 +142,15 @@ class Platform {
 
   // Sound output; null when the platform has none.
   virtual AudioOutput* audio() = 0;
+
+  // A modal dialog over the game until the model finishes. False when the
+  // model's idle call reported that the program is quitting. A platform
+  // that cannot show dialogs cancels at once.
+  virtual bool RunDialog(DialogModel& model);
+  // Buttons of joystick 0 (at most 8), -1 when there is no joystick.
+  virtual int JoystickButtonCount() { return -1; }
+  // False when nothing is known about the display.
+  virtual bool DescribeGraphics(GraphicsFacts&) { return false; }
 };
 
 }  // namespace lyraban::platform

@@ -153,6 +153,18 @@ void SoundSystem::StopEnv(bool keepName) {
   Release(env_);
 }
 
+void SoundSystem::RestoreNames(std::string_view bgm, bool loop, std::string_view env) {
+  if (!EqualsNoCase(bgm, nameBGM_) || !IsBGMPlaying()) {
+    StopBGM();
+    nameBGM_ = std::string(bgm);
+    loopBGM_ = loop;
+  }
+  if (!EqualsNoCase(env, nameENV_) || !IsEnvPlaying()) {
+    StopEnv();
+    nameENV_ = std::string(env);
+  }
+}
+
 bool SoundSystem::IsEnvPlaying() const { return env_.buffer && mixer_.IsPlaying(env_.buffer); }
 bool SoundSystem::IsVoicePlaying() const { return voice_.buffer && mixer_.IsPlaying(voice_.buffer); }
 bool SoundSystem::IsBGMPlaying() const { return bgm_.buffer && mixer_.IsPlaying(bgm_.buffer) && !fading_.load(); }

@@ -70,6 +70,11 @@ class SoundSystem {
   bool PlayVoice(std::string_view path);
   void StopVoice();
 
+  // Puts back the names music and ambience should be playing (after the
+  // configuration dialog played other things): a channel playing anything
+  // else stops, and the settings applied next resume the names.
+  void RestoreNames(std::string_view bgm, bool loop, std::string_view env);
+
   bool IsBGMPlaying() const;
   bool IsEnvPlaying() const;
   bool IsVoicePlaying() const;

@@ -39,12 +39,14 @@ TEXT_PIXEL_SHARE = 0.001
 
 class Run:
     """One start of the engine: its input, when it is closed, the frame it is
-    checked against, and the game folder it plays in (runs naming the same
-    folder share it, in order)."""
+    checked against, the game folder it plays in (runs naming the same
+    folder share it, in order) and the bytes the settings file must hold
+    afterwards (offset: value), when the run confirms the settings dialog."""
 
-    def __init__(self, name, script, run_ms, text, folder=None):
+    def __init__(self, name, script, run_ms, text, folder=None, settings=None):
         self.name, self.script, self.run_ms, self.text = name, script, run_ms, text
         self.folder = folder or name
+        self.settings = settings or {}
 
 
 RUNS = [
@@ -59,7 +61,10 @@ RUNS = [
     Run("replay_rain_answer", "replay.input", 17500, text=True, folder="cleared"),
     Run("home_two_choices", "bad_ending.input", 24000, text=True),
     Run("quiet_ending", "bad_ending.input", 27100, text=True),
-    Run("title_quit", "title_menu.input", 16000, text=True),
+    # BgmVolume 20 and Space: backlog, set in the dialog the title opens.
+    Run("title_quit", "title_menu.input", 16000, text=True, settings={32: 20, 312: 14}),
+    # Escape in the prologue; Space: backlog, effects off, wheel up: hide.
+    Run("escape_settings", "escape_settings.input", 6000, text=True, settings={312: 14, 40: 0, 310: 12}),
 ]
 
 
@@ -162,6 +167,14 @@ def main():
                     problems.append("trace: " + " | ".join(bad[:10]))
             else:
                 problems.append("no trace file")
+            if run.settings:
+                with open(os.path.join(cwd, "lyraban.cfg"), "rb") as f:
+                    saved = f.read()
+                if len(saved) != 336:
+                    problems.append(f"settings file of {len(saved)} bytes")
+                for offset, value in run.settings.items():
+                    if len(saved) == 336 and saved[offset] != value:
+                        problems.append(f"settings byte {offset} is {saved[offset]}, expected {value}")
             reference = os.path.join(REFERENCE, run.name + ".png")
             if not os.path.exists(shot):
                 problems.append("no screenshot")

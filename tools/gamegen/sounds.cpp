@@ -162,6 +162,11 @@ void MakeSounds(Output& s) {
   s.Sound("voice/hikari/hk_003.ogg", Phrase(350, {7, 4, 0}, 0.3), 0.0f);
   s.Sound("voice/sora/so_001.ogg", Phrase(160, {0, -2, 0, 3}, 0.22), 0.0f);
   s.Sound("voice/sora/so_002.ogg", Phrase(150, {3, 0, -2}, 0.28), 0.0f);
+  // What the settings dialog's play buttons try when nothing else plays.
+  s.Sound("bgm/sample.ogg", Phrase(262, {0, 4, 7, 12, 7, 4}, 0.25), 0.0f);
+  s.Sound("env/sample.ogg", Waves(), 0.0f);
+  s.Sound("se/sample.ogg", Chime(), 0.0f);
+  s.Sound("voice/sample.ogg", Phrase(330, {0, 4, 2}, 0.22), 0.0f);
 }
 
 }  // namespace lyraban::gamegen

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/dialog.h"
+
 namespace lyraban::platform {
 
 bool HeadlessPlatform::CreateMainWindow(int width, int height) {
@@ -31,6 +33,109 @@ void HeadlessPlatform::ScheduleMenuAnswer(u32 atMs, i32 id) {
   Pending p{atMs, nextOrder_++, PendingKind::MenuAnswer, {}, {}};
   p.menuAnswer = id;
   scheduled_.push_back(p);
+}
+
+void HeadlessPlatform::ScheduleJoystickDevice(u32 atMs, int buttons) {
+  Pending p{atMs, nextOrder_++, PendingKind::JoystickDevice, {}, {}};
+  p.menuAnswer = buttons < 0 ? -1 : std::min(buttons, 8);
+  scheduled_.push_back(p);
+}
+
+void HeadlessPlatform::ScheduleDialogAction(u32 atMs, DialogAction action) {
+  Pending p{atMs, nextOrder_++, PendingKind::DialogAction, {}, {}};
+  p.action = std::move(action);
+  scheduled_.push_back(std::move(p));
+}
+
+bool HeadlessPlatform::RunDialog(DialogModel& model) {
+  ++dialogsShown_;
+  // Input that is not the dialog's waits for the game until it closes.
+  std::deque<Event> held;
+  devicesChanged_ = false;
+  bool quitting = false;
+  while (!model.Finished()) {
+    if (!model.Idle()) {
+      quitting = true;
+      break;
+    }
+    MoveDue();
+    if (devicesChanged_) {
+      devicesChanged_ = false;
+      model.DevicesChanged();
+    }
+    while (!model.Finished() && !dialogActions_.empty()) {
+      const DialogAction action = dialogActions_.front();
+      dialogActions_.pop_front();
+      ApplyDialogAction(model, action);
+    }
+    while (!model.Finished() && !queue_.empty()) {
+      const Event e = queue_.front();
+      queue_.pop_front();
+      if (e.kind == EventKind::KeyDown && (e.key == vk::Escape || e.key == vk::Add)) {
+        model.Cancel();
+      } else if (e.kind == EventKind::KeyDown && e.key == vk::Return) {
+        model.Confirm();
+      } else if (e.kind == EventKind::CloseRequest) {
+        // Closing the window closes the dialog first, then asks the game.
+        model.Cancel();
+        held.push_back(e);
+      } else if (e.kind == EventKind::KeyDown || e.kind == EventKind::KeyUp) {
+        Apply(e);  // the key is held or not, though the game never hears of it
+      } else {
+        held.push_back(e);
+      }
+    }
+    if (model.Finished()) break;
+    // Let time pass up to the next scripted moment.
+    u32 next = 0;
+    bool any = false;
+    const u32 now = clock_.Now();
+    for (const Pending& p : scheduled_) {
+      if (!any || p.at < next) next = p.at;
+      any = true;
+    }
+    clock_.Advance(any && next > now ? std::min<u32>(next - now, kFrameMs) : kFrameMs);
+  }
+  for (auto it = held.rbegin(); it != held.rend(); ++it) queue_.push_front(*it);
+  return !quitting;
+}
+
+void HeadlessPlatform::ApplyDialogAction(DialogModel& model, const DialogAction& action) {
+  if (action.control == "ok") {
+    model.Confirm();
+    return;
+  }
+  if (action.control == "cancel") {
+    model.Cancel();
+    return;
+  }
+  if (action.control == "tab") {
+    model.SelectPage(action.value - 1);
+    return;
+  }
+  for (const DialogWidget& w : model.Form().widgets) {
+    if (w.name != action.control) continue;
+    if (!w.enabled) break;
+    switch (w.kind) {
+      case WidgetKind::Button:
+        model.Press(w.id);
+        return;
+      case WidgetKind::List:
+        for (size_t i = 0; i < w.itemValues.size(); ++i) {
+          if (action.hasValue && w.itemValues[i] == action.value) {
+            model.Change(w.id, static_cast<int>(i));
+            return;
+          }
+        }
+        break;
+      default:
+        if (!action.hasValue) break;
+        model.Change(w.id, action.value);
+        return;
+    }
+    break;
+  }
+  unmatchedActions_.push_back(action.control + (action.hasValue ? " " + std::to_string(action.value) : ""));
 }
 
 i32 HeadlessPlatform::RunPopupMenu(const std::vector<PopupItem>& items, i32 x, i32 y,
@@ -87,6 +192,13 @@ void HeadlessPlatform::MoveDue() {
         break;
       case PendingKind::MenuAnswer:
         menuAnswers_.push_back(p.menuAnswer);
+        break;
+      case PendingKind::DialogAction:
+        dialogActions_.push_back(p.action);
+        break;
+      case PendingKind::JoystickDevice:
+        joystickButtons_ = p.menuAnswer;
+        devicesChanged_ = true;
         break;
     }
   }

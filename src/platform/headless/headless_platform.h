@@ -71,6 +71,28 @@ class HeadlessPlatform final : public Platform {
   AudioOutput* audio() override { return audio_; }
   void SetAudio(AudioOutput* audio) { audio_ = audio; }
 
+  // The dialog answers scripted actions (see DialogAction) and the keys
+  // Enter (OK), Escape and the keypad's plus (Cancel); other input waits,
+  // as the game's window is disabled meanwhile.
+  bool RunDialog(DialogModel& model) override;
+  int JoystickButtonCount() override { return joystickButtons_; }
+  // A joystick with that many buttons is plugged in (-1: pulled out) once
+  // the clock reaches `atMs`; an open dialog hears of it.
+  void ScheduleJoystickDevice(u32 atMs, int buttons);
+  // What the player does in the next dialog: a control named by the dialog
+  // set to a value (a list takes the value of an entry), a button pressed
+  // (no value), "ok", "cancel" or "tab" with a page number from 1. Actions
+  // wait for a dialog to open, like menu answers.
+  struct DialogAction {
+    std::string control;
+    bool hasValue = false;
+    i32 value = 0;
+  };
+  void ScheduleDialogAction(u32 atMs, DialogAction action);
+  u32 dialogsShown() const { return dialogsShown_; }
+  // Actions that named no control of the dialog, or a disabled one.
+  const std::vector<std::string>& unmatchedDialogActions() const { return unmatchedActions_; }
+
   // Scripted input: the event is delivered once the clock reaches `atMs`.
   void Schedule(u32 atMs, const Event& event);
   void ScheduleJoystick(u32 atMs, const JoystickState& state);
@@ -98,7 +120,7 @@ class HeadlessPlatform final : public Platform {
   i32 lastMenuY() const { return menuY_; }
 
  private:
-  enum class PendingKind : u8 { Event, Joystick, MenuAnswer };
+  enum class PendingKind : u8 { Event, Joystick, MenuAnswer, DialogAction, JoystickDevice };
   struct Pending {
     u32 at;
     u64 order;
@@ -106,8 +128,10 @@ class HeadlessPlatform final : public Platform {
     Event event;
     JoystickState stick;
     i32 menuAnswer = 0;
+    DialogAction action = {};
   };
   std::vector<std::string> messages_;
+  void ApplyDialogAction(DialogModel& model, const DialogAction& action);
   void MoveDue();
   void Apply(const Event& event);
 
@@ -134,6 +158,11 @@ class HeadlessPlatform final : public Platform {
   int frameWidth_ = 0, frameHeight_ = 0;
   u32 framesPresented_ = 0;
   AudioOutput* audio_ = nullptr;
+  std::deque<DialogAction> dialogActions_;
+  std::vector<std::string> unmatchedActions_;
+  u32 dialogsShown_ = 0;
+  int joystickButtons_ = -1;
+  bool devicesChanged_ = false;
 };
 
 }  // namespace lyraban::platform

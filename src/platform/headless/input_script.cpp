@@ -40,6 +40,9 @@ struct Scheduled {
   u32 at;
   Event event;
   i32 menuAnswer = -1;  // 0 and above: the answer of a popup menu instead
+  enum class Kind : u8 { Event, Menu, Dialog, Pad } kind = Kind::Event;
+  HeadlessPlatform::DialogAction action = {};
+  int padButtons = -1;
 };
 
 }  // namespace
@@ -158,16 +161,50 @@ bool ScheduleInputScript(HeadlessPlatform& platform, std::string_view text, std:
       i32 id = 0;
       if (words.size() != 3 || !Number(words[2], id) || id < 0 || id > 255)
         return fail("expected a menu item number 0 to 255");
-      events.push_back({at, e, id});
+      Scheduled menu{at, e, id};
+      menu.kind = Scheduled::Kind::Menu;
+      events.push_back(menu);
+    } else if (kind == "dialog") {
+      // dialog CONTROL [VALUE]: the control names are the dialog's own.
+      Scheduled d{at, e};
+      d.kind = Scheduled::Kind::Dialog;
+      if (words.size() < 3 || words.size() > 4) return fail("expected dialog CONTROL [VALUE]");
+      d.action.control = std::string(words[2]);
+      if (words.size() == 4) {
+        if (!Number(words[3], d.action.value)) return fail("the dialog value is not a number");
+        d.action.hasValue = true;
+      }
+      if (d.action.control == "tab" && (!d.action.hasValue || d.action.value < 1))
+        return fail("expected dialog tab and a page number from 1");
+      events.push_back(d);
+    } else if (kind == "pad") {
+      // pad N: a joystick with N buttons plugged in; pad none pulls it out.
+      Scheduled p{at, e};
+      p.kind = Scheduled::Kind::Pad;
+      if (words.size() != 3 ||
+          (words[2] != "none" && (!Number(words[2], p.padButtons) || p.padButtons < 0 || p.padButtons > 32)))
+        return fail("expected pad and a button count, or pad none");
+      if (words[2] == "none") p.padButtons = -1;
+      events.push_back(p);
     } else {
       return fail("unknown event");
     }
   }
   for (const Scheduled& s : events) {
-    if (s.menuAnswer >= 0)
-      platform.ScheduleMenuAnswer(s.at, s.menuAnswer);
-    else
-      platform.Schedule(s.at, s.event);
+    switch (s.kind) {
+      case Scheduled::Kind::Menu:
+        platform.ScheduleMenuAnswer(s.at, s.menuAnswer);
+        break;
+      case Scheduled::Kind::Dialog:
+        platform.ScheduleDialogAction(s.at, s.action);
+        break;
+      case Scheduled::Kind::Pad:
+        platform.ScheduleJoystickDevice(s.at, s.padButtons);
+        break;
+      case Scheduled::Kind::Event:
+        platform.Schedule(s.at, s.event);
+        break;
+    }
   }
   return true;
 }

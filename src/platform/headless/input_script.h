@@ -11,6 +11,8 @@ namespace lyraban::platform {
 //   move X Y | click X Y | down X Y | up X Y | rclick X Y | mclick X Y
 //   wheel up|down | key [Shift+][Ctrl+][Alt+]NAME | ctrl down|up | close
 //   menu ID (the answer of the next popup menu: the chosen item, 0 dismisses)
+//   dialog CONTROL [VALUE] | dialog ok | dialog cancel | dialog tab N
+//   (what the player does in the next dialog) | pad N | pad none
 // Blank lines and lines starting with '#' are ignored. On a malformed line
 // nothing is scheduled and `error` names the line.
 bool ScheduleInputScript(HeadlessPlatform& platform, std::string_view text, std::string& error);

@@ -7,7 +7,9 @@
 #include <cstring>
 
 #include "platform/sdl/dialog_program.h"
+#include "platform/dialog.h"
 #include "platform/sdl/letterbox.h"
+#include "platform/sdl/sdl_dialog.h"
 #include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_keys.h"
 #include "platform/sdl/sdl_popup.h"
@@ -26,7 +28,8 @@ constexpr int kIconSize = 64;
 SdlPlatform::SdlPlatform(std::string lockFolder)
     : instance_(std::move(lockFolder)),
       audio_(std::make_unique<SdlAudioOutput>()),
-      popup_(std::make_unique<SdlPopupMenu>()) {
+      popup_(std::make_unique<SdlPopupMenu>()),
+      dialog_(std::make_unique<SdlDialog>()) {
   // The close box alone asks the quit question; SDL would otherwise add a
   // quit event of its own for the last window.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
@@ -81,6 +84,7 @@ bool SdlPlatform::CreateMainWindow(int width, int height) {
   // No input method on the game window: keys arrive as keys.
   SDL_StopTextInput();
   popup_->Attach(window_, renderer_);
+  dialog_->Attach(window_, renderer_);
   minimizePending_ = false;
   ApplyIcon();
   gameWidth_ = width;
@@ -109,6 +113,7 @@ void SdlPlatform::ShowMainWindow() {
 void SdlPlatform::DestroyMainWindow() {
   // ImGui's textures belong to the renderer: they go first.
   popup_->Detach();
+  dialog_->Detach();
   minimizePending_ = false;
   if (texture_) SDL_DestroyTexture(texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
@@ -484,6 +489,43 @@ i32 SdlPlatform::RunPopupMenu(const std::vector<PopupItem>& items, i32 x, i32 y,
   hooks.forward = [this](const SDL_Event& e) { Translate(e); };
   hooks.idle = idle;
   return popup_->Run(items, wx, wy, hooks);
+}
+
+bool SdlPlatform::RunDialog(DialogModel& model) {
+  SdlDialog::Hooks hooks;
+  hooks.drawFrame = [this] { DrawFrame(); };
+  hooks.forward = [this](const SDL_Event& e) { Translate(e); };
+  hooks.viewport = [this](int& x, int& y, int& width, int& height, int& gameWidth, int& gameHeight) {
+    int w = gameWidth_, h = gameHeight_;
+    if (window_) SDL_GetWindowSize(window_, &w, &h);
+    const Viewport v = FitViewport(w, h, gameWidth_, gameHeight_);
+    x = v.x, y = v.y, width = v.width, height = v.height;
+    gameWidth = gameWidth_, gameHeight = gameHeight_;
+  };
+  return dialog_->Run(model, hooks);
+}
+
+int SdlPlatform::JoystickButtonCount() {
+  JoystickState unused;
+  if (!ReadJoystick(unused) || !joystick_) return -1;
+  return std::min(SDL_JoystickNumButtons(joystick_), 8);
+}
+
+bool SdlPlatform::DescribeGraphics(GraphicsFacts& facts) {
+  SDL_version version;
+  SDL_GetVersion(&version);
+  facts.library = "SDL " + std::to_string(version.major) + "." + std::to_string(version.minor) + "." +
+                  std::to_string(version.patch);
+  const char* driver = videoStarted_ ? SDL_GetCurrentVideoDriver() : nullptr;
+  facts.driver = driver ? driver : "";
+  SDL_RendererInfo info;
+  if (renderer_ && SDL_GetRendererInfo(renderer_, &info) == 0 && info.name) facts.renderer = info.name;
+  SDL_DisplayMode mode;
+  if (videoStarted_ && SDL_GetDesktopDisplayMode(0, &mode) == 0)
+    facts.desktopBytes = static_cast<u64>(mode.w) * static_cast<u64>(mode.h) * SDL_BYTESPERPIXEL(mode.format);
+  // Drivers without a screen of their own have no full screen to offer.
+  facts.fullScreen = window_ && !facts.driver.empty() && facts.driver != "dummy" && facts.driver != "offscreen";
+  return true;
 }
 
 const std::string& SdlPlatform::popupFontFile() const { return popup_->fontFile(); }

@@ -20,6 +20,7 @@ namespace lyraban::platform {
 
 class SdlAudioOutput;
 class SdlPopupMenu;
+class SdlDialog;
 
 // The desktop platform: one resizable window whose picture keeps the game's
 // aspect (black bars around it), full screen on the desktop's own mode,
@@ -79,6 +80,11 @@ class SdlPlatform final : public Platform {
 
   AudioOutput* audio() override;
 
+  // Drawn with Dear ImGui over the last frame; see SdlDialog.
+  bool RunDialog(DialogModel& model) override;
+  int JoystickButtonCount() override;
+  bool DescribeGraphics(GraphicsFacts& facts) override;
+
   // SDL's message for the last operation that failed (window, renderer,
   // full screen, message box), for the program's diagnostics.
   const std::string& lastError() const { return lastError_; }
@@ -99,6 +105,7 @@ class SdlPlatform final : public Platform {
   SingleInstance instance_;
   std::unique_ptr<SdlAudioOutput> audio_;
   std::unique_ptr<SdlPopupMenu> popup_;
+  std::unique_ptr<SdlDialog> dialog_;
   bool videoStarted_ = false, joystickStarted_ = false;
 
   SDL_Window* window_ = nullptr;

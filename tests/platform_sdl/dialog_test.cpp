@@ -1,0 +1,149 @@
+#include "platform/dialog.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/sdl/sdl_dialog.h"
+#include "sdl_fixture.h"
+
+namespace lyraban::platform {
+namespace {
+
+// A small form: one button and one check box; every call is written down.
+class RecordingModel final : public DialogModel {
+ public:
+  RecordingModel() {
+    form_.caption = "设置";
+    form_.width = 400;
+    form_.height = 300;
+    form_.tabs = {"一", "二"};
+    form_.tabWidth = 396;
+    form_.tabHeight = 260;
+    DialogWidget button;
+    button.kind = WidgetKind::Button;
+    button.x = 10, button.y = 40, button.width = 80, button.height = 30;
+    button.text = "OK";
+    button.id = 7;
+    button.isDefault = true;
+    form_.widgets.push_back(button);
+  }
+  const DialogForm& Form() override { return form_; }
+  int CurrentPage() const override { return page_; }
+  void SelectPage(int page) override { page_ = page; }
+  void Change(int id, int value) override {
+    log.push_back("change " + std::to_string(id) + "=" + std::to_string(value));
+  }
+  void Press(int id) override {
+    log.push_back("press " + std::to_string(id));
+    finished_ = true;
+  }
+  void Confirm() override {
+    log.push_back("confirm");
+    finished_ = true;
+  }
+  void Cancel() override {
+    log.push_back("cancel");
+    finished_ = true;
+  }
+  bool Finished() const override { return finished_; }
+  bool Idle() override {
+    ++idles;
+    if (onIdle) onIdle(idles);
+    return idles < quitAfterIdles;
+  }
+  void DevicesChanged() override { log.push_back("devices"); }
+
+  std::vector<std::string> log;
+  int idles = 0;
+  int quitAfterIdles = 1000;
+  std::function<void(int)> onIdle;
+
+ private:
+  DialogForm form_;
+  int page_ = 0;
+  bool finished_ = false;
+};
+
+class SdlDialogTest : public SdlTest {
+ protected:
+  SdlDialogTest() : SdlTest(800, 600) {}
+};
+
+TEST_F(SdlDialogTest, KeysCloseTheDialogAndRepeatsDoNot) {
+  const struct {
+    SDL_Keycode key;
+    SDL_Scancode scancode;
+    const char* expected;
+  } keys[] = {
+      {SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, "cancel"},
+      {SDLK_KP_PLUS, SDL_SCANCODE_KP_PLUS, "cancel"},
+      {SDLK_RETURN, SDL_SCANCODE_RETURN, "confirm"},
+  };
+  for (const auto& k : keys) {
+    RecordingModel model;
+    Key(SDL_KEYDOWN, k.key, k.scancode, 0, /*repeat=*/true);  // held from before: ignored
+    Key(SDL_KEYDOWN, k.key, k.scancode);
+    EXPECT_TRUE(platform_->RunDialog(model));
+    EXPECT_EQ(model.log, (std::vector<std::string>{k.expected})) << "key " << k.key;
+    Log();
+  }
+}
+
+TEST_F(SdlDialogTest, ClickingAButtonPressesIt) {
+  RecordingModel model;
+  // Nothing happens until the first frames are drawn; then a click lands on
+  // the button: the panel is centred, its client area under the title bar.
+  model.onIdle = [this](int idles) {
+    if (idles != 3) return;
+    // A 17-pixel title bar (13-pixel text and its padding) over 300 rows;
+    // the button's centre is at (50, 55) of the client area.
+    const int top = (600 - (300 + 17)) / 2;
+    const int x = (800 - 400) / 2 + 50;
+    const int y = top + 17 + 55;
+    Mouse(SDL_MOUSEMOTION, x, y);
+    Mouse(SDL_MOUSEBUTTONDOWN, x, y);
+    Mouse(SDL_MOUSEBUTTONUP, x, y);
+  };
+  EXPECT_TRUE(platform_->RunDialog(model));
+  EXPECT_EQ(model.log, (std::vector<std::string>{"press 7"}));
+}
+
+TEST_F(SdlDialogTest, PadsComingAndGoingTellTheModelAndClosingTheWindowCancels) {
+  RecordingModel model;
+  SDL_Event added{SDL_JOYDEVICEADDED};
+  added.jdevice.which = 0;
+  ASSERT_EQ(SDL_PushEvent(&added), 1);
+  Window(SDL_WINDOWEVENT_CLOSE);
+  EXPECT_TRUE(platform_->RunDialog(model));
+  EXPECT_EQ(model.log, (std::vector<std::string>{"devices", "cancel"}));
+  // The game still gets the close request, after the dialog.
+  EXPECT_EQ(Log(), "close");
+}
+
+TEST_F(SdlDialogTest, QuittingFromTheIdleCallEndsTheLoopAtOnce) {
+  RecordingModel model;
+  model.quitAfterIdles = 3;
+  EXPECT_FALSE(platform_->RunDialog(model));
+  EXPECT_EQ(model.idles, 3);
+  EXPECT_TRUE(model.log.empty());
+}
+
+TEST(SdlDialogScale, FollowsTheGameUnlessThePanelWouldNotFit) {
+  const struct {
+    float game;
+    int w, h;
+    float expected;
+  } cases[] = {
+      {1.0f, 800, 600, 1.0f},    // the game at its own size
+      {2.0f, 1600, 1200, 2.0f},  // a window twice as large
+      {1.5f, 1200, 900, 1.5f},
+      {1.0f, 640, 400, 0.85f},  // the panel would not fit the height: 400 / 470 rounded down to 1/20
+      {0.1f, 64, 48, 0.5f},     // never smaller than half size
+  };
+  for (const auto& c : cases)
+    EXPECT_FLOAT_EQ(SdlDialog::PanelScale(c.game, c.w, c.h, 629, 470), c.expected) << c.w << "x" << c.h;
+}
+
+}  // namespace
+}  // namespace lyraban::platform
