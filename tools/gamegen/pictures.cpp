@@ -259,16 +259,19 @@ Canvas TestCard() {
 
 // The box the dialogue is typed into: name plate at the top left, text
 // area below it, and (kind 1) a round socket on the right for the clock.
+// The engine blanks the top left 300 x 45 pixels for a line without a
+// speaker, so the plate lies wholly inside them and the body wholly below;
+// the plate is centred on the name's cell (x 142, rows 18 to 42).
 Canvas Box(int kind) {
   Canvas c(kW, 200);
-  c.RoundRect(20, 40, 780, 196, 14, C(20, 24, 56, 0.78f));
+  c.RoundRect(20, 48, 780, 196, 14, C(20, 24, 56, 0.78f));
   // A thin frame: a slightly larger rounded outline.
   c.FillShape(
-      0, 0, kW, 200, [](float x, float y) { return std::abs(RoundRectDistance(x, y, 22, 42, 778, 194, 13)) - 1.2f; },
+      0, 0, kW, 200, [](float x, float y) { return std::abs(RoundRectDistance(x, y, 22, 50, 778, 194, 13)) - 1.2f; },
       C(220, 200, 140, 0.9f));
-  c.RoundRect(40, 4, 250, 40, 10, C(60, 40, 90, 0.9f));
+  c.RoundRect(37, 16, 247, 44, 9, C(60, 40, 90, 0.9f));
   c.FillShape(
-      0, 0, 300, 45, [](float x, float y) { return std::abs(RoundRectDistance(x, y, 40, 4, 250, 40, 10)) - 1; },
+      0, 0, 300, 45, [](float x, float y) { return std::abs(RoundRectDistance(x, y, 37, 16, 247, 44, 9)) - 1; },
       C(220, 200, 140));
   if (kind == 1) {
     c.FillCircle(715, 105, 74, C(30, 30, 60, 0.9f));
