@@ -159,9 +159,16 @@ TEST(Wipe, HardEdgeSwitchesDarkFirstAndSoftEdgeBandSlides) {
   EXPECT_EQ(hard.composes, 1);
   // 11 frames (0..160 ms), then the loop leaves at 176 ms and shows the end.
   ASSERT_EQ(hard.frames.size(), 12u);
-  EXPECT_EQ(hard.frames[0], Bytes(24, 0));                            // p/4 = 0 switches not even 0
+  EXPECT_EQ(hard.frames[0], Grey({255, 0, 0, 0, 0, 0, 0, 0}));        // black switches at once
+  EXPECT_EQ(hard.frames[1], Grey({255, 0, 0, 0, 255, 0, 0, 0}));      // p/4 = 25: 10 now too
   EXPECT_EQ(hard.frames[5], Grey({255, 255, 0, 0, 255, 255, 0, 0}));  // 128: 128 not yet
   EXPECT_EQ(hard.frames[10], Bytes(24, 255));                         // 256: even white
+  // An all-black rule picture switches the whole screen in the first frame.
+  WipeRig black(0, 255);
+  black.rule = PngOf(Make(1, 4, 2, {0, 0, 0, 0, 0, 0, 0, 0}));
+  black.fx.Wipe("rule", 160);
+  ASSERT_FALSE(black.frames.empty());
+  EXPECT_EQ(black.frames[0], Bytes(24, 255));
   WipeRig rig(255, 0);
   rig.fx.FadeWipe("rule", 160);
   ASSERT_EQ(rig.frames.size(), 12u);
