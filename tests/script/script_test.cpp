@@ -10,7 +10,6 @@
 #include <tuple>
 #include <vector>
 
-#include "core/config/config_tree.h"
 #include "persist/read_log.h"
 #include "persist/save_archive.h"
 #include "persist/save_data_file.h"
@@ -145,8 +144,16 @@ TEST_F(InterpreterTest, ProgramLoadSplitsLinesResetsEveryFieldAndFailsClean) {
   for (u32 i = 0; program.GetLine(i, line); ++i) lines.append(line).append("|");
   EXPECT_EQ(lines, ".bgm x|abc   ||;c|last|");
   EXPECT_EQ(readLog.currentKey(), "start");
+  // A missing script is reported once; an empty one loads without a word.
+  traces.clear();
   EXPECT_FALSE(program.Load("missing.txt"));
   EXPECT_TRUE(program.Name.empty() && program.LineCount() == 0);
+  EXPECT_EQ(traces.size(), 1u) << "traces for a missing script";
+  dir.Write("data/script/empty.txt", "");
+  traces.clear();
+  EXPECT_TRUE(program.Load("empty.txt"));
+  EXPECT_EQ(std::pair(program.Name, program.LineCount()), std::pair(std::string("empty.txt"), u32{0}));
+  EXPECT_EQ(traces, Events{}) << "traces for an empty script";
 
   // Freed level by level, a chain this long would overflow the stack.
   ScriptProgram* tail = &program;
@@ -455,18 +462,12 @@ TEST_F(FlagsTest, AssignParsesNameAndKeepsPartialValues) {
   EXPECT_EQ(store.Value(FlagBank::Local, 1) * 10 + store.GetFlag("v"), 43);
 }
 
-TEST_F(FlagsTest, LoadDefinitionsReadsConfigAndBankFilesOfAnySize) {
+TEST_F(FlagsTest, LoadDefinitionsTakesTheNamesAndReadsBankFilesOfAnySize) {
   store.SetSaveFolder(dir.path());
-  ConfigTree config;
-  for (auto [key, name] : {std::pair{"L000", "route"},
-                           {"G000", "a"},
-                           {"G001", "b"},
-                           {"G002", "c"},
-                           {"G003", ""},
-                           {"G999", "last"},
-                           {"F999", "ev_end"}})
-    config.Insert("Define", "Flag", key, name);
-  config.Insert("Define", "Other", "L001", "elsewhere");
+  auto names = std::make_unique<FlagStore::Definitions>();
+  (*names)[0][0] = "route";
+  (*names)[1][0] = "a", (*names)[1][1] = "b", (*names)[1][2] = "c", (*names)[1][999] = "last";
+  (*names)[2][999] = "ev_end";
   FlagStore::Values values{{3, 4, 5}};
   values[999] = -1;
   const std::string bank = FlagStore::EncodeBank(values);
@@ -475,15 +476,15 @@ TEST_F(FlagsTest, LoadDefinitionsReadsConfigAndBankFilesOfAnySize) {
   for (auto [bytes, c] : {std::pair{bank, 5}, {bank.substr(0, 9), 0}, {bank + std::string(5000, 'x'), 5}}) {
     WriteRaw(kGlobalFlagFile, bytes);
     store.SetValue(FlagBank::Local, 0, 5);
-    store.LoadFlagDefinitions(config);
+    store.LoadFlagDefinitions(*names);
     EXPECT_EQ(store.GetFlag("a") * 100 + store.GetFlag("b") * 10 + store.GetFlag("c") + store.GetFlag("route"),
               340 + c);
-    EXPECT_EQ(store.GetFlag("last") * 10 + store.GetFlag("elsewhere"), c ? -10 : 0);
+    EXPECT_EQ(store.GetFlag("last"), c ? -1 : 0);
     EXPECT_TRUE(store.Name(FlagBank::Global, 3).empty());
   }
   EXPECT_EQ(store.GetFlag("ev_end"), -1);
   fs::remove(dir.path() / kSeenFlagFile);
-  store.LoadFlagDefinitions(config);
+  store.LoadFlagDefinitions(*names);
   EXPECT_EQ(store.GetFlag("ev_end"), 0);  // missing file: zeros
 }
 
