@@ -62,7 +62,7 @@ class RecordingHost : public ScriptHost {
   bool PumpMessages() override { return !quit && ++pumps <= 1000000; }
   bool PumpInput() override { return !quit; }  bool IsSkipping() override { return skipping; }
   void SetRunModeNormal() override { skipping = false, Log("run-normal"); }
-  bool SkipAllText() override { return false; }
+  bool SkipAllText() override { return skipAllText; }
   void ShowScriptText(std::string_view text, bool read, u8 mode) override {
     Log("text", text, read ? "read" : "new", std::to_string(mode));
   }
@@ -81,7 +81,7 @@ class RecordingHost : public ScriptHost {
   }
   Events events;
   u64 pumps = 0;
-  bool quit = false, skipping = false;
+  bool quit = false, skipping = false, skipAllText = false;
   i32 answer = 1;
 };
 
@@ -226,6 +226,49 @@ TEST_F(InterpreterTest, ResumeLineMovesOnlyAtTheMomentsOfTheMode) {
   // "..." at itself; GOTO at the label's next line.
   EXPECT_EQ(probes, (std::vector<u32>{2, 2, 7, 8, 11}));
   EXPECT_EQ(std::count(host.events.begin(), host.events.end(), "backlog"), 3);  // novel text marks no page
+}
+
+// Text lines gather into one block joined with "/", handed over when a
+// non-text line ends it, with the read mark of that line's number; a block
+// still open when the script ends is never shown.
+TEST_F(InterpreterTest, TextBlocksReachTheWindowWithTheirReadMark) {
+  const auto shown = [this] {
+    Events out;
+    for (const std::string& e : host.events)
+      if (e.starts_with("text:") || e == "run-normal") out.push_back(e);
+    host.events.clear();
+    return out;
+  };
+  Script("start.txt", {"a", "b", ".x", "c", "", "last"});
+  ASSERT_TRUE(RunFresh());
+  EXPECT_EQ(shown(), (Events{"text:a/b:new:0", "text:c:new:0"})) << "the block on the last line is not shown";
+  ASSERT_TRUE(RunFresh());
+  EXPECT_EQ(shown(), (Events{"text:a/b:read:0", "text:c:read:0"})) << "read the second time";
+  // The mark belongs to the number of the line that ends the block (now 8,
+  // past the lines 3 to 5 read so far), not to its words.
+  Script("start.txt", {"", "", "", "", "", "a", "b", ".x"});
+  ASSERT_TRUE(RunFresh());
+  EXPECT_EQ(shown(), (Events{"text:a/b:new:0"}));
+
+  // Unread text stops skipping unless the player skips all text; read text
+  // never stops it.
+  for (bool skipAll : {false, true}) {
+    SCOPED_TRACE(skipAll ? "skip all text" : "skip read text only");
+    Script("start.txt", {"seen", ".x", "unseen" + std::string(skipAll ? "1" : "2"), ".y"});
+    host.skipAllText = skipAll;
+    readLog.Clear();
+    ASSERT_TRUE(RunFresh());
+    host.events.clear();
+    Script("start.txt", {"seen", ".x", "unseen" + std::string(skipAll ? "1" : "2"), ".y", "fresh", ".z"});
+    host.skipping = true;
+    ASSERT_TRUE(RunFresh());
+    Events want{"text:seen:read:0", "text:unseen" + std::string(skipAll ? "1" : "2") + ":read:0"};
+    if (!skipAll) want.push_back("run-normal");
+    want.push_back("text:fresh:new:0");
+    EXPECT_EQ(shown(), want);
+    EXPECT_EQ(host.skipping, skipAll);
+    host.skipping = false;
+  }
 }
 
 TEST_F(InterpreterTest, HugeNestedBlockIsSkippedWithoutRecursion) {
