@@ -116,7 +116,9 @@ RUNS = [
     Run("home_three_choices", "good_ending.input", 27500, text=True),
     Run("ending_birds", "good_ending.input", 33000, text=False),
     Run("title_after_clear", "good_ending.input", 40000, text=True, folder="cleared"),
-    # The same game folder again: the clear count and seen marks persist.
+    # The same game folder again: the clear count and seen marks persist. The
+    # recollection from the title shows its dialogue.
+    Run("recollection_text", "replay.input", 4700, text=True, folder="cleared"),
     Run("replay_rain_answer", "replay.input", 17500, text=True, folder="cleared"),
     Run("home_two_choices", "bad_ending.input", 24000, text=True),
     Run("quiet_ending", "bad_ending.input", 27100, text=True),
