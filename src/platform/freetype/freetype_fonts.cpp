@@ -5,6 +5,7 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -70,7 +71,7 @@ class FreeTypeOutline : public FontOutline {
     }
     const long em = face->units_per_EM;
     if (substitute) {
-      ascent = (ascent - descent + em) / 2;
+      ascent = std::clamp((ascent - descent + em) / 2, 0L, em);
       descent = em - ascent;
     }
     cellUnits_ = static_cast<double>(ascent + descent);
