@@ -8,6 +8,7 @@
 
 #include "core/default_game.h"
 #include "core/unusable_game.h"
+#include "core/flag_definitions.h"
 #include "graphics/png.h"
 #include "platform/freetype/freetype_fonts.h"
 #include "platform/sdl/sdl_audio.h"
@@ -460,7 +461,7 @@ bool Engine::InitEngine() {
   transitions_->SetMmxSwitch(system_.EnableMMX);
   // 16: flag definitions, with the banks kept in the save folder.
   flags_.SetSaveFolder(saveFolder_);
-  flags_.LoadFlagDefinitions(config_);
+  flags_.LoadFlagDefinitions(*ReadFlagDefinitions(config_));
   // The box picture shows the scenario progress, so it is built once the
   // flags are known.
   window_->SetMessageMode(interpreter_.ScriptMode);

@@ -95,7 +95,9 @@ void ScreenTransitions::Wipe(std::string_view rule, int durationMs) {
     u8* out = front.pixels();
     const u8* in = composed.pixels();
     for (std::size_t i = 0; i < pixels; ++i) {
-      if (m[i] < limit) {
+      // Black (and the area outside the rule picture) switches at once,
+      // in the first frame.
+      if (m[i] < limit || m[i] == 0) {
         out[3 * i] = in[3 * i];
         out[3 * i + 1] = in[3 * i + 1];
         out[3 * i + 2] = in[3 * i + 2];

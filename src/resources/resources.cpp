@@ -198,10 +198,14 @@ void Resources::CloseResource(PackFile& file) {
 }
 
 template <class Buffer>
-bool Resources::ReadWhole(std::string_view folder, std::string_view name, Buffer& out) {
+bool Resources::ReadWhole(std::string_view folder, std::string_view name, Buffer& out, bool* empty) {
   out.clear();
   PackFile file;
   if (!OpenResource(file, folder, name)) return false;
+  if (empty) {
+    *empty = file.size_ == 0;
+    if (*empty) return true;
+  }
   if (!file.IsComplete()) {
     Diagnose(kReadFailed, file, file.size_, file.scrambleCode_);
     return false;
@@ -227,6 +231,13 @@ bool Resources::LoadTextLines(TextLines& lines, std::string_view folder, std::st
   std::string text;
   if (!ReadWhole(folder, name, text)) return false;
   return lines.Split(std::move(text));
+}
+
+bool Resources::LoadTextLines(TextLines& lines, std::string_view folder, std::string_view name, bool& empty) {
+  lines.Clear();
+  std::string text;
+  if (!ReadWhole(folder, name, text, &empty)) return false;
+  return empty || lines.Split(std::move(text));
 }
 
 }  // namespace lyraban

@@ -77,6 +77,9 @@ class Resources {
   bool ReadWholeResource(std::string_view folder, std::string_view name, std::vector<u8>& out);
   bool ReadWholeResource(std::string_view folder, std::string_view name, std::string& out);
   bool LoadTextLines(TextLines& lines, std::string_view folder, std::string_view name);
+  // The same, but an empty resource is a valid text without lines: it gives
+  // true with `empty` set and no diagnostic (a script may be empty).
+  bool LoadTextLines(TextLines& lines, std::string_view folder, std::string_view name, bool& empty);
 
   const std::string& dataFolder() const { return dataFolder_; }
   ResourceDirectory& directory() { return directory_; }
@@ -86,7 +89,7 @@ class Resources {
   void Diagnose(const char* errorText, const PackFile& file, u32 size, u8 scrambleCode);
   std::string FindLooseFile(const std::string& resolvedName) const;
   template <class Buffer>
-  bool ReadWhole(std::string_view folder, std::string_view name, Buffer& out);
+  bool ReadWhole(std::string_view folder, std::string_view name, Buffer& out, bool* empty = nullptr);
 
   Trace& trace_;
   std::string dataFolder_;

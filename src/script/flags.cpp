@@ -1,12 +1,9 @@
 #include "script/flags.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
-#include <memory>
 #include <vector>
 
-#include "core/config/config_tree.h"
 #include "persist/save_archive.h"
 #include "persist/save_data_file.h"
 
@@ -107,19 +104,8 @@ bool ApplyOperator(Token op, i32& acc, i32 value) {
 FlagStore::FlagStore(Trace& trace, std::filesystem::path saveFolder)
     : trace_(trace), saveFolder_(std::move(saveFolder)) {}
 
-void FlagStore::LoadFlagDefinitions(const ConfigTree& config) {
-  ConfigCursor cursor;
-  SelectConfigSection(config, cursor, "Define", "Flag");
-  auto names = std::make_unique<std::array<Names, 3>>();
-  static constexpr char kBankLetters[3] = {'L', 'G', 'F'};
-  char key[8];
-  for (int i = 0; i < kFlagSlots; ++i) {
-    for (size_t bank = 0; bank < 3; ++bank) {
-      std::snprintf(key, sizeof key, "%c%03d", kBankLetters[bank], i);
-      (*names)[bank][i] = GetConfigString(cursor, key, "");
-    }
-  }
-  SetDefinitions((*names)[0], (*names)[1], (*names)[2]);
+void FlagStore::LoadFlagDefinitions(const Definitions& names) {
+  SetDefinitions(names[0], names[1], names[2]);
   values_[Index(FlagBank::Local)].fill(0);
   ReadBankFile(FlagBank::Global, kGlobalFlagFile);
   ReadBankFile(FlagBank::Seen, kSeenFlagFile);

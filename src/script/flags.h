@@ -11,7 +11,6 @@
 
 namespace lyraban {
 
-class ConfigTree;
 class SaveArchive;
 
 // The three banks of named integer variables that scripts read and assign.
@@ -34,9 +33,13 @@ class FlagStore {
   // keeps them in memory only.
   FlagStore(Trace& trace, std::filesystem::path saveFolder);
 
-  // Reads the declarations from the [Define.Flag] subsection, zeroes every
-  // value, then loads the global and seen banks from their files.
-  void LoadFlagDefinitions(const ConfigTree& config);
+  // The declared names of the local, global and seen banks, in that order.
+  using Definitions = std::array<Names, 3>;
+
+  // Takes the declarations (the engine reads them from the game's
+  // configuration), zeroes the local values, then loads the global and seen
+  // banks from their files.
+  void LoadFlagDefinitions(const Definitions& names);
 
   // Replaces the declared names of all banks (empty names are unreachable)
   // and rebuilds the name index. Values are not touched.

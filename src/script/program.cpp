@@ -74,16 +74,11 @@ bool ScriptProgram::Load(std::string_view requested) {
   // Clear frees.
   const std::string name(requested);
   Clear();
-  if (!resources_.LoadTextLines(Lines, "script", name)) {
-    // An empty script is a valid script that ends at once; the line reader
-    // reports it as a failure, so tell it apart from a missing one.
-    PackFile file;
-    const bool emptyFile = resources_.OpenResource(file, "script", name) && file.size() == 0;
-    if (!emptyFile) {
-      Clear();
-      return false;
-    }
-    Lines.Clear();
+  // An empty script is a valid script that ends at once.
+  bool empty = false;
+  if (!resources_.LoadTextLines(Lines, "script", name, empty)) {
+    Clear();
+    return false;
   }
   Name = name;
   readLog_.SetCurrentScript(Name);

@@ -19,8 +19,7 @@ constexpr i64 kMaxWholeBytes = i64{256} << 20;
 
 SoundSystem::SoundSystem(Resources& resources, platform::Clock& clock, platform::AudioConverterFactory& converters,
                          Trace& trace)
-    : resources_(resources), clock_(clock), trace_(trace), mixer_(converters), femalePrefixes_{"ak", "ay", "hi", "mi",
-                                                                                               "sa", "yu", "na"} {}
+    : resources_(resources), clock_(clock), trace_(trace), mixer_(converters) {}
 
 SoundSystem::~SoundSystem() { Shutdown(); }
 
@@ -274,41 +273,7 @@ void SoundSystem::FadeStep() {
     mixer_.Stop(buffer);
 }
 
-// --- tags and saving -----------------------------------------------------------
-
-void SoundSystem::BgmTag(std::string_view name, std::string_view option) {
-  const bool loop = !EqualsNoCase(option, "noloop");
-  if (EqualsNoCase(name, "fade"))
-    FadeBGM();
-  else if (name.empty())
-    StopBGM(false);
-  else
-    PlayBGM(name, loop);
-}
-
-void SoundSystem::SeTag(std::string_view name, bool skipping) {
-  if (!skipping) PlaySE(name);
-}
-
-VoiceTagResult SoundSystem::VoiceTag(std::string_view name, std::string_view option, bool skipping, bool maleVoices,
-                                     bool femaleVoices) {
-  VoiceTagResult result;
-  if (!name.empty() && name[0] == '\\') {
-    pathVO_ = std::string(name.substr(1));
-    result.ok = true;
-    return result;
-  }
-  const std::string_view prefix = name.substr(0, std::min<size_t>(2, name.size()));
-  const bool female = std::any_of(femalePrefixes_.begin(), femalePrefixes_.end(),
-                                  [&](const std::string& p) { return EqualsNoCase(p, prefix); });
-  if (!(female ? femaleVoices : maleVoices)) return result;
-  std::string_view folder = pathVO_;
-  if (!folder.empty() && folder[0] == '\\') folder.remove_prefix(1);
-  result.backlogVoice = std::string(folder) + "\\" + std::string(name);
-  result.ok = true;
-  if (!skipping && !EqualsNoCase(option, "ghost")) PlayVoice(result.backlogVoice);
-  return result;
-}
+// --- saving --------------------------------------------------------------------
 
 void SoundSystem::SerializeSound(SaveArchive& archive) {
   if (archive.IsWriting()) {

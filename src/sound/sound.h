@@ -29,13 +29,6 @@ struct SoundChannel {
 constexpr size_t kMusicBufferBytes = 882000;
 constexpr size_t kMusicHalfBytes = kMusicBufferBytes / 2;
 
-// What the voice tag did: false when that speaker group is switched off;
-// otherwise the path that becomes the next backlog entry's voice.
-struct VoiceTagResult {
-  bool ok = false;
-  std::string backlogVoice;
-};
-
 // The four sound channels (music, ambience, effects, voices), their mixer and
 // the music streaming thread. Every operation runs on the main thread; only
 // the music refill and fade run on the sound thread.
@@ -79,16 +72,6 @@ class SoundSystem {
   bool IsEnvPlaying() const;
   bool IsVoicePlaying() const;
 
-  // Script tags. The caller marks the music name as seen before BgmTag and
-  // hands the voice result to the backlog.
-  void BgmTag(std::string_view name, std::string_view option);
-  void EnvTag(std::string_view name) { PlayEnv(name); }
-  void SeTag(std::string_view name, bool skipping);
-  VoiceTagResult VoiceTag(std::string_view name, std::string_view option, bool skipping, bool maleVoices,
-                          bool femaleVoices);
-  // Two-byte name prefixes whose voices follow the female-voices switch.
-  void SetFemaleVoicePrefixes(std::vector<std::string> prefixes) { femalePrefixes_ = std::move(prefixes); }
-
   // The "Data_Sound" section. Reading stops every channel first and resumes
   // the saved ambience and music.
   void SerializeSound(SaveArchive& archive);
@@ -127,7 +110,6 @@ class SoundSystem {
   std::string nameENV_;
   std::string pathVO_;
   bool loopBGM_ = true;
-  std::vector<std::string> femalePrefixes_;
 
   // Music: the decoder and buffer belong to the sound thread while it runs.
   OggStream music_;

@@ -110,8 +110,18 @@ u32 GlyphRasterizer::ToUnicode(u32 code) {
 }
 
 bool GlyphRasterizer::RenderGlyph(Font* font, u32 code, double scale) {
-  if (!font || code == 0 || code > 0xFFFF || !(scale > 0.0) || scale > 64.0) return Fail();
-  const std::pair<u64, u64> key{code | (static_cast<u64>(codePage_.kind()) << 32), std::bit_cast<u64>(scale)};
+  if (code == 0 || code > 0xFFFF) return Fail();
+  return Render(font, code, static_cast<u64>(codePage_.kind()), scale);
+}
+
+bool GlyphRasterizer::RenderCodePoint(Font* font, u32 codePoint, double scale) {
+  if (codePoint == 0 || codePoint > 0x10FFFF) return Fail();
+  return Render(font, codePoint, kUnicodeKey, scale);
+}
+
+bool GlyphRasterizer::Render(Font* font, u32 code, u64 kind, double scale) {
+  if (!font || !(scale > 0.0) || scale > 64.0) return Fail();
+  const std::pair<u64, u64> key{code | (kind << 32), std::bit_cast<u64>(scale)};
   if (cacheOn_) {
     if (auto it = font->cache_.find(key); it != font->cache_.end()) {
       const Font::CachedGlyph& g = it->second;
@@ -128,7 +138,7 @@ bool GlyphRasterizer::RenderGlyph(Font* font, u32 code, double scale) {
     }
   }
 
-  const u32 unicode = ToUnicode(code);
+  const u32 unicode = kind == kUnicodeKey ? code : ToUnicode(code);
   if (unicode == 0) {
     trace_.DebugTrace("文字コード %04X はフォントに渡せません", code);
     return Fail();

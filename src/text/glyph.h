@@ -83,6 +83,9 @@ class GlyphRasterizer {
   // `scale` 1.0 for ordinary text, 0.5 for ruby. On failure the map is empty
   // and the advances are zero, so callers that go on draw and move nothing.
   bool RenderGlyph(Font* font, u32 code, double scale);
+  // The same for a Unicode character, for the engine's own marks that a
+  // game's code page may lack.
+  bool RenderCodePoint(Font* font, u32 codePoint, double scale);
   // Blends the last glyph with its pen position at (x, y).
   bool CompositeGlyph(Surface& surface, int x, int y, TextColour colour) const;
 
@@ -102,6 +105,9 @@ class GlyphRasterizer {
   static constexpr std::size_t kGlyphCacheLimit = 4096;
 
  private:
+  // Cache keys tell the code's kind apart: a code page, or Unicode.
+  static constexpr u64 kUnicodeKey = 0xFF;
+  bool Render(Font* font, u32 code, u64 kind, double scale);
   bool Fail();
   u32 ToUnicode(u32 code);
 

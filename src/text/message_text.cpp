@@ -101,9 +101,6 @@ MessageText::MessageText(GlyphRasterizer& rasterizer, platform::FontService& fon
 
   openBracket_ = cp.CodeFromUtf8("「");
   closeBracket_ = cp.CodeFromUtf8("」");
-  // The katakana middle dot; code pages without it get the middle dot.
-  emphasisMark_ = cp.CodeFromUtf8("・");
-  if (emphasisMark_ == 0) emphasisMark_ = cp.CodeFromUtf8("·");
 }
 
 MessageText::~MessageText() = default;
@@ -295,9 +292,12 @@ void MessageText::DrawRubyCharacter(Surface& surface, TextCode code, int slot) {
 }
 
 void MessageText::DrawEmphasisMark(Surface& surface) {
-  rasterizer_.RenderGlyph(nameFont_.get(), emphasisMark_, 1.0);
-  Place(surface, emphasisX, emphasisY);
-  Notify(emphasisMark_, emphasisX, emphasisY, 1.0, GlyphRole::Emphasis, FontRole::Name);
+  // The mark's ink, whatever its face's side bearings, is centred over the
+  // character's cell.
+  rasterizer_.RenderCodePoint(nameFont_.get(), kEmphasisMark, 1.0);
+  const int x = (2 * emphasisX + kSize - 2 * rasterizer_.originX() - rasterizer_.width()) / 2;
+  Place(surface, x, emphasisY);
+  Notify(kEmphasisMark, x, emphasisY, 1.0, GlyphRole::Emphasis, FontRole::Name);
 }
 
 int MessageText::DrawNameText(Surface& surface, std::string_view text, int x, int y) {

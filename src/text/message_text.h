@@ -42,7 +42,8 @@ enum class CharClass : u8 { None, Kana, Other };
 enum class GlyphRole : u8 { Text, Ruby, Emphasis };
 enum class FontRole : u8 { A, B, Name };
 
-// One glyph as the layout placed it (pen position of its cell).
+// One glyph as the layout placed it (pen position of its cell). The code is
+// the code page's, except for the emphasis mark, which is Unicode.
 struct PlacedGlyph {
   TextCode code = 0;
   int x = 0, y = 0;
@@ -90,10 +91,12 @@ class MessageText {
   std::size_t nextIndex() const { return next_; }
   int timeUsed() const { return timeUsed_; }
   int speedLevel() const { return speedLevel_; }
-  // Codes of the corner brackets and of the emphasis mark in the code page.
+  // Codes of the corner brackets in the code page.
   TextCode openBracketCode() const { return openBracket_; }
   TextCode closeBracketCode() const { return closeBracket_; }
-  TextCode emphasisMarkCode() const { return emphasisMark_; }
+  // The emphasis dot is the engine's own mark, drawn from Unicode (the
+  // katakana middle dot) since GBK has no such character.
+  static constexpr u32 kEmphasisMark = 0x30FB;
   Font* font(FontRole role);
 
   // Sees every glyph as it is placed (diagnostics, tests).
@@ -118,7 +121,7 @@ class MessageText {
   std::unique_ptr<Font> fontA_, fontB_, nameFont_;
   std::vector<TextCode> forbidden_;
   std::vector<TextCode> kana_;  // sorted
-  TextCode openBracket_ = 0, closeBracket_ = 0, emphasisMark_ = 0;
+  TextCode openBracket_ = 0, closeBracket_ = 0;
 
   std::vector<TextCode> codes_;
   std::size_t next_ = 0;

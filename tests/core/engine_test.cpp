@@ -120,6 +120,46 @@ TEST(Engine, CaptionShowsChapterAndPlayTime) {
   EXPECT_EQ(idle.platform.caption(), "???　[2:05]");
 }
 
+// The idle cursor counts one tick every 2000 ms and hides after the third;
+// mouse activity shows it again; a tick while the popup menu is open (the
+// menu runs the timers) shows it and starts the count afresh.
+TEST(Engine, IdleCursorHidesAfterThreeTicksExceptWhileThePopupIsOpen) {
+  TestGame game;
+  Play play(game);
+  Engine engine(play.platform, play.options);
+  ASSERT_TRUE(play.platform.CreateMainWindow(64, 48));
+  engine.userSettings().HideIdleCursor = 1;
+  auto& clock = play.platform.virtualClock();
+  // Pumps at `ms` and tells whether the cursor shows then.
+  const auto visibleAt = [&](u32 ms) {
+    clock.Advance(ms - clock.Now());
+    engine.PumpMessages();
+    return play.platform.cursorVisible();
+  };
+  const std::pair<u32, bool> quiet[] = {{2000, true}, {4000, true}, {6000, false}};
+  for (auto [ms, visible] : quiet) EXPECT_EQ(visibleAt(ms), visible) << ms << " ms";
+  platform::Event move;
+  move.kind = platform::EventKind::MouseMove;
+  play.platform.Schedule(6500, move);
+  EXPECT_TRUE(visibleAt(6500)) << "a mouse move shows it";
+  for (auto [ms, visible] : {std::pair{8000u, true}, {10000u, true}, {12000u, false}})
+    EXPECT_EQ(visibleAt(ms), visible) << ms << " ms, three ticks after the move";
+
+  // The popup opens just as a tick falls due.
+  clock.Advance(14000 - clock.Now());
+  engine.input().SetPending(cmd::PopupMenu);
+  EXPECT_FALSE(engine.DispatchSystemCommand(0));
+  EXPECT_EQ(play.platform.menusShown(), 1u);
+  EXPECT_TRUE(play.platform.cursorVisible()) << "the tick inside the open menu shows the cursor";
+  for (auto [ms, visible] : {std::pair{16000u, true}, {18000u, true}, {20000u, false}})
+    EXPECT_EQ(visibleAt(ms), visible) << ms << " ms, the count starts afresh once the menu is closed";
+
+  engine.userSettings().HideIdleCursor = 0;
+  play.platform.Schedule(20500, move);
+  EXPECT_TRUE(visibleAt(20500));
+  for (u32 ms = 22000; ms <= 30000; ms += 2000) EXPECT_TRUE(visibleAt(ms)) << ms << " ms, with the setting off";
+}
+
 TEST(Engine, LayersComposeIntoExactlyThePictureOfTheFormulas) {
   TestGame game(8, 6);
   // Two pixels with alpha: (200,100,0) at half opacity, then opaque blue.

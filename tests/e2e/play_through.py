@@ -43,21 +43,84 @@ class Run:
     folder share it, in order) and the bytes the settings file must hold
     afterwards (offset: value), when the run confirms the settings dialog."""
 
-    def __init__(self, name, script, run_ms, text, folder=None, settings=None):
+    def __init__(self, name, script, run_ms, text, folder=None, settings=None, layout=None):
         self.name, self.script, self.run_ms, self.text = name, script, run_ms, text
         self.folder = folder or name
         self.settings = settings or {}
+        self.layout = layout  # checks the frame's layout in pixels; returns problems
+
+
+# The layout of the message box, in screen pixels: the box stands at y 400,
+# its text starts at (80, 70) in 24-pixel cells 40 pixels apart and ends at
+# x 640, and the name's cell is centred on x 142 at rows 18 to 42.
+BOX_Y, TEXT_X, TEXT_Y, CELL, PITCH, TEXT_RIGHT = 400, 80, 70, 24, 40, 640
+
+
+def text_ink(width, pixels, x0, y0, x1, y1):
+    """The (x, y) of the white text pixels in a rectangle (gold frames,
+    the dark box and the shadows are darker in at least one channel)."""
+    ink = []
+    for y in range(y0, y1):
+        row = y * width * 3
+        for x in range(x0, x1):
+            i = row + x * 3
+            if min(pixels[i:i + 3]) > 180:
+                ink.append((x, y))
+    return ink
+
+
+def cells_with_ink(width, pixels, line):
+    """Which of the line's cells hold ink, as a string of '#' and '.'."""
+    top = BOX_Y + TEXT_Y + line * PITCH
+    xs = {x for x, _ in text_ink(width, pixels, TEXT_X, top, width, top + CELL)}
+    cells = (width - TEXT_X) // CELL
+    return "".join("#" if any(TEXT_X + c * CELL <= x < TEXT_X + (c + 1) * CELL for x in xs) else "." for c in
+                   range(cells))
+
+
+def prologue_first_line(width, height, pixels):
+    """The prologue's first text, 34 characters, breaks after the 23rd: the
+    23 cells up to x 632 fill the first line, the other 11 the second."""
+    problems = []
+    cells = (width - TEXT_X) // CELL
+    expected = ["#" * 23 + "." * (cells - 23), "#" * 11 + "." * (cells - 11)]
+    for line in (0, 1):
+        got = cells_with_ink(width, pixels, line)
+        if got != expected[line]:
+            problems.append(f"line {line + 1} cells {got}, expected {expected[line]}")
+    return problems
+
+
+def name_centred(width, height, pixels):
+    """The speaker's name "光" is centred in its plate: on x 142, and on the
+    middle of the name's cell (rows 18 to 42 of the box), within a pixel across
+    and two down the rows."""
+    # Inside the plate only (x 37 to 247, rows 16 to 44 of the box): the
+    # scene around it may be as light as the name.
+    ink = text_ink(width, pixels, 40, BOX_Y + 17, 244, BOX_Y + 44)
+    if not ink:
+        return ["no name drawn on the plate"]
+    xs, ys = [x for x, _ in ink], [y for _, y in ink]
+    centre = ((min(xs) + max(xs) + 1) / 2, (min(ys) + max(ys) + 1) / 2 - BOX_Y)
+    if abs(centre[0] - 142) > 1 or abs(centre[1] - 30) > 2:
+        return [f"name ink centred on ({centre[0]}, {centre[1]}) of the box, expected (142, 30)"]
+    return []
 
 
 RUNS = [
     # Closed right after the first frame: the splash picture.
     Run("splash", None, 1, text=False),
+    # The first two lines of the prologue, measured in pixels.
+    Run("prologue_first_line", "prologue.input", 5300, text=True, layout=prologue_first_line),
+    Run("prologue_name", "prologue.input", 6000, text=True, layout=name_centred),
     # The best route, closed at moments along the way.
     Run("map_bakery_disabled", "good_ending.input", 22500, text=False),
     Run("home_three_choices", "good_ending.input", 27500, text=True),
     Run("ending_birds", "good_ending.input", 33000, text=False),
     Run("title_after_clear", "good_ending.input", 40000, text=True, folder="cleared"),
-    # The same game folder again: the clear count and seen marks persist.
+    # The same game folder again: the clear count and seen marks persist. The
+    # recollection from the title shows its dialogue.
+    Run("recollection_text", "replay.input", 4700, text=True, folder="cleared"),
     Run("replay_rain_answer", "replay.input", 17500, text=True, folder="cleared"),
     Run("home_two_choices", "bad_ending.input", 24000, text=True),
     Run("quiet_ending", "bad_ending.input", 27100, text=True),
@@ -176,6 +239,8 @@ def main():
                     if len(saved) == 336 and saved[offset] != value:
                         problems.append(f"settings byte {offset} is {saved[offset]}, expected {value}")
             reference = os.path.join(REFERENCE, run.name + ".png")
+            if run.layout and os.path.exists(shot):
+                problems += run.layout(*pngio.read_rgb(shot))
             if not os.path.exists(shot):
                 problems.append("no screenshot")
             elif args.update:

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "assets.h"
 #include "graphics/png.h"
+#include "platform/freetype/freetype_fonts.h"
 #include "sound/ogg_stream.h"
 #include "support/temp_dir.h"
 
@@ -138,6 +140,47 @@ TEST(GamegenInterface, MessageBoxClockPartsMatchTheirPivots) {
   EXPECT_EQ(AlphaAt(hand, 80, 40), 255);
   EXPECT_EQ(AlphaAt(hand, 80, 120), 0);
   EXPECT_EQ(AlphaAt(hand, 20, 80), 0);
+}
+
+// Pixels of a 3- or 4-byte surface within `tolerance` of a colour (red,
+// green, blue) inside a rectangle; alpha pixels must be mostly opaque.
+int CountNear(const Surface& s, int x0, int y0, int x1, int y1, std::array<int, 3> rgb, int tolerance) {
+  const int bpp = s.bytesPerPixel();
+  int n = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) {
+      const u8* p = s.Row(y) + x * bpp + (bpp == 4 ? 1 : 0);  // blue, green, red
+      if (bpp == 4 && s.Row(y)[x * 4] < 200) continue;
+      n += std::abs(p[2] - rgb[0]) < tolerance && std::abs(p[1] - rgb[1]) < tolerance &&
+           std::abs(p[0] - rgb[2]) < tolerance;
+    }
+  return n;
+}
+
+// The title menu's buttons cover x 100..700 from y 160 down; the gold lyre
+// and the moon stay above them.
+TEST(GamegenInterface, TitleEmblemStaysAboveTheMenu) {
+  const Surface title = Decoded(MakeTitle(), false);
+  const std::array<int, 3> gold{240, 215, 140}, moon{255, 250, 225};
+  EXPECT_EQ(CountNear(title, 100, 160, 700, 490, gold, 25), 0) << "lyre pixels behind the buttons";
+  EXPECT_EQ(CountNear(title, 100, 160, 700, 490, moon, 6), 0) << "moon pixels behind the buttons";
+  EXPECT_GT(CountNear(title, 300, 0, 500, 160, gold, 25), 500) << "the lyre above the menu";
+}
+
+// A map label carries its place's name in light letters between its two
+// colour bands, when the machine has a CJK face to letter it with.
+TEST(GamegenInterface, MapLabelsCarryTheirNames) {
+  Trace trace;
+  if (!platform::FreeTypeFontService(trace).HasCjkFace()) GTEST_SKIP() << "no CJK font to letter the labels";
+  const Rgba green{0.35f, 0.63f, 0.35f, 1};
+  const Surface shop = Decoded(MakeMapLabel(green, "面包店"), true), sea = Decoded(MakeMapLabel(green, "海边"), true);
+  const std::array<int, 3> letters{255, 250, 235};
+  const int shopInk = CountNear(shop, 16, 4, 144, 36, letters, 12),
+            seaInk = CountNear(sea, 16, 4, 144, 36, letters, 12);
+  EXPECT_GT(shopInk, 60) << "letters of 面包店";
+  EXPECT_GT(seaInk, 40) << "letters of 海边";
+  EXPECT_NE(shopInk, seaInk) << "two names, two different labels";
+  EXPECT_EQ(CountNear(shop, 0, 0, 16, 40, letters, 12), 0) << "letters stay between the bands";
 }
 
 TEST(GamegenRules, RuleGradientsRunFromDarkToLight) {

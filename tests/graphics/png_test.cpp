@@ -101,6 +101,37 @@ TEST(PngDecode, FastUnfilterMatchesReference) {
   EXPECT_EQ(row, (Bytes{11, 11, 15}));
 }
 
+// A file cut off after half its rows still loads: the rows it holds are
+// decoded (and reordered to alpha, blue, green, red), the lower half stays
+// zero, that is black and fully transparent.
+TEST(PngDecode, CutFileKeepsItsUpperRowsAndZeroesTheLowerHalf) {
+  constexpr int kWidth = 3, kRows = 8, kRowBytes = 1 + kWidth * 4;
+  std::string raw;
+  for (int y = 0; y < kRows; ++y) {
+    raw += '\0';
+    for (int x = 0; x < kWidth; ++x) raw += std::string{char(10 + y), char(20 + x), 30, char(255)};
+  }
+  // Stored (level 0) deflate: a 2-byte header and a 5-byte block header
+  // before the raw rows, so the cut falls exactly after row 4.
+  std::string packed(raw.size() + 64, '\0');
+  uLongf size = packed.size();
+  ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(raw.data()),
+                      raw.size(), 0),
+            Z_OK);
+  const std::string cut = packed.substr(0, 2 + 5 + kRows / 2 * kRowBytes);
+  Surface s;
+  ASSERT_TRUE(DecodePng(PngBuilder().Header(kWidth, kRows, 8, 6).Chunk("IDAT", cut).End(), s));
+  ASSERT_EQ(std::tuple(s.bytesPerPixel(), s.width(), s.height()), std::tuple(4, kWidth, kRows));
+  for (int y = 0; y < kRows; ++y) {
+    Bytes want;
+    for (int x = 0; x < kWidth; ++x) {
+      const Bytes pixel = y < kRows / 2 ? Bytes{255, 30, u8(20 + x), u8(10 + y)} : Bytes{0, 0, 0, 0};
+      want.insert(want.end(), pixel.begin(), pixel.end());
+    }
+    EXPECT_EQ(Bytes(s.Row(y), s.Row(y) + kWidth * 4), want) << "row " << y;
+  }
+}
+
 // Smooth pictures make the writer pick every filter type.
 Surface SmoothSurface(int bpp, int w, int h) {
   Surface s = Make(bpp, w, h, Bytes(bpp, 0));

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <tuple>
 
 #include "graphics/pixel.h"
 #include "surface_helpers.h"
@@ -10,6 +11,13 @@ namespace lyraban {
 namespace {
 
 using namespace gfxtest;
+
+// Three equal bytes per value: a grey 3-byte picture.
+Bytes Grey3(const Bytes& values) {
+  Bytes out;
+  for (u8 v : values) out.insert(out.end(), 3, v);
+  return out;
+}
 
 TEST(SurfaceStorage, LimitsSizesAndAlignment) {
   Surface s;
@@ -101,6 +109,55 @@ TEST(RotateBlit, TurnsScaleAndFormats) {
   Surface grey = Make(1, 1, 1, {0});
   EXPECT_FALSE(RotateBlit(grey, Make(2, 1, 1, {1, 1}), 0, 0, 0, 0, 0.0, 1.0));
   EXPECT_TRUE(RotateBlit(grey, src, 0, 0, 0, 0, 0.0, 1e-300));  // absurd scales do not overflow
+}
+
+// Every anchor code places a 5 x 3 source with the chosen point at (10, 10);
+// halves round towards zero (5 / 2 = 2, 3 / 2 = 1) and codes outside 0..8
+// leave the position alone.
+TEST(BlitAnchored, EveryCodePutsItsPointAtThePosition) {
+  const Surface src = Make(1, 5, 3, {255});
+  // clang-format off
+  const std::tuple<int, int, int> cases[] = {
+      {0, 10, 10}, {1, 5, 10}, {2, 8, 10},   // top: left, right, centre
+      {3, 10, 7},  {4, 5, 7},  {5, 8, 7},    // bottom
+      {6, 10, 9},  {7, 5, 9},  {8, 8, 9},    // middle
+      {9, 10, 10}, {-1, 10, 10}};
+  // clang-format on
+  for (auto [anchor, left, top] : cases) {
+    Surface dst = Make(1, 20, 20, {0});
+    ASSERT_TRUE(BlitAnchored(dst, src, 10, 10, anchor)) << anchor;
+    int x0 = 99, y0 = 99, x1 = -1, y1 = -1;
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 20; ++x)
+        if (dst.Row(y)[x]) x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+    EXPECT_EQ(std::tuple(x0, y0, x1 - x0 + 1, y1 - y0 + 1), std::tuple(left, top, 5, 3)) << "anchor " << anchor;
+  }
+}
+
+// Downscaling against averages worked out by hand from the fixed-point
+// weights: a halving averages each 2 x 2 block exactly; three columns into
+// two weight the shared middle column by the 8-bit fractions (170 and 86
+// for the first pixel, 340 and 172 for the second), and every byte of a
+// pixel is averaged on its own.
+TEST(ScaleDown, AveragesTheCoveredPixelsByTheirWeights) {
+  Surface half = Make(3, 2, 2, {0, 0, 0});
+  Bytes grid;
+  for (int v = 10; v <= 160; v += 10) grid.insert(grid.end(), 3, static_cast<u8>(v));
+  ASSERT_TRUE(ScaleDown(half, Make(3, 4, 4, grid)));
+  EXPECT_EQ(BytesOf(half), Grey3({35, 55, 115, 135}));
+
+  Surface two = Make(3, 2, 1, {0, 0, 0});
+  ASSERT_TRUE(ScaleDown(two, Make(3, 3, 1, {0, 0, 0, 90, 90, 90, 210, 210, 210})));
+  // (86 × 90) / 256 = 30; (340 × 90 + 172 × 210) / 512 = 130.
+  EXPECT_EQ(BytesOf(two), Grey3({30, 130}));
+
+  Surface one = Make(3, 1, 1, {0, 0, 0});
+  ASSERT_TRUE(ScaleDown(one, Make(3, 2, 2, {10, 100, 200, 20, 110, 0, 30, 120, 50, 40, 130, 250})));
+  EXPECT_EQ(BytesOf(one), (Bytes{25, 115, 125}));
+  // Only whole 3-byte surfaces.
+  Surface grey = Make(1, 1, 1, {0});
+  EXPECT_FALSE(ScaleDown(grey, Make(3, 2, 2, {1, 2, 3})) || ScaleDown(one, Make(4, 2, 2, {1, 2, 3, 4})) ||
+               ScaleDown(one, Surface()));
 }
 
 }  // namespace

@@ -159,9 +159,16 @@ TEST(Wipe, HardEdgeSwitchesDarkFirstAndSoftEdgeBandSlides) {
   EXPECT_EQ(hard.composes, 1);
   // 11 frames (0..160 ms), then the loop leaves at 176 ms and shows the end.
   ASSERT_EQ(hard.frames.size(), 12u);
-  EXPECT_EQ(hard.frames[0], Bytes(24, 0));                            // p/4 = 0 switches not even 0
+  EXPECT_EQ(hard.frames[0], Grey({255, 0, 0, 0, 0, 0, 0, 0}));        // black switches at once
+  EXPECT_EQ(hard.frames[1], Grey({255, 0, 0, 0, 255, 0, 0, 0}));      // p/4 = 25: 10 now too
   EXPECT_EQ(hard.frames[5], Grey({255, 255, 0, 0, 255, 255, 0, 0}));  // 128: 128 not yet
   EXPECT_EQ(hard.frames[10], Bytes(24, 255));                         // 256: even white
+  // An all-black rule picture switches the whole screen in the first frame.
+  WipeRig black(0, 255);
+  black.rule = PngOf(Make(1, 4, 2, {0, 0, 0, 0, 0, 0, 0, 0}));
+  black.fx.Wipe("rule", 160);
+  ASSERT_FALSE(black.frames.empty());
+  EXPECT_EQ(black.frames[0], Bytes(24, 255));
   WipeRig rig(255, 0);
   rig.fx.FadeWipe("rule", 160);
   ASSERT_EQ(rig.frames.size(), 12u);
@@ -170,6 +177,64 @@ TEST(Wipe, HardEdgeSwitchesDarkFirstAndSoftEdgeBandSlides) {
   EXPECT_EQ(rig.frames[3], Grey({103, 167, 231, 255, 113, 203, 255, 255}));
   EXPECT_EQ(rig.frames[10], Bytes(24, 0));
   EXPECT_EQ(BytesOf(rig.screen.PreviousBuffer()), Bytes(24, 0));
+}
+
+// Shakes on an 8 x 4 screen whose scene numbers its pixels 1..32 (x + 8y + 1)
+// over 64 ms with amplitudes 3, 2 and rates 2, 4: frames at 0, 16, ... 80 ms
+// (the loop goes on while e <= 64) shift the scene by (0, 0), (1, 1),
+// (2, 1), (2, 0), (2, -1), (1, -1).
+struct ShakeRig : Rig {
+  ShakeRig() : Rig(8, 4) {
+    Bytes scene;
+    for (int i = 1; i <= 32; ++i) scene.insert(scene.end(), 3, static_cast<u8>(i));
+    std::copy(scene.begin(), scene.end(), screen.ComposedBuffer().pixels());
+    Fill(screen.FrontBuffer(), 200);
+  }
+  void PresentScreen() override {
+    Rig::PresentScreen();
+    if (frames.size() == skipAfter) skipping = true;
+  }
+  void Shake() { fx.Shake(3, 2, 2, 4, 64); }
+  // What a frame shows at (x, y).
+  u8 At(std::size_t frame, int x, int y) const { return frames.at(frame).at(static_cast<std::size_t>(y * 8 + x) * 3); }
+  static u8 Scene(int x, int y) { return static_cast<u8>(x + 8 * y + 1); }
+  std::size_t skipAfter = 0;
+};
+
+TEST(Shake, OffsetsFollowTheSinesAndTheUncoveredStripKeepsTheLastFrame) {
+  ShakeRig rig;
+  rig.Shake();
+  ASSERT_EQ(rig.frames.size(), 6u);
+  EXPECT_EQ(rig.frames[0], BytesOf(rig.screen.ComposedBuffer())) << "no offset at 0 ms";
+  // (1, 1): the scene moves right and down; row 0 and column 0 keep frame 0.
+  EXPECT_EQ(std::tuple(rig.At(1, 3, 2), rig.At(1, 0, 0), rig.At(1, 5, 0), rig.At(1, 0, 3)),
+            std::tuple(ShakeRig::Scene(2, 1), ShakeRig::Scene(0, 0), ShakeRig::Scene(5, 0), ShakeRig::Scene(0, 3)));
+  // (2, 1) then (2, 0): column 1 of frame 3 still holds frame 2's column 1,
+  // which frame 1 left there.
+  EXPECT_EQ(std::tuple(rig.At(2, 7, 3), rig.At(3, 7, 3), rig.At(3, 1, 2)),
+            std::tuple(ShakeRig::Scene(5, 2), ShakeRig::Scene(5, 3), ShakeRig::Scene(0, 1)));
+  // (2, -1): up by one; the bottom row keeps frame 3's bottom row.
+  EXPECT_EQ(std::tuple(rig.At(4, 5, 1), rig.At(4, 7, 3)), std::tuple(ShakeRig::Scene(3, 2), ShakeRig::Scene(5, 3)));
+  EXPECT_EQ(std::tuple(rig.At(5, 1, 0), rig.At(5, 0, 3)), std::tuple(ShakeRig::Scene(0, 1), rig.At(4, 0, 3)));
+  // Afterwards the scene stands still again, shown by the next presentation.
+  EXPECT_EQ(BytesOf(rig.screen.FrontBuffer()), BytesOf(rig.screen.ComposedBuffer()));
+}
+
+TEST(Shake, EffectsOffDoNothingAndSkippingEndsItInPlace) {
+  ShakeRig off;
+  off.effects = false;
+  off.Shake();
+  EXPECT_EQ(off.frames.size(), 0u);
+  EXPECT_EQ(BytesOf(off.screen.FrontBuffer()), Bytes(96, 200)) << "effects off leave the screen alone";
+  for (std::size_t after : {0u, 2u}) {
+    ShakeRig skip;
+    skip.skipping = after == 0;
+    skip.skipAfter = after;
+    skip.Shake();
+    EXPECT_EQ(skip.frames.size(), after) << "frames before skipping ended the shake";
+    EXPECT_EQ(BytesOf(skip.screen.FrontBuffer()), BytesOf(skip.screen.ComposedBuffer()))
+        << "the scene is put back in place after " << after << " frames";
+  }
 }
 
 // Each flash is one coloured frame and one scene frame; the count is held

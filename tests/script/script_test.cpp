@@ -10,7 +10,6 @@
 #include <tuple>
 #include <vector>
 
-#include "core/config/config_tree.h"
 #include "persist/read_log.h"
 #include "persist/save_archive.h"
 #include "persist/save_data_file.h"
@@ -63,7 +62,7 @@ class RecordingHost : public ScriptHost {
   bool PumpMessages() override { return !quit && ++pumps <= 1000000; }
   bool PumpInput() override { return !quit; }  bool IsSkipping() override { return skipping; }
   void SetRunModeNormal() override { skipping = false, Log("run-normal"); }
-  bool SkipAllText() override { return false; }
+  bool SkipAllText() override { return skipAllText; }
   void ShowScriptText(std::string_view text, bool read, u8 mode) override {
     Log("text", text, read ? "read" : "new", std::to_string(mode));
   }
@@ -82,7 +81,7 @@ class RecordingHost : public ScriptHost {
   }
   Events events;
   u64 pumps = 0;
-  bool quit = false, skipping = false;
+  bool quit = false, skipping = false, skipAllText = false;
   i32 answer = 1;
 };
 
@@ -145,8 +144,16 @@ TEST_F(InterpreterTest, ProgramLoadSplitsLinesResetsEveryFieldAndFailsClean) {
   for (u32 i = 0; program.GetLine(i, line); ++i) lines.append(line).append("|");
   EXPECT_EQ(lines, ".bgm x|abc   ||;c|last|");
   EXPECT_EQ(readLog.currentKey(), "start");
+  // A missing script is reported once; an empty one loads without a word.
+  traces.clear();
   EXPECT_FALSE(program.Load("missing.txt"));
   EXPECT_TRUE(program.Name.empty() && program.LineCount() == 0);
+  EXPECT_EQ(traces.size(), 1u) << "traces for a missing script";
+  dir.Write("data/script/empty.txt", "");
+  traces.clear();
+  EXPECT_TRUE(program.Load("empty.txt"));
+  EXPECT_EQ(std::pair(program.Name, program.LineCount()), std::pair(std::string("empty.txt"), u32{0}));
+  EXPECT_EQ(traces, Events{}) << "traces for an empty script";
 
   // Freed level by level, a chain this long would overflow the stack.
   ScriptProgram* tail = &program;
@@ -219,6 +226,49 @@ TEST_F(InterpreterTest, ResumeLineMovesOnlyAtTheMomentsOfTheMode) {
   // "..." at itself; GOTO at the label's next line.
   EXPECT_EQ(probes, (std::vector<u32>{2, 2, 7, 8, 11}));
   EXPECT_EQ(std::count(host.events.begin(), host.events.end(), "backlog"), 3);  // novel text marks no page
+}
+
+// Text lines gather into one block joined with "/", handed over when a
+// non-text line ends it, with the read mark of that line's number; a block
+// still open when the script ends is never shown.
+TEST_F(InterpreterTest, TextBlocksReachTheWindowWithTheirReadMark) {
+  const auto shown = [this] {
+    Events out;
+    for (const std::string& e : host.events)
+      if (e.starts_with("text:") || e == "run-normal") out.push_back(e);
+    host.events.clear();
+    return out;
+  };
+  Script("start.txt", {"a", "b", ".x", "c", "", "last"});
+  ASSERT_TRUE(RunFresh());
+  EXPECT_EQ(shown(), (Events{"text:a/b:new:0", "text:c:new:0"})) << "the block on the last line is not shown";
+  ASSERT_TRUE(RunFresh());
+  EXPECT_EQ(shown(), (Events{"text:a/b:read:0", "text:c:read:0"})) << "read the second time";
+  // The mark belongs to the number of the line that ends the block (now 8,
+  // past the lines 3 to 5 read so far), not to its words.
+  Script("start.txt", {"", "", "", "", "", "a", "b", ".x"});
+  ASSERT_TRUE(RunFresh());
+  EXPECT_EQ(shown(), (Events{"text:a/b:new:0"}));
+
+  // Unread text stops skipping unless the player skips all text; read text
+  // never stops it.
+  for (bool skipAll : {false, true}) {
+    SCOPED_TRACE(skipAll ? "skip all text" : "skip read text only");
+    Script("start.txt", {"seen", ".x", "unseen" + std::string(skipAll ? "1" : "2"), ".y"});
+    host.skipAllText = skipAll;
+    readLog.Clear();
+    ASSERT_TRUE(RunFresh());
+    host.events.clear();
+    Script("start.txt", {"seen", ".x", "unseen" + std::string(skipAll ? "1" : "2"), ".y", "fresh", ".z"});
+    host.skipping = true;
+    ASSERT_TRUE(RunFresh());
+    Events want{"text:seen:read:0", "text:unseen" + std::string(skipAll ? "1" : "2") + ":read:0"};
+    if (!skipAll) want.push_back("run-normal");
+    want.push_back("text:fresh:new:0");
+    EXPECT_EQ(shown(), want);
+    EXPECT_EQ(host.skipping, skipAll);
+    host.skipping = false;
+  }
 }
 
 TEST_F(InterpreterTest, HugeNestedBlockIsSkippedWithoutRecursion) {
@@ -455,18 +505,12 @@ TEST_F(FlagsTest, AssignParsesNameAndKeepsPartialValues) {
   EXPECT_EQ(store.Value(FlagBank::Local, 1) * 10 + store.GetFlag("v"), 43);
 }
 
-TEST_F(FlagsTest, LoadDefinitionsReadsConfigAndBankFilesOfAnySize) {
+TEST_F(FlagsTest, LoadDefinitionsTakesTheNamesAndReadsBankFilesOfAnySize) {
   store.SetSaveFolder(dir.path());
-  ConfigTree config;
-  for (auto [key, name] : {std::pair{"L000", "route"},
-                           {"G000", "a"},
-                           {"G001", "b"},
-                           {"G002", "c"},
-                           {"G003", ""},
-                           {"G999", "last"},
-                           {"F999", "ev_end"}})
-    config.Insert("Define", "Flag", key, name);
-  config.Insert("Define", "Other", "L001", "elsewhere");
+  auto names = std::make_unique<FlagStore::Definitions>();
+  (*names)[0][0] = "route";
+  (*names)[1][0] = "a", (*names)[1][1] = "b", (*names)[1][2] = "c", (*names)[1][999] = "last";
+  (*names)[2][999] = "ev_end";
   FlagStore::Values values{{3, 4, 5}};
   values[999] = -1;
   const std::string bank = FlagStore::EncodeBank(values);
@@ -475,15 +519,15 @@ TEST_F(FlagsTest, LoadDefinitionsReadsConfigAndBankFilesOfAnySize) {
   for (auto [bytes, c] : {std::pair{bank, 5}, {bank.substr(0, 9), 0}, {bank + std::string(5000, 'x'), 5}}) {
     WriteRaw(kGlobalFlagFile, bytes);
     store.SetValue(FlagBank::Local, 0, 5);
-    store.LoadFlagDefinitions(config);
+    store.LoadFlagDefinitions(*names);
     EXPECT_EQ(store.GetFlag("a") * 100 + store.GetFlag("b") * 10 + store.GetFlag("c") + store.GetFlag("route"),
               340 + c);
-    EXPECT_EQ(store.GetFlag("last") * 10 + store.GetFlag("elsewhere"), c ? -10 : 0);
+    EXPECT_EQ(store.GetFlag("last"), c ? -1 : 0);
     EXPECT_TRUE(store.Name(FlagBank::Global, 3).empty());
   }
   EXPECT_EQ(store.GetFlag("ev_end"), -1);
   fs::remove(dir.path() / kSeenFlagFile);
-  store.LoadFlagDefinitions(config);
+  store.LoadFlagDefinitions(*names);
   EXPECT_EQ(store.GetFlag("ev_end"), 0);  // missing file: zeros
 }
 

@@ -2,6 +2,7 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
 
 #include <gtest/gtest.h>
 
@@ -299,6 +300,47 @@ TEST(FreeTypeTest, RefusesImpossibleSizesAndBrokenFontDataThenUsesTheGameFont) {
     platform::FreeTypeFontService service{trace};
     EXPECT_EQ(LoadGameFont(resources, service), ships);
   }
+}
+
+// The layout is made for "黑体", whose ideographs fill the cell. A stand-in
+// face is sized so that its em is the cell too; a game's own font keeps the
+// exact rule, its cell being its own line box.
+TEST(FreeTypeTest, StandInFaceFillsTheCellAndTheGameFontKeepsItsLineBox) {
+  Trace trace;
+  platform::FreeTypeFontService fonts{trace};
+  if (!fonts.HasCjkFace()) GTEST_SKIP() << "no CJK font found through fontconfig (install fonts-wqy-microhei)";
+  GlyphRasterizer r{CodePage(CodePage::Kind::Gbk), trace};
+  const u32 yong = CodePage().CodeFromUtf8("永"), guo = CodePage().CodeFromUtf8("国");
+  for (int size : {18, 20, 24, 26}) {
+    auto font = CreateFont(fonts, size, 400);
+    ASSERT_TRUE(font && r.RenderGlyph(font.get(), yong, 1.0));
+    EXPECT_EQ(r.advanceX(), size) << "永 in a " << size << "-pixel cell";
+    // A boxed ideograph stays inside its cell.
+    ASSERT_TRUE(r.RenderGlyph(font.get(), guo, 1.0));
+    EXPECT_EQ(r.advanceX(), size) << "国 in a " << size << "-pixel cell";
+    EXPECT_GE(r.top(), 0) << "国 rises above its " << size << "-pixel cell";
+    EXPECT_LE(r.top() + r.height(), size) << "国 drops below its " << size << "-pixel cell";
+  }
+
+  int index = 0;
+  const std::string path = fonts.FindFontFile(platform::FontFamily::Heiti, 400, index);
+  const std::string file = testing::ReadFileBytes(path);
+  // The exact rule from the file's own metrics: the cell is the OS/2 "win"
+  // extents, so one em is size × em / (ascent + descent).
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  ASSERT_EQ(FT_Init_FreeType(&library), 0);
+  ASSERT_EQ(FT_New_Face(library, path.c_str(), index, &face), 0);
+  const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  ASSERT_TRUE(os2 && os2->usWinAscent + os2->usWinDescent > 0);
+  const double emPerCell = static_cast<double>(face->units_per_EM) / (os2->usWinAscent + os2->usWinDescent);
+  FT_Done_Face(face);
+  FT_Done_FreeType(library);
+  ASSERT_TRUE(fonts.UseFontData(std::vector<u8>(file.begin(), file.end())));
+  auto game = CreateFont(fonts, 24, 400);
+  ASSERT_TRUE(game && r.RenderGlyph(game.get(), yong, 1.0));
+  // The face's ideographs advance one em; allow the rounding of 1/8 pixel.
+  EXPECT_NEAR(r.advanceX(), 24 * emPerCell, 1.0) << "the game's font in a 24-pixel cell, em/cell " << emPerCell;
 }
 
 }  // namespace

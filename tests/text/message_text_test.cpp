@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <deque>
 #include <functional>
 #include <map>
 #include <random>
 
 #include "fake_fonts.h"
+#include "graphics/png.h"
 #include "platform/headless/virtual_clock.h"
 #include "text/message_window.h"
 
@@ -110,7 +112,34 @@ TEST_F(MessageTextTest, LineBreaksHangingCharactersAndEmphasis) {
   EXPECT_EQ(Type("a/b"), (Points{{80, 70}, {80, 110}}));
   EXPECT_EQ(Type("a\\/b").back(), std::pair(128, 70));
   EXPECT_EQ(Type("[ab]c", GlyphRole::Emphasis), (Points{{80, 52}, {104, 52}}));
-  EXPECT_EQ(std::pair(placed[1].code, placed[1].font), std::pair(text.emphasisMarkCode(), FontRole::Name));
+  EXPECT_EQ(std::pair(placed[1].code, placed[1].font), std::pair(MessageText::kEmphasisMark, FontRole::Name));
+}
+
+// The mark comes from Unicode although GBK lacks it, and its ink is centred
+// over its character whatever the mark's own width and side bearing.
+TEST_F(MessageTextTest, EmphasisMarkIsCentredOverItsCharacter) {
+  // A dot 6 pixels wide, 3 pixels right of its pen, advancing 8 (at 8x).
+  testing::FakeFontService::Glyph dot;
+  dot.metrics = {48, 48, 24, 160, 64, 0};
+  for (int row = 0; row < 48; ++row)
+    for (int byte = 0; byte < 8; ++byte) dot.bits.push_back(byte < 6 ? 0xFF : 0);
+  fonts.glyphs[MessageText::kEmphasisMark] = dot;
+  settings.TextShadow = 0;
+  text.ParseMessageText("[a" + Gbk("汉") + "]");
+  text.BeginMessage();
+  text.penX = kWindowTextArea.left, text.penY = kWindowTextArea.top;
+  std::fill_n(surface.pixels(), surface.ByteSize(), u8{0});
+  text.TypeMessage(surface, -1);
+  // The characters' cells are 80..104 and 104..128; the dots sit above them.
+  for (auto [cellLeft, what] : {std::pair{80, "a"}, {104, "汉"}}) {
+    int inkLeft = -1, inkRight = -1;
+    for (int x = cellLeft; x < cellLeft + 24; ++x)
+      if (surface.Row(54)[x * surface.bytesPerPixel()] != 0) {
+        if (inkLeft < 0) inkLeft = x;
+        inkRight = x;
+      }
+    EXPECT_EQ(std::pair(inkLeft, inkRight), std::pair(cellLeft + 9, cellLeft + 14)) << "dot over " << what;
+  }
 }
 
 TEST_F(MessageTextTest, FontKindPicksTheFont) {
@@ -151,9 +180,9 @@ TEST_F(MessageTextTest, FixedCharactersFollowTheCodePage) {
        {std::pair{0x82A0u, CharClass::Kana}, {0x8396u, CharClass::Kana}, {0x8397u, CharClass::Other}})
     EXPECT_EQ(s.ClassOf(code), kind) << std::hex << code;
   EXPECT_TRUE(s.IsLineStartForbidden(0x8142) && s.IsLineStartForbidden(0x8158) && !s.IsLineStartForbidden(0x8175));
-  EXPECT_EQ(std::vector<u32>({text.openBracketCode(), text.closeBracketCode(), text.emphasisMarkCode(),
-                              s.openBracketCode(), s.closeBracketCode(), s.emphasisMarkCode()}),
-            std::vector<u32>({0xA1B8, 0xA1B9, 0xA1A4, 0x8175, 0x8176, 0x8145}));
+  EXPECT_EQ(
+      std::vector<u32>({text.openBracketCode(), text.closeBracketCode(), s.openBracketCode(), s.closeBracketCode()}),
+      std::vector<u32>({0xA1B8, 0xA1B9, 0x8175, 0x8176}));
 }
 
 // The engine side with input played from a script: every pump moves the
@@ -183,8 +212,8 @@ class FakeHost : public MessageHost {
   bool IsSkipping() override { return skipping; }
   bool IsAutoMode() override { return autoMode; }
   void SetSkipMode() override { skipping = true; }
-  void GetMouse(i32& x, i32& y) override { x = y = 0; }
-  void WarpMouse(i32, i32) override {}
+  void GetMouse(i32& x, i32& y) override { x = mouseX, y = mouseY; }
+  void WarpMouse(i32 x, i32 y) override { mouseX = x, mouseY = y, calls += "warp "; }
   void UpdateScreen() override { log += 'U'; }
   Surface& ScreenSurface() override { return log += 'S', screen; }
   void DrawButtons() override { log += 'B'; }
@@ -195,13 +224,16 @@ class FakeHost : public MessageHost {
     return std::exchange(pending, 0) == 19;  // back to the title
   }
   u8 ScriptMode() override { return mode; }
-  i32 GetFlag(std::string_view) override { return 0; }
-  void SetFlag(std::string_view, i32) override {}
+  i32 GetFlag(std::string_view name) override {
+    const auto it = flags.find(std::string(name));
+    return it == flags.end() ? 0 : it->second;
+  }
+  void SetFlag(std::string_view name, i32 value) override { flags[std::string(name)] = value; }
   bool IsVoicePlaying() override { return clock.Now() < voiceUntil; }
   void StopVoice() override { calls += "stopvoice "; }
   void PlaySE(std::string_view name) override { calls += std::string(name) + " "; }
   void StopSE() override { calls += "stopse "; }
-  void Flash(int, u8, u8, u8) override {}
+  void Flash(int, u8, u8, u8) override { calls += "flash "; }
   void AddBacklogEntry(std::string_view name, std::string_view text) override {
     calls += "backlog:" + std::string(name) + "|" + std::string(text) + " ";
   }
@@ -212,6 +244,8 @@ class FakeHost : public MessageHost {
   int idlePumps = 0;
   bool ranOut = false, skipping = false, autoMode = false;
   u8 pending = 0, mode = 0;
+  i32 mouseX = 0, mouseY = 0;
+  std::map<std::string, i32> flags;  // by name in the code page
   std::string log, calls;
   Surface screen;
   Step onPresent;
@@ -354,6 +388,113 @@ TEST_F(MessageWindowTest, SystemCommandsHidingAndAbandoning) {
   EXPECT_EQ(window->ShowMessage("", "abcdef", false, false), MessageEnd::Abandoned);
   EXPECT_EQ(host.log.back(), 'h');
   EXPECT_EQ(MessageWindow::PromptFrame(0xFFFFFFFFu), 7);
+}
+
+// The box's clock from pictures made here: each hand is a bar pointing up
+// from its pivot (80, 80) in a 160 x 160 picture, hand A red and 60 pixels
+// long, hand B green and 40; the face of progress 2 holds one blue square
+// where hand A passes when it points down.
+class ClockTest : public MessageWindowTest {
+ protected:
+  static std::string Png(int w, int h, const std::function<void(Surface&)>& draw) {
+    Surface s;
+    s.Create(4, w, h);
+    std::fill_n(s.pixels(), s.ByteSize(), u8{0});
+    draw(s);
+    std::string bytes;
+    EXPECT_TRUE(EncodePng(s, bytes, 1));
+    return bytes;
+  }
+  // Opaque (alpha, blue, green, red) over a rectangle.
+  static void Paint(Surface& s, int x0, int y0, int x1, int y1, std::array<u8, 4> abgr) {
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) std::copy(abgr.begin(), abgr.end(), s.Row(y) + x * 4);
+  }
+  static constexpr std::array<u8, 4> kRed{255, 0, 0, 255}, kGreen{255, 0, 255, 0}, kBlue{255, 255, 0, 0},
+      kGrey{255, 90, 90, 90}, kWhite{255, 250, 250, 250}, kClear{0, 0, 0, 0};
+
+  void SetUp() override {
+    MessageWindowTest::SetUp();
+    pictures["sys_box_base.png"] = Png(800, 200, [](Surface&) {});
+    pictures["sys_box_normal.png"] = Png(800, 200, [](Surface& s) { Paint(s, 0, 0, 800, 200, kGrey); });
+    pictures["sys_box_noclock.png"] = Png(800, 200, [](Surface& s) { Paint(s, 0, 0, 800, 200, kWhite); });
+    pictures["sys_box_clock_a.png"] = Png(160, 160, [](Surface& s) { Paint(s, 79, 20, 82, 80, kRed); });
+    pictures["sys_box_clock_b.png"] = Png(160, 160, [](Surface& s) { Paint(s, 79, 40, 82, 80, kGreen); });
+    pictures["sys_box_clock2.png"] = Png(170, 200, [](Surface& s) { Paint(s, 80, 140, 90, 150, kBlue); });
+    const ResourceReader reader = [this](std::string_view folder, std::string_view name, std::string& bytes) {
+      const auto it = pictures.find(std::string(name));
+      return folder == "img" && it != pictures.end() && (bytes = it->second, true);
+    };
+    window = std::make_unique<MessageWindow>(host, rasterizer, fonts, settings, reader, host.clock, trace);
+  }
+  std::array<u8, 4> BoxAt(int x, int y) const {
+    const u8* p = window->boxSurface().Row(y) + x * 4;
+    return {p[0], p[1], p[2], p[3]};
+  }
+
+  std::map<std::string, std::string> pictures;
+  const std::string progress = Gbk("シナリオ進行"), minutes = Gbk("Ｍフラグ合計"), hours = Gbk("Ｌフラグ合計");
+};
+
+TEST_F(ClockTest, HandsTurnByTheirTotalsUnderTheFaceAndTheProgressPicksTheBox) {
+  host.flags = {{progress, 2}, {minutes, 7}, {hours, 4}};
+  window->BuildMessageBox(true);
+  // Seven of fourteen turn hand A half way round: it points down from
+  // (715, 105). Four of sixteen turn hand B a quarter: to the left, as the
+  // rotation maps the picture's top to the destination's left.
+  EXPECT_EQ(BoxAt(715, 130), kRed) << "hand A below the pivot";
+  EXPECT_EQ(BoxAt(715, 60), kClear) << "nothing above the pivot";
+  EXPECT_EQ(BoxAt(690, 105), kGreen) << "hand B left of the pivot";
+  EXPECT_EQ(BoxAt(740, 105), kClear) << "nothing right of the pivot";
+  EXPECT_EQ(BoxAt(715, 145), kBlue) << "the face lies over the hands";
+  window->BuildMessageBox(false);
+  EXPECT_EQ(BoxAt(715, 145), kRed) << "without the face the hand shows";
+  for (auto [value, colour] : {std::pair{0, kGrey}, {4, kWhite}, {-1, kWhite}}) {
+    host.flags[progress] = value;
+    window->BuildMessageBox(true);
+    EXPECT_EQ(BoxAt(715, 130), colour) << "progress " << value;
+  }
+}
+
+// The clock event with flag A "caught" and flag B "armed": a click within 55
+// pixels of (715, 505) catches it; keys put the pointer on the clock; after
+// 4000 ms it is gone. Skip comes back afterwards unless choices stop it.
+TEST_F(ClockTest, ClockEventIsCaughtByAClickNearItOrTimesOut) {
+  host.frameMs = 16;
+  struct Case {
+    const char* what;
+    i32 caught, armed, mouseX, mouseY;
+    std::vector<u8> presses;  // one per frame
+    bool skipBefore;
+    const char* calls;
+    i32 caughtAfter;
+    bool timedOut, skipAfter;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"not armed", 0, 0, 715, 505, {1}, false, "", 0, false, false},
+      {"already caught", 1, 1, 715, 505, {1}, false, "", 1, false, false},
+      {"click inside", 0, 1, 745, 545, {0, 0, 1}, true, "se_020.ogg se_017.ogg flash ", 1, false, true},
+      {"click on the edge", 0, 1, 748, 549, {0, 1}, false, "se_020.ogg stopse ", 0, true, false},
+      {"key, then click", 0, 1, 0, 0, {3, 1}, false, "se_020.ogg warp se_017.ogg flash ", 1, false, false},
+      {"right click misses", 0, 1, 715, 505, {11}, false, "se_020.ogg stopse ", 0, true, false}};
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    host.flags = {{"A", c.caught}, {"B", c.armed}};
+    host.mouseX = c.mouseX, host.mouseY = c.mouseY, host.skipping = c.skipBefore, host.calls.clear();
+    host.steps.clear();
+    host.Press(std::initializer_list<u8>{});
+    for (u8 p : c.presses) host.Do([p](FakeHost& h) { h.pending = p; });
+    const u32 start = host.clock.Now();
+    window->ClockEvent("A", "B");
+    const u32 took = host.clock.Now() - start;
+    EXPECT_EQ(host.calls, c.calls);
+    EXPECT_EQ(host.flags["A"], c.caughtAfter);
+    EXPECT_EQ(took >= 4000 && took < 4000 + 17, c.timedOut) << took << " ms";
+    EXPECT_EQ(std::pair(host.skipping, host.pending), std::pair(c.skipAfter, u8{0}));
+  }
+  host.steps.clear();
 }
 
 }  // namespace

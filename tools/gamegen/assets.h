@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -36,6 +37,8 @@ Canvas MakeMessageBox(int kind);  // 0 normal, 1 with clock socket, 2 without cl
 Canvas MakeClockHand(float length, float thickness, const Rgba& colour);
 Canvas MakeRule(int kind);  // grey rule pictures for wipes
 Canvas MakeMapIcon(const Rgba& colour, int shape);
+Canvas MakeMapLabel(const Rgba& colour, std::string_view name);
+Canvas MakeTitle();
 
 // Loop points of the title music, in samples at its rate.
 struct MusicLoop {

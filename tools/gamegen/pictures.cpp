@@ -1,6 +1,7 @@
 #include <cmath>
 
 #include "assets.h"
+#include "lettering.h"
 
 namespace lyraban::gamegen {
 
@@ -37,18 +38,20 @@ void Lyre(Canvas& c, float cx, float cy, float s, const Rgba& colour) {
   for (int i = -2; i <= 2; ++i) c.Line(cx + i * 9 * s, cy - 64 * s, cx + i * 9 * s, cy + 54 * s, 1.5f * s, colour);
 }
 
-Canvas Title() {
+Canvas TitlePicture() {
   Canvas c(kW, kH);
   c.VerticalGradient(0, 0, kW, kH, C(12, 16, 48), C(70, 60, 120));
   Stars(c, 160, 380, 7);
-  c.Glow(620, 120, 120, C(255, 250, 210, 0.5f));
-  c.FillCircle(620, 120, 46, C(255, 250, 225));
-  c.FillCircle(640, 108, 42, C(24, 28, 70, 0.9f));
+  // The moon stays above the first button of the title menu (y 160).
+  c.Glow(650, 78, 100, C(255, 250, 210, 0.5f));
+  c.FillCircle(650, 78, 40, C(255, 250, 225));
+  c.FillCircle(668, 68, 36, C(24, 28, 70, 0.9f));
   c.FillShape(
       0, 420, kW, kH, [](float x, float y) { return 470 + 25 * std::sin(x / 90.0f) - y; }, C(20, 30, 60));
   c.FillShape(
       0, 480, kW, kH, [](float x, float y) { return 520 + 15 * std::sin(x / 50.0f + 1) - y; }, C(30, 50, 90));
-  Lyre(c, 400, 250, 1.3f, C(240, 215, 140));
+  // The emblem sits above the title menu, whose buttons start at y 160.
+  Lyre(c, 400, 86, 0.82f, C(240, 215, 140));
   return c;
 }
 
@@ -194,9 +197,12 @@ Canvas Boy() {
 }
 
 // Full-screen overlays for "back" layers.
+// The window's light. Overlays of a background lie over the characters too,
+// so the glow stays around the window and leaves the people in the room
+// their own colours.
 Canvas LightOverlay() {
   Canvas c(kW, kH, C(0, 0, 0));
-  c.Glow(600, 180, 520, C(255, 240, 200, 0.9f));
+  c.Glow(600, 205, 260, C(255, 240, 200, 0.55f));
   return c;
 }
 
@@ -259,16 +265,19 @@ Canvas TestCard() {
 
 // The box the dialogue is typed into: name plate at the top left, text
 // area below it, and (kind 1) a round socket on the right for the clock.
+// The engine blanks the top left 300 x 45 pixels for a line without a
+// speaker, so the plate lies wholly inside them and the body wholly below;
+// the plate is centred on the name's cell (x 142, rows 18 to 42).
 Canvas Box(int kind) {
   Canvas c(kW, 200);
-  c.RoundRect(20, 40, 780, 196, 14, C(20, 24, 56, 0.78f));
+  c.RoundRect(20, 48, 780, 196, 14, C(20, 24, 56, 0.78f));
   // A thin frame: a slightly larger rounded outline.
   c.FillShape(
-      0, 0, kW, 200, [](float x, float y) { return std::abs(RoundRectDistance(x, y, 22, 42, 778, 194, 13)) - 1.2f; },
+      0, 0, kW, 200, [](float x, float y) { return std::abs(RoundRectDistance(x, y, 22, 50, 778, 194, 13)) - 1.2f; },
       C(220, 200, 140, 0.9f));
-  c.RoundRect(40, 4, 250, 40, 10, C(60, 40, 90, 0.9f));
+  c.RoundRect(37, 16, 247, 44, 9, C(60, 40, 90, 0.9f));
   c.FillShape(
-      0, 0, 300, 45, [](float x, float y) { return std::abs(RoundRectDistance(x, y, 40, 4, 250, 40, 10)) - 1; },
+      0, 0, 300, 45, [](float x, float y) { return std::abs(RoundRectDistance(x, y, 37, 16, 247, 44, 9)) - 1; },
       C(220, 200, 140));
   if (kind == 1) {
     c.FillCircle(715, 105, 74, C(30, 30, 60, 0.9f));
@@ -356,14 +365,21 @@ Canvas FlowBase() {
   return c;
 }
 
-Canvas Label(const Rgba& colour) {
+// The map's hover label: the place's name on a dark plate with a band of
+// the place's colour; without a CJK face the band alone names the place.
+Canvas LabelPicture(const Rgba& colour, std::string_view name) {
   Canvas c(160, 40);
   c.RoundRect(0, 0, 160, 40, 10, C(0, 0, 0, 0.7f));
-  c.RoundRect(8, 12, 152, 28, 6, colour);
+  c.RoundRect(6, 6, 14, 34, 4, colour);
+  c.RoundRect(146, 6, 154, 34, 4, colour);
+  if (!DrawText(c, name, 22, C(255, 250, 235), 80, 20)) c.RoundRect(20, 12, 140, 28, 6, colour);
   return c;
 }
 
 }  // namespace
+
+Canvas MakeMapLabel(const Rgba& colour, std::string_view name) { return LabelPicture(colour, name); }
+Canvas MakeTitle() { return TitlePicture(); }
 
 Canvas MakePrompt() {
   Canvas c(kPromptSide, kPromptSide * kPromptFrames);
@@ -461,7 +477,7 @@ Canvas MakeMapIcon(const Rgba& colour, int shape) {
 void MakePictures(Output& g, Output& system) {
   system.Picture("img/sys_splash.png", Splash(), false);
 
-  g.Picture("img/bg_title.png", Title(), false);
+  g.Picture("img/bg_title.png", MakeTitle(), false);
   g.Picture("img/bg_room.png", Room(), false);
   g.Picture("img/bg_street.png", Street(), false);
   g.Picture("img/bg_sea.png", Sea(), false);
@@ -524,9 +540,9 @@ void MakePictures(Output& g, Output& system) {
   g.Picture("img/map_icon_home.png", MakeMapIcon(C(220, 120, 80), 0), true);
   g.Picture("img/map_icon_shop.png", MakeMapIcon(C(90, 160, 90), 1), true);
   g.Picture("img/map_icon_sea.png", MakeMapIcon(C(60, 120, 200), 2), true);
-  g.Picture("img/map_label_home.png", Label(C(220, 120, 80)), true);
-  g.Picture("img/map_label_shop.png", Label(C(90, 160, 90)), true);
-  g.Picture("img/map_label_sea.png", Label(C(60, 120, 200)), true);
+  g.Picture("img/map_label_home.png", MakeMapLabel(C(220, 120, 80), "回家"), true);
+  g.Picture("img/map_label_shop.png", MakeMapLabel(C(90, 160, 90), "面包店"), true);
+  g.Picture("img/map_label_sea.png", MakeMapLabel(C(60, 120, 200), "海边"), true);
 }
 
 }  // namespace lyraban::gamegen

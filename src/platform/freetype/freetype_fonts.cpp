@@ -5,6 +5,7 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -24,28 +25,35 @@ struct FreeTypeFontService::Library {
 namespace {
 
 // Faces asked for by name first, then by generic family; the language makes
-// fontconfig prefer faces that hold Chinese.
+// fontconfig prefer faces that hold Chinese. The first `own` names are the
+// face itself (in its languages); the others are known stand-ins.
 struct FamilyNames {
   const char* names[3];
   const char* generic;
+  int own;
 };
 
 FamilyNames NamesFor(FontFamily family) {
   switch (family) {
     case FontFamily::Mincho:
-      return {{"MS Mincho", "Noto Serif CJK JP", "AR PL UMing CN"}, "serif"};
+      return {{"MS Mincho", "Noto Serif CJK JP", "AR PL UMing CN"}, "serif", 1};
     case FontFamily::Gothic:
-      return {{"MS Gothic", "Noto Sans CJK JP", "WenQuanYi Micro Hei"}, "sans-serif"};
+      return {{"MS Gothic", "Noto Sans CJK JP", "WenQuanYi Micro Hei"}, "sans-serif", 1};
     case FontFamily::Heiti:
     default:
-      return {{"黑体", "SimHei", "WenQuanYi Micro Hei"}, "sans-serif"};
+      return {{"黑体", "SimHei", "WenQuanYi Micro Hei"}, "sans-serif", 2};
   }
 }
 
 class FreeTypeOutline : public FontOutline {
  public:
+  // `substitute`: the face stands in for another one whose ideographs fill
+  // the whole cell (ascent plus descent is one em). Sizing it by its own,
+  // taller line box would shrink every character and break the layout made
+  // for that face, so its em is made the cell height instead, with the em
+  // box centred in the face's own line box.
   FreeTypeOutline(std::shared_ptr<FreeTypeFontService::Library> library, std::shared_ptr<const std::vector<u8>> data,
-                  FT_Face face, int height)
+                  FT_Face face, int height, bool substitute)
       : library_(std::move(library)), data_(std::move(data)), face_(face), height_(height) {
     // Windows fonts size the cell by the OS/2 "win" extents; other faces by
     // their ascender and descender.
@@ -60,6 +68,11 @@ class FreeTypeOutline : public FontOutline {
     if (ascent + descent <= 0) {
       ascent = face->units_per_EM;
       descent = 0;
+    }
+    const long em = face->units_per_EM;
+    if (substitute) {
+      ascent = std::clamp((ascent - descent + em) / 2, 0L, em);
+      descent = em - ascent;
     }
     cellUnits_ = static_cast<double>(ascent + descent);
     ascent_ = static_cast<int>(std::lround(static_cast<double>(ascent) * height / cellUnits_));
@@ -125,8 +138,9 @@ FreeTypeFontService::FreeTypeFontService(Trace& trace) : trace_(trace), library_
 
 FreeTypeFontService::~FreeTypeFontService() = default;
 
-std::string FreeTypeFontService::FindFontFile(FontFamily family, int weight, int& index) const {
+std::string FreeTypeFontService::FindFontFile(FontFamily family, int weight, int& index, bool* requested) const {
   index = 0;
+  if (requested) *requested = false;
   if (!library_->fc) return {};
   FcPattern* pattern = FcPatternCreate();
   const FamilyNames names = NamesFor(family);
@@ -147,6 +161,12 @@ std::string FreeTypeFontService::FindFontFile(FontFamily family, int weight, int
       file = reinterpret_cast<const char*>(path);
     int i = 0;
     if (FcPatternGetInteger(match, FC_INDEX, 0, &i) == FcResultMatch) index = i;
+    // A face lists its family in several languages; any of them may be the
+    // name that was asked for.
+    FcChar8* familyName = nullptr;
+    for (int n = 0; requested && FcPatternGetString(match, FC_FAMILY, n, &familyName) == FcResultMatch; ++n)
+      for (int k = 0; k < names.own; ++k)
+        if (std::strcmp(reinterpret_cast<const char*>(familyName), names.names[k]) == 0) *requested = true;
     FcPatternDestroy(match);
   }
   return file;
@@ -166,6 +186,9 @@ bool FreeTypeFontService::HasCjkFace() const {
 std::unique_ptr<FontOutline> FreeTypeFontService::CreateFont(const FontRequest& request) {
   if (!library_->ft || request.height <= 0 || request.height > 4096) return nullptr;
   FT_Face face = nullptr;
+  // The game's own font and the requested face are sized exactly; any other
+  // face the system offers is a stand-in.
+  bool exact = true;
   if (gameFont_) {
     if (FT_New_Memory_Face(library_->ft, gameFont_->data(), static_cast<FT_Long>(gameFont_->size()), 0, &face) != 0) {
       trace_.DebugTrace("フォントを開けません");
@@ -173,7 +196,7 @@ std::unique_ptr<FontOutline> FreeTypeFontService::CreateFont(const FontRequest& 
     }
   } else {
     int index = 0;
-    const std::string file = FindFontFile(request.family, request.weight, index);
+    const std::string file = FindFontFile(request.family, request.weight, index, &exact);
     if (file.empty() || FT_New_Face(library_->ft, file.c_str(), index, &face) != 0) {
       trace_.DebugTrace("フォントが見つかりません");
       return nullptr;
@@ -185,7 +208,7 @@ std::unique_ptr<FontOutline> FreeTypeFontService::CreateFont(const FontRequest& 
     return nullptr;
   }
   FT_Select_Charmap(face, FT_ENCODING_UNICODE);
-  return std::make_unique<FreeTypeOutline>(library_, gameFont_, face, request.height);
+  return std::make_unique<FreeTypeOutline>(library_, gameFont_, face, request.height, !exact);
 }
 
 bool FreeTypeFontService::UseFontData(std::vector<u8> data) {

@@ -21,8 +21,9 @@ class FreeTypeFontService : public FontService {
   bool UseFontData(std::vector<u8> data) override;
 
   // The file fontconfig picks for a family and weight (empty when none).
-  // `index` is the face inside a collection.
-  std::string FindFontFile(FontFamily family, int weight, int& index) const;
+  // `index` is the face inside a collection; `requested`, when given, tells
+  // whether it is the face asked for rather than a stand-in.
+  std::string FindFontFile(FontFamily family, int weight, int& index, bool* requested = nullptr) const;
   // Whether the face chosen for Heiti holds CJK ideographs.
   bool HasCjkFace() const;
 
