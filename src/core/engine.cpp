@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "flow/flowchart_screen.h"
 #include "graphics/png.h"
 #include "platform/freetype/freetype_fonts.h"
 #include "platform/sdl/sdl_audio.h"
 #include "screens/choice_label.h"
-#include "text/game_font.h"
 #include "sound/sound.h"
+#include "text/game_font.h"
+#include "text/text_pen.h"
 
 namespace lyraban {
 
@@ -55,7 +57,8 @@ class Engine::Host final : public ScriptHost {
   void SetMessageMode(u8 mode) override {
     if (e_.window_) e_.window_->SetMessageMode(mode);
   }
-  void MarkBacklogPage() override {}
+  void MarkBacklogPage() override { e_.backlog_.MarkBacklogPage(); }
+  void FlowPass(std::string_view script) override { e_.flow_.FlowPass(script); }
   void BeginChoices() override { e_.choices_->BeginChoices(); }
   void AddChoice(i32 number, std::string_view text) override { e_.choices_->AddChoice(number, text); }
   i32 RunChoice() override { return e_.choices_->RunChoice(); }
@@ -148,7 +151,7 @@ class Engine::Targets final : public TagTargets {
   void PlayVoice(std::string_view path) override {
     if (e_.sound_) e_.sound_->PlayVoice(path);
   }
-  void SetPendingVoice(std::string_view) override {}
+  void SetPendingVoice(std::string_view path) override { e_.backlog_.SetPendingVoice(path); }
 
   bool PumpInput(u8 context, bool yield) override { return e_.PumpInput(context, yield); }
   u8 PendingCommand() override { return e_.input_.pending(); }
@@ -163,8 +166,8 @@ class Engine::Targets final : public TagTargets {
   void ClockEvent(std::string_view a, std::string_view b) override {
     if (e_.window_) e_.window_->ClockEvent(a, b);
   }
-  void FlowReset() override {}
-  void FlowNewRoute() override {}
+  void FlowReset() override { e_.flow_.FlowReset(); }
+  void FlowNewRoute() override { e_.flow_.FlowNewRoute(); }
 
   u8 ScriptMode() override { return e_.interpreter_.ScriptMode; }
   void SetChapterDate(std::string_view date) override { e_.interpreter_.ChapterDate = std::string(date); }
@@ -294,8 +297,9 @@ class Engine::Messages final : public MessageHost {
     if (e_.sound_) e_.sound_->StopSE();
   }
   void Flash(int count, u8 red, u8 green, u8 blue) override { e_.transitions_->Flash(count, red, green, blue); }
-  // The backlog is not part of this build.
-  void AddBacklogEntry(std::string_view, std::string_view) override {}
+  void AddBacklogEntry(std::string_view name, std::string_view plainText) override {
+    e_.backlog_.AddBacklogEntry(name, plainText);
+  }
 
  private:
   Engine& e_;
@@ -439,6 +443,10 @@ bool Engine::InitEngine() {
   window_->SetMessageMode(interpreter_.ScriptMode);
   // 18: which text the player has read.
   readLog_.LoadReadLog(saveFolder_);
+  // 19: the story points of the flow chart.
+  flow_.ClearChecklist();
+  TextLines checklist;
+  if (resources_.LoadTextLines(checklist, "flow", "checklist.txt")) flow_.LoadChecklist(checklist);
   return true;
 }
 
@@ -509,9 +517,7 @@ bool Engine::PumpMessagesBlocking() {
   return PumpMessages();
 }
 
-bool Engine::IsSkipping() {
-  return input_.IsSkipping(platform_.IsKeyHeld(platform::vk::Control), input_.appActive());
-}
+bool Engine::IsSkipping() { return input_.IsSkipping(platform_.IsKeyHeld(platform::vk::Control), input_.appActive()); }
 
 void Engine::HandleEvent(const platform::Event& event) {
   using platform::EventKind;
@@ -679,8 +685,11 @@ bool Engine::DispatchSystemCommand(u8 context) {
         boss_->RunBossKey(user_.BossKeyAction);
         if (!PumpInput(context, false)) return false;
         continue;
+      case cmd::Backlog:
+        RunBacklog();
+        return false;
       case cmd::FlowChart:
-        // The flow chart screen is not part of this build.
+        ShowFlowchart();
         if (!PumpInput(context, false)) return false;
         continue;
       default:
@@ -688,6 +697,29 @@ bool Engine::DispatchSystemCommand(u8 context) {
     }
   }
   return false;
+}
+
+std::unique_ptr<TextPen> Engine::MakeScreenPen(int size, int gap) {
+  if (!fonts_ || !penRasterizer_) return nullptr;
+  auto pen = std::make_unique<TextPen>(*penRasterizer_, *fonts_, screens_.width(), screens_.height());
+  if (!pen->SetFont(size, gap)) return nullptr;
+  return pen;
+}
+
+void Engine::RunBacklog() {
+  BacklogScreen screen(
+      *screenHost_, buttons_, ResourceReaderFor(resources_),
+      [this](int size, int gap) { return MakeScreenPen(size, gap); },
+      [this](std::string_view voice) {
+        if (sound_) sound_->PlayVoice(voice);
+      });
+  screen.RunBacklog(backlog_);
+}
+
+void Engine::ShowFlowchart() {
+  FlowchartScreen screen(*screenHost_, ResourceReaderFor(resources_),
+                         [this](int size, int gap) { return MakeScreenPen(size, gap); });
+  screen.ShowFlowchart(flow_);
 }
 
 }  // namespace lyraban

@@ -9,6 +9,7 @@
 #include "core/input.h"
 #include "core/options.h"
 #include "core/popup_menu.h"
+#include "flow/flow_state.h"
 #include "graphics/layer.h"
 #include "graphics/surface.h"
 #include "graphics/transition.h"
@@ -16,13 +17,14 @@
 #include "persist/user_settings.h"
 #include "platform/platform.h"
 #include "resources/resources.h"
+#include "screens/backlog.h"
+#include "screens/button_sets.h"
+#include "screens/choice_menu.h"
 #include "script/flags.h"
 #include "script/interpreter.h"
 #include "script/script_host.h"
 #include "script/tag_targets.h"
 #include "script/tags.h"
-#include "screens/button_sets.h"
-#include "screens/choice_menu.h"
 #include "text/glyph.h"
 #include "text/message_window.h"
 
@@ -32,7 +34,7 @@ class SoundSystem;
 namespace platform {
 class AudioConverterFactory;
 class FontService;
-}
+}  // namespace platform
 
 // The engine's own words, converted once to the game's code page so they
 // match what authors write in their files.
@@ -75,6 +77,8 @@ class Engine {
   Interpreter& interpreter() { return interpreter_; }
   InputState& input() { return input_; }
   ReadLog& readLog() { return readLog_; }
+  BacklogStore& backlog() { return backlog_; }
+  FlowState& flow() { return flow_; }
   SoundSystem* sound() { return sound_.get(); }
   MessageWindow* messageWindow() { return window_.get(); }
   // The message window's display state: 1 shown, 3 hidden by the player.
@@ -120,6 +124,10 @@ class Engine {
   void HandleEvent(const platform::Event& event);
   void CloseWindow(bool ask);
   void CheckTimers();
+  // The backlog and flow chart screens; the caller redraws the scene.
+  void RunBacklog();
+  void ShowFlowchart();
+  std::unique_ptr<TextPen> MakeScreenPen(int size, int gap);
   void TimerTick();
 
   platform::Platform& platform_;
@@ -143,6 +151,8 @@ class Engine {
   std::unique_ptr<SoundSystem> sound_;
   FlagStore flags_;
   ReadLog readLog_;
+  BacklogStore backlog_;
+  FlowState flow_;
   std::unique_ptr<platform::FontService> fonts_;
   std::unique_ptr<GlyphRasterizer> penRasterizer_;
   std::unique_ptr<GlyphRasterizer> windowRasterizer_;
@@ -159,8 +169,8 @@ class Engine {
   Interpreter interpreter_;
 
   // Window and loop state.
-  bool quit_ = false;         // sticky: every loop unwinds once it is set
-  bool quitPosted_ = false;   // the window is gone; the next pump quits
+  bool quit_ = false;        // sticky: every loop unwinds once it is set
+  bool quitPosted_ = false;  // the window is gone; the next pump quits
   bool skipQuitQuestion_ = false;
   bool windowClosed_ = false;
   bool missingStartScript_ = false;
