@@ -1,5 +1,6 @@
 #include "core/engine.h"
 
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -7,11 +8,13 @@
 #include <filesystem>
 
 #include "graphics/png.h"
+#include "graphics/thumbnail.h"
 #include "platform/freetype/freetype_fonts.h"
 #include "platform/sdl/sdl_audio.h"
 #include "screens/choice_label.h"
-#include "text/game_font.h"
+#include "script/script_state.h"
 #include "sound/sound.h"
+#include "text/game_font.h"
 
 namespace lyraban {
 
@@ -32,6 +35,7 @@ constexpr u32 kTimerMs = 2000;
 void EngineWords::Convert(const CodePage& codePage) {
   SceneRecollection = codePage.FromUtf8("シーン回想");
   QuickSaveTitle = codePage.FromUtf8("クイックセーブ");
+  DeathCount = codePage.FromUtf8("死亡回数");
   CaptionChapterOpen = codePage.FromUtf8("　「");
   CaptionChapterClose = codePage.FromUtf8("」");
   CaptionTimeSpace = codePage.FromUtf8("　");
@@ -245,8 +249,7 @@ class Engine::Boss final : public BossKeyHost {
   explicit Boss(Engine& e) : e_(e) {}
   bool PumpMessagesBlocking() override { return e_.PumpMessagesBlocking(); }
   void UpdateCaption() override { e_.UpdateCaption(); }
-  // Save slots are not part of this build: the quick save writes nothing.
-  bool QuickSave() override { return false; }
+  bool QuickSave() override { return e_.QuickSave(); }
   void SetSkipQuitQuestion() override { e_.skipQuitQuestion_ = true; }
   void PostCloseRequest() override { e_.PostCloseRequest(); }
 
@@ -301,6 +304,34 @@ class Engine::Messages final : public MessageHost {
   Engine& e_;
 };
 
+// What a save takes from the running game besides its sections.
+class Engine::Saves final : public SaveSlotHost {
+ public:
+  explicit Saves(Engine& e) : e_(e) {}
+  SaveMoment LocalNow() override {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
+    return SaveMoment{local.tm_year + 1900,
+                      local.tm_mon + 1,
+                      local.tm_mday,
+                      local.tm_hour,
+                      local.tm_min,
+                      local.tm_sec,
+                      static_cast<int>(now.tv_nsec / 1000000)};
+  }
+  i32 DeathCount() override { return e_.flags_.GetFlag(e_.words_.DeathCount); }
+  std::string ChapterDate() override { return e_.interpreter_.ChapterDate; }
+  std::string ChapterName() override { return e_.interpreter_.ChapterName; }
+  void DrawThumbnail(u8* pixels) override {
+    MakeThumbnail(e_.screens_.ComposedBuffer(), kThumbnailWidth, kThumbnailHeight, pixels);
+  }
+
+ private:
+  Engine& e_;
+};
+
 Engine::Engine(platform::Platform& platform, EngineOptions options)
     : platform_(platform),
       options_(std::move(options)),
@@ -322,13 +353,30 @@ Engine::Engine(platform::Platform& platform, EngineOptions options)
       host_(std::make_unique<Host>(*this)),
       targets_(std::make_unique<Targets>(*this)),
       tags_(*targets_, flags_, user_, platform.clock()),
-      interpreter_(resources_, readLog_, flags_, tags_, *host_, platform.clock(), trace_) {
+      interpreter_(resources_, readLog_, flags_, tags_, *host_, platform.clock(), trace_),
+      saveHost_(std::make_unique<Saves>(*this)) {
   ResetUserSettings(user_);
   words_.Convert(system_.GameCodePage);
   gameFolder_ = options_.gameFolder.empty() ? ProgramFolder() : options_.gameFolder;
   if (gameFolder_.empty()) gameFolder_.assign(1, '.');
   // A trailing separator: the save folder is used as a prefix.
   saveFolder_ = (std::filesystem::path(gameFolder_) / "save" / "").string();
+  slots_ = std::make_unique<SaveSlots>(saveFolder_, *saveHost_, trace_);
+  slots_->SetQuickSaveComment(words_.QuickSaveTitle);
+  // One owner per section; the backlog and the flow chart join when they
+  // exist, until then their sections are written empty.
+  slots_->SetSectionOwner(SaveSectionKind::Script, [this](SaveArchive& a) { SerializeScriptState(interpreter_, a); });
+  slots_->SetSectionOwner(SaveSectionKind::Sound, [this](SaveArchive& a) {
+    if (sound_) sound_->SerializeSound(a);
+  });
+  slots_->SetSectionOwner(SaveSectionKind::Anime, [this](SaveArchive& a) {
+    if (!layers_) return;
+    if (a.IsWriting())
+      layers_->SaveLayers(a);
+    else
+      layers_->LoadLayers(a, screens_.ComposedBuffer());
+  });
+  slots_->SetSectionOwner(SaveSectionKind::Flags, [this](SaveArchive& a) { flags_.SerializeLocalFlags(a); });
 }
 
 Engine::~Engine() = default;
@@ -338,6 +386,7 @@ void Engine::ReadConfiguration() {
   ReadSystemSettings(config_, system_, ProcessorHasMmx());
   trace_.SetCodePage(system_.GameCodePage);
   words_.Convert(system_.GameCodePage);
+  if (slots_) slots_->SetQuickSaveComment(words_.QuickSaveTitle);
 }
 
 int Engine::Run() {
@@ -509,9 +558,7 @@ bool Engine::PumpMessagesBlocking() {
   return PumpMessages();
 }
 
-bool Engine::IsSkipping() {
-  return input_.IsSkipping(platform_.IsKeyHeld(platform::vk::Control), input_.appActive());
-}
+bool Engine::IsSkipping() { return input_.IsSkipping(platform_.IsKeyHeld(platform::vk::Control), input_.appActive()); }
 
 void Engine::HandleEvent(const platform::Event& event) {
   using platform::EventKind;
@@ -641,16 +688,40 @@ bool Engine::SetFullScreen(bool on) {
   return true;
 }
 
+bool Engine::QuickSave() { return slots_->QuickSave(); }
+
+bool Engine::LoadSavedGame(int slot) {
+  if (!slots_->LoadGame(slot)) return false;
+  // The restored mode takes its window layout before the first restored line.
+  interpreter_.SetMessageMode(interpreter_.ScriptMode);
+  if (window_) window_->ClearPage();
+  // The restored scene shows at once.
+  CopyScreen(screens_.FrontBuffer(), screens_.ComposedBuffer());
+  PresentScreen();
+  UpdateCaption();
+  return true;
+}
+
 bool Engine::DispatchSystemCommand(u8 context) {
   if (displayState() == MessageWindow::kDisplayHidden) return false;
   buttons_.SetMode(ButtonMode::Hidden);
   while (u8 code = input_.pending()) {
     input_.ClearPending();
     // Quick save/load and the save screens are blocked while the scene
-    // recollection flag is set. They need the save slots, which this build
-    // does not have yet, so they do nothing.
-    if (code == cmd::QuickSave || code == cmd::QuickLoad || code == cmd::SaveScreen || code == cmd::LoadScreen)
-      return false;
+    // recollection flag is set.
+    if (code == cmd::QuickSave || code == cmd::QuickLoad || code == cmd::SaveScreen || code == cmd::LoadScreen) {
+      if (flags_.GetFlag(words_.SceneRecollection) != 0) return false;
+      switch (code) {
+        case cmd::QuickSave:
+          QuickSave();
+          return false;
+        case cmd::QuickLoad:
+          return LoadSavedGame(kQuickSaveSlot);
+        default:
+          // The save/load screen is not part of this build.
+          return false;
+      }
+    }
     switch (code) {
       case cmd::HideWindow:
         if (window_) window_->HideWindow();

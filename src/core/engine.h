@@ -13,16 +13,17 @@
 #include "graphics/surface.h"
 #include "graphics/transition.h"
 #include "persist/read_log.h"
+#include "persist/save_slots.h"
 #include "persist/user_settings.h"
 #include "platform/platform.h"
 #include "resources/resources.h"
+#include "screens/button_sets.h"
+#include "screens/choice_menu.h"
 #include "script/flags.h"
 #include "script/interpreter.h"
 #include "script/script_host.h"
 #include "script/tag_targets.h"
 #include "script/tags.h"
-#include "screens/button_sets.h"
-#include "screens/choice_menu.h"
 #include "text/glyph.h"
 #include "text/message_window.h"
 
@@ -32,13 +33,14 @@ class SoundSystem;
 namespace platform {
 class AudioConverterFactory;
 class FontService;
-}
+}  // namespace platform
 
 // The engine's own words, converted once to the game's code page so they
 // match what authors write in their files.
 struct EngineWords {
   std::string SceneRecollection;  // the flag that disables quick save/load
   std::string QuickSaveTitle;
+  std::string DeathCount;  // the flag a save's header shows
   std::string CaptionChapterOpen;
   std::string CaptionChapterClose;
   std::string CaptionTimeSpace;
@@ -75,6 +77,7 @@ class Engine {
   Interpreter& interpreter() { return interpreter_; }
   InputState& input() { return input_; }
   ReadLog& readLog() { return readLog_; }
+  SaveSlots& saveSlots() { return *slots_; }
   SoundSystem* sound() { return sound_.get(); }
   MessageWindow* messageWindow() { return window_.get(); }
   // The message window's display state: 1 shown, 3 hidden by the player.
@@ -104,6 +107,11 @@ class Engine {
   // FullScreen setting. False when nothing changed.
   bool SetFullScreen(bool on);
   u32 GetPlayMinutes() { return interpreter_.GetPlayMinutes(); }
+  // Quick save into slot 0 under the quick-save title.
+  bool QuickSave();
+  // Loads a slot; on success the running script unwinds at its next line
+  // and the saved chain resumes. A failed load changes nothing.
+  bool LoadSavedGame(int slot);
 
  private:
   class Host;
@@ -112,6 +120,7 @@ class Engine {
   class Screens;
   class Boss;
   class Messages;
+  class Saves;
 
   bool InitEngine();
   void ShutdownEngine();
@@ -157,10 +166,12 @@ class Engine {
   std::unique_ptr<Targets> targets_;
   TagTable tags_;
   Interpreter interpreter_;
+  std::unique_ptr<SaveSlotHost> saveHost_;
+  std::unique_ptr<SaveSlots> slots_;
 
   // Window and loop state.
-  bool quit_ = false;         // sticky: every loop unwinds once it is set
-  bool quitPosted_ = false;   // the window is gone; the next pump quits
+  bool quit_ = false;        // sticky: every loop unwinds once it is set
+  bool quitPosted_ = false;  // the window is gone; the next pump quits
   bool skipQuitQuestion_ = false;
   bool windowClosed_ = false;
   bool missingStartScript_ = false;
