@@ -12,9 +12,11 @@
 #include "platform/freetype/freetype_fonts.h"
 #include "platform/sdl/sdl_audio.h"
 #include "screens/choice_label.h"
+#include "screens/save_load_screen.h"
 #include "script/script_state.h"
 #include "sound/sound.h"
 #include "text/game_font.h"
+#include "text/text_pen.h"
 
 namespace lyraban {
 
@@ -160,7 +162,9 @@ class Engine::Targets final : public TagTargets {
   bool IsSkipping() override { return e_.IsSkipping(); }
   bool IsAutoMode() override { return e_.input_.IsAutoMode(); }
 
-  void RunSaveLoadScreen(SaveLoadMode) override {}
+  // The result is not the tag's business: a load has already requested the
+  // restart that unwinds the script.
+  void RunSaveLoadScreen(SaveLoadMode mode) override { e_.RunSaveLoadScreen(mode == SaveLoadMode::Save); }
   void RunConfigDialog() override {}
 
   void SetMessageMode(u8 mode) override { e_.interpreter_.SetMessageMode(mode); }
@@ -332,6 +336,67 @@ class Engine::Saves final : public SaveSlotHost {
   Engine& e_;
 };
 
+// What the save/load screen needs from the engine: the panel's pen, the
+// comment field and the load.
+class Engine::SaveScreen final : public SaveLoadHost {
+ public:
+  explicit SaveScreen(Engine& e) : e_(e) {}
+  void DrawPanelText(Surface& panel, i32 x, i32 y, std::string_view text) override {
+    if (!e_.fonts_ || !e_.penRasterizer_) return;
+    TextPen pen(*e_.penRasterizer_, *e_.fonts_, panel.width(), panel.height());
+    if (!pen.SetFont(20, 20)) return;
+    pen.penX = x;
+    pen.penY = y;
+    pen.DrawString(panel, text, false);
+  }
+  bool EditComment(std::string& text) override {
+    const CodePage& page = e_.system_.GameCodePage;
+    platform::TextFieldRequest field;
+    field.x = 148;
+    field.y = 522;
+    field.width = 609;
+    field.height = 20;
+    field.fontHeight = 20;
+    field.textRgb = 0xFFFFFF;
+    field.backRgb = 0x0A006D;
+    std::string utf8 = page.ToUtf8(text);
+    // A character the code page lacks, or text past the field's 255 bytes,
+    // is refused rather than saved as something else.
+    auto accept = [&](std::string_view typed) {
+      std::string converted;
+      if (!ToCodePage(page, typed, converted)) {
+        e_.trace_.DebugTrace("コメントに使えない文字があります");
+        return false;
+      }
+      return converted.size() <= SlotHeader::kTextSize - 1;
+    };
+    if (!e_.platform_.EditText(field, utf8, accept)) return false;
+    return ToCodePage(page, utf8, text);
+  }
+  bool LoadGame(int slot) override { return e_.LoadSavedGame(slot); }
+
+  // Each UTF-8 character on its own, so that one the code page lacks is
+  // found instead of turning into '?'.
+  static bool ToCodePage(const CodePage& page, std::string_view utf8, std::string& out) {
+    out.clear();
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+      std::size_t n = 1;
+      while (i + n < utf8.size() && (static_cast<u8>(utf8[i + n]) & 0xC0) == 0x80) ++n;
+      const std::string_view one = utf8.substr(i, n);
+      const u32 code = page.CodeFromUtf8(one);
+      if (code == 0) return false;
+      if (code > 0xFF) out.push_back(static_cast<char>(code >> 8));
+      out.push_back(static_cast<char>(code & 0xFF));
+      i += n;
+    }
+    return true;
+  }
+
+ private:
+  Engine& e_;
+};
+
 Engine::Engine(platform::Platform& platform, EngineOptions options)
     : platform_(platform),
       options_(std::move(options)),
@@ -354,7 +419,8 @@ Engine::Engine(platform::Platform& platform, EngineOptions options)
       targets_(std::make_unique<Targets>(*this)),
       tags_(*targets_, flags_, user_, platform.clock()),
       interpreter_(resources_, readLog_, flags_, tags_, *host_, platform.clock(), trace_),
-      saveHost_(std::make_unique<Saves>(*this)) {
+      saveHost_(std::make_unique<Saves>(*this)),
+      saveScreenHost_(std::make_unique<SaveScreen>(*this)) {
   ResetUserSettings(user_);
   words_.Convert(system_.GameCodePage);
   gameFolder_ = options_.gameFolder.empty() ? ProgramFolder() : options_.gameFolder;
@@ -702,6 +768,13 @@ bool Engine::LoadSavedGame(int slot) {
   return true;
 }
 
+bool Engine::RunSaveLoadScreen(bool saveMode) {
+  // The screen draws over the scene as it stands now.
+  UpdateScreen();
+  SaveLoadScreen screen(*screenHost_, *saveScreenHost_, buttons_, *slots_, ResourceReaderFor(resources_));
+  return screen.RunSaveLoadScreen(saveMode);
+}
+
 bool Engine::DispatchSystemCommand(u8 context) {
   if (displayState() == MessageWindow::kDisplayHidden) return false;
   buttons_.SetMode(ButtonMode::Hidden);
@@ -717,9 +790,11 @@ bool Engine::DispatchSystemCommand(u8 context) {
           return false;
         case cmd::QuickLoad:
           return LoadSavedGame(kQuickSaveSlot);
-        default:
-          // The save/load screen is not part of this build.
+        case cmd::SaveScreen:
+          RunSaveLoadScreen(true);
           return false;
+        default:
+          return RunSaveLoadScreen(false);
       }
     }
     switch (code) {

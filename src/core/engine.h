@@ -112,6 +112,8 @@ class Engine {
   // Loads a slot; on success the running script unwinds at its next line
   // and the saved chain resumes. A failed load changes nothing.
   bool LoadSavedGame(int slot);
+  // The save/load screen; true when a game was loaded.
+  bool RunSaveLoadScreen(bool saveMode);
 
  private:
   class Host;
@@ -121,6 +123,7 @@ class Engine {
   class Boss;
   class Messages;
   class Saves;
+  class SaveScreen;
 
   bool InitEngine();
   void ShutdownEngine();
@@ -168,6 +171,7 @@ class Engine {
   Interpreter interpreter_;
   std::unique_ptr<SaveSlotHost> saveHost_;
   std::unique_ptr<SaveSlots> slots_;
+  std::unique_ptr<SaveScreen> saveScreenHost_;
 
   // Window and loop state.
   bool quit_ = false;        // sticky: every loop unwinds once it is set

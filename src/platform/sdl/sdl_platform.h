@@ -50,6 +50,10 @@ class SdlPlatform final : public Platform {
 
   // Drawn with Dear ImGui over the last frame; see SdlPopupMenu.
   i32 RunPopupMenu(const std::vector<PopupItem>& items, i32 x, i32 y, const std::function<void()>& idle) override;
+  // The desktop text field is not built yet: the field is cancelled at once.
+  bool EditText(const TextFieldRequest&, std::string&, const std::function<bool(std::string_view)>&) override {
+    return false;
+  }
   // The font file the popup menu was drawn with (empty for ImGui's own).
   const std::string& popupFontFile() const;
 
