@@ -141,7 +141,10 @@ TEST(SavedGame, HandWrittenSlotLoadsWithItsValues) {
                              Item("StackCount", LE(1));
   std::string flags(4000, '\0');
   flags.replace(0, 4, LE(42));  // L000 tmp
-  const std::string outer = Item("Data_Script", script) + Item("Data_Sound", "") + Item("Data_Anime", "") +
+  game.dir.Write("data/img/bg.png", testing::SolidPng(64, 48, 10, 200, 30));
+  const std::string anime =
+      Item("Name0", std::string("bg.png") + '\0') + Item("Code0", LE(0)) + Item("PosX0", LE(0)) + Item("PosY0", LE(0));
+  const std::string outer = Item("Data_Script", script) + Item("Data_Sound", "") + Item("Data_Anime", anime) +
                             Item("Data_Flags", Item("Flags", flags)) + Item("Data_Log", "") + Item("Data_Flow", "");
   std::string file = header + outer;
   PackKeystream keys(0x3C5A);
@@ -156,6 +159,9 @@ TEST(SavedGame, HandWrittenSlotLoadsWithItsValues) {
   EXPECT_EQ(play.engine->interpreter().ChapterDate, "Day 3");
   EXPECT_EQ(play.engine->interpreter().ChapterName, "Cliffs");
   EXPECT_EQ(play.engine->GetPlayMinutes(), 75u);
+  ASSERT_NE(play.engine->layers(), nullptr);
+  EXPECT_EQ(play.engine->layers()->layer(0)->name, "bg.png");
+  EXPECT_EQ(play.Pixel(32, 24), (std::array<int, 3>{10, 200, 30})) << "the restored scene is shown";
 }
 
 TEST(SavedGame, DamagedQuickSaveLeavesTheRunningGameAsItWas) {
@@ -183,7 +189,8 @@ TEST(SavedGame, DamagedQuickSaveLeavesTheRunningGameAsItWas) {
 TEST(SavedGame, SceneRecollectionBlocksQuickSaveAndLoadButNotTheBossKey) {
   SaveGame game;
   game.Script("?" + Gbk("シーン回想") + " = 1\r\n?" + Gbk("死亡回数") + " = 4\r\nwaiting\r\n?score = 1\r\n.QUIT\r\n");
-  Play blocked(game, "1000 key Insert\n1500 key Delete\n2000 click 5 5\n", 20000);
+  // Had the save or load screen opened, the click would not reach the text.
+  Play blocked(game, "1000 key Insert\n1200 key Home\n1300 key End\n1500 key Delete\n2000 click 5 5\n", 20000);
   blocked.Run();
   EXPECT_FALSE(fs::exists(game.Slot(0))) << "quick save ran during a scene recollection";
   EXPECT_EQ(game.Global(0), 1);
