@@ -7,7 +7,7 @@ namespace lyraban {
 namespace {
 
 constexpr u8 kMenuContext = 2;
-constexpr u8 kClick = 1, kButton = 2, kCancel = 3, kRawRightButton = 30;
+constexpr u8 kClick = 1, kButton = 2, kCancel = 3, kLeft = 5, kDown = 8, kRawRightButton = 30;
 // The protection mark, a double-byte character of the game's code page.
 constexpr char kProtectionMark[] = "\x81\xC9";
 
@@ -131,6 +131,16 @@ void SaveLoadScreen::DrawFrame() {
 
 bool SaveLoadScreen::Handle(u8 command, i32 button, bool& loaded) {
   if (command == kCancel || command == kRawRightButton) return true;
+  const Pointer pointer = host_.MousePointer();
+  ButtonGroup& group = sets_.saveLoadGroup();
+  // The keyboard: arrows move the pointer from button to button, Enter
+  // presses the one under it.
+  if (command >= kLeft && command <= kDown) {
+    const NavigateResult moved = group.Navigate(command, pointer.x, pointer.y);
+    if (moved.warp) host_.WarpMouse(moved.x, moved.y);
+    return false;
+  }
+  if (command == kButton && button < 0) button = group.HoveredId(pointer.x, pointer.y);
   if (command == kButton) {
     if (button >= 0 && button < kCells) {
       selected_ = button;
@@ -162,7 +172,7 @@ bool SaveLoadScreen::Handle(u8 command, i32 button, bool& loaded) {
     return false;
   }
   if (command == kClick && selected_ >= 0) {
-    const Pointer p = host_.MousePointer();
+    const Pointer& p = pointer;
     SlotHeader header;
     if (!slots_.ReadSlotHeader(selected_, header)) return false;
     if (Inside(p.x, p.y, kCommentLeft, kCommentTop, kCommentRight, kCommentBottom)) {

@@ -96,6 +96,21 @@ TEST(SaveLoadScreen, SaveProtectCommentDeleteThenLoadFromTheGrid) {
   EXPECT_EQ(game.Global(0), 1) << "score is the loaded tmp";
 }
 
+TEST(SaveLoadScreen, ArrowsMoveBetweenSlotsAndEnterPressesTheButtonUnderThePointer) {
+  ScreenGame game;
+  game.Script(".system save\r\n?score = 7\r\n.QUIT\r\n");
+  // From slot 1: right to slot 2, down to slot 8; Enter selects it, Enter on
+  // OK saves there, Escape leaves.
+  const std::string input = std::string("1000 move ") + Cell(1) +
+                            "\n1100 key Right\n1200 key Down\n1300 key Enter\n1400 move " + kOk +
+                            "\n1500 key Enter\n1600 key Escape\n";
+  Play play(game, input, 20000);
+  play.Run();
+  EXPECT_TRUE(fs::exists(game.Slot(8))) << "slot 8 was not saved";
+  for (int other : {1, 2, 7, 9, 14}) EXPECT_FALSE(fs::exists(game.Slot(other))) << other;
+  EXPECT_EQ(game.Global(0), 7) << "Escape did not leave the screen";
+}
+
 TEST(SaveLoadScreen, SystemTagOpensTheScreenEvenDuringSceneRecollection) {
   ScreenGame game;
   game.Script("?" + Gbk("シーン回想") + " = 1\r\n.system save\r\n?score = 7\r\n.QUIT\r\n");
