@@ -144,11 +144,11 @@ bool SaveSlots::InspectSlot(int slot, SlotHeader& header) {
   return true;
 }
 
-bool SaveSlots::ReadSlotHeader(int slot, SlotHeader& header) {
+bool ReadSlotHeaderFile(const std::filesystem::path& saveFolder, int slot, SlotHeader& header) {
   header.Clear();
-  if (!ValidSlot(slot)) return false;
-  SaveDataFile file(folder_);
-  if (!file.OpenForRead(SlotFileName(slot)) || !file.Read(header.bytes.data(), header.bytes.size())) {
+  if (!SaveSlots::ValidSlot(slot)) return false;
+  SaveDataFile file(saveFolder);
+  if (!file.OpenForRead(SaveSlots::SlotFileName(slot)) || !file.Read(header.bytes.data(), header.bytes.size())) {
     header.Clear();
     return false;
   }

@@ -86,6 +86,10 @@ struct SaveMoment {
 // time field stores it.
 u64 FileTimeOf(const SaveMoment& moment);
 
+// Reads the header of slot `slot` in `saveFolder`; false (header zeroed) when
+// the slot holds no complete header. The texts always end inside their fields.
+bool ReadSlotHeaderFile(const std::filesystem::path& saveFolder, int slot, SlotHeader& header);
+
 // What a save needs from the running game besides the sections.
 class SaveSlotHost {
  public:
@@ -126,7 +130,7 @@ class SaveSlots {
   // no readable script section, changes nothing and gives false.
   bool LoadGame(int slot);
   // False (header zeroed) when the slot holds no complete header.
-  bool ReadSlotHeader(int slot, SlotHeader& header);
+  bool ReadSlotHeader(int slot, SlotHeader& header) { return ReadSlotHeaderFile(folder_, slot, header); }
   // Rewrites the header of an existing slot; the sections stay byte for byte.
   bool WriteSlotHeader(int slot, const SlotHeader& header);
   bool DeleteSlot(int slot);

@@ -37,16 +37,8 @@ struct SaveGame : TestGame {
     return script;
   }
   SlotHeader Header(int slot) const {
-    Trace trace;
-    struct NoHost final : SaveSlotHost {
-      SaveMoment LocalNow() override { return {}; }
-      i32 DeathCount() override { return 0; }
-      std::string ChapterDate() override { return {}; }
-      std::string ChapterName() override { return {}; }
-      void DrawThumbnail(u8*) override {}
-    } host;
     SlotHeader header;
-    SaveSlots(dir.path() / "save", host, trace).ReadSlotHeader(slot, header);
+    ReadSlotHeaderFile(dir.path() / "save", slot, header);
     return header;
   }
 };

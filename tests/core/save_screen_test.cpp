@@ -32,16 +32,8 @@ struct ScreenGame : TestGame {
   }
   fs::path Slot(int n) const { return dir.path() / "save" / SaveSlots::SlotFileName(n); }
   SlotHeader Header(int slot) const {
-    struct NoHost final : SaveSlotHost {
-      SaveMoment LocalNow() override { return {}; }
-      i32 DeathCount() override { return 0; }
-      std::string ChapterDate() override { return {}; }
-      std::string ChapterName() override { return {}; }
-      void DrawThumbnail(u8*) override {}
-    } host;
-    Trace trace;
     SlotHeader header;
-    SaveSlots(dir.path() / "save", host, trace).ReadSlotHeader(slot, header);
+    ReadSlotHeaderFile(dir.path() / "save", slot, header);
     return header;
   }
 };
