@@ -14,6 +14,7 @@
 #include "graphics/surface.h"
 #include "graphics/transition.h"
 #include "persist/read_log.h"
+#include "persist/save_slots.h"
 #include "persist/user_settings.h"
 #include "platform/platform.h"
 #include "resources/resources.h"
@@ -41,6 +42,7 @@ class FontService;
 struct EngineWords {
   std::string SceneRecollection;  // the flag that disables quick save/load
   std::string QuickSaveTitle;
+  std::string DeathCount;  // the flag a save's header shows
   std::string CaptionChapterOpen;
   std::string CaptionChapterClose;
   std::string CaptionTimeSpace;
@@ -79,6 +81,7 @@ class Engine {
   ReadLog& readLog() { return readLog_; }
   BacklogStore& backlog() { return backlog_; }
   FlowState& flow() { return flow_; }
+  SaveSlots& saveSlots() { return *slots_; }
   SoundSystem* sound() { return sound_.get(); }
   MessageWindow* messageWindow() { return window_.get(); }
   // The message window's display state: 1 shown, 3 hidden by the player.
@@ -108,6 +111,13 @@ class Engine {
   // FullScreen setting. False when nothing changed.
   bool SetFullScreen(bool on);
   u32 GetPlayMinutes() { return interpreter_.GetPlayMinutes(); }
+  // Quick save into slot 0 under the quick-save title.
+  bool QuickSave();
+  // Loads a slot; on success the running script unwinds at its next line
+  // and the saved chain resumes. A failed load changes nothing.
+  bool LoadSavedGame(int slot);
+  // The save/load screen; true when a game was loaded.
+  bool RunSaveLoadScreen(bool saveMode);
 
  private:
   class Host;
@@ -116,6 +126,8 @@ class Engine {
   class Screens;
   class Boss;
   class Messages;
+  class Saves;
+  class SaveScreen;
 
   bool InitEngine();
   void ShutdownEngine();
@@ -167,6 +179,9 @@ class Engine {
   std::unique_ptr<Targets> targets_;
   TagTable tags_;
   Interpreter interpreter_;
+  std::unique_ptr<SaveSlotHost> saveHost_;
+  std::unique_ptr<SaveSlots> slots_;
+  std::unique_ptr<SaveScreen> saveScreenHost_;
 
   // Window and loop state.
   bool quit_ = false;        // sticky: every loop unwinds once it is set
