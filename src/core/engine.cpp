@@ -1,5 +1,6 @@
 #include "core/engine.h"
 
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,12 +10,17 @@
 #include "core/default_game.h"
 #include "core/unusable_game.h"
 #include "core/flag_definitions.h"
+#include "flow/flowchart_screen.h"
 #include "graphics/png.h"
+#include "graphics/thumbnail.h"
 #include "platform/freetype/freetype_fonts.h"
 #include "platform/sdl/sdl_audio.h"
 #include "screens/choice_label.h"
-#include "text/game_font.h"
+#include "screens/save_load_screen.h"
+#include "script/script_state.h"
 #include "sound/sound.h"
+#include "text/game_font.h"
+#include "text/text_pen.h"
 
 namespace lyraban {
 
@@ -35,6 +41,7 @@ constexpr u32 kTimerMs = 2000;
 void EngineWords::Convert(const CodePage& codePage) {
   SceneRecollection = codePage.FromUtf8("シーン回想");
   QuickSaveTitle = codePage.FromUtf8("クイックセーブ");
+  DeathCount = codePage.FromUtf8("死亡回数");
   CaptionChapterOpen = codePage.FromUtf8("　「");
   CaptionChapterClose = codePage.FromUtf8("」");
   CaptionTimeSpace = codePage.FromUtf8("　");
@@ -58,7 +65,8 @@ class Engine::Host final : public ScriptHost {
   void SetMessageMode(u8 mode) override {
     if (e_.window_) e_.window_->SetMessageMode(mode);
   }
-  void MarkBacklogPage() override {}
+  void MarkBacklogPage() override { e_.backlog_.MarkBacklogPage(); }
+  void FlowPass(std::string_view script) override { e_.flow_.FlowPass(script); }
   void BeginChoices() override { e_.choices_->BeginChoices(); }
   void AddChoice(i32 number, std::string_view text) override { e_.choices_->AddChoice(number, text); }
   i32 RunChoice() override { return e_.choices_->RunChoice(); }
@@ -151,7 +159,7 @@ class Engine::Targets final : public TagTargets {
   void PlayVoice(std::string_view path) override {
     if (e_.sound_) e_.sound_->PlayVoice(path);
   }
-  void SetPendingVoice(std::string_view) override {}
+  void SetPendingVoice(std::string_view path) override { e_.backlog_.SetPendingVoice(path); }
 
   bool PumpInput(u8 context, bool yield) override { return e_.PumpInput(context, yield); }
   u8 PendingCommand() override { return e_.input_.pending(); }
@@ -159,15 +167,17 @@ class Engine::Targets final : public TagTargets {
   bool IsSkipping() override { return e_.IsSkipping(); }
   bool IsAutoMode() override { return e_.input_.IsAutoMode(); }
 
-  void RunSaveLoadScreen(SaveLoadMode) override {}
+  // The result is not the tag's business: a load has already requested the
+  // restart that unwinds the script.
+  void RunSaveLoadScreen(SaveLoadMode mode) override { e_.RunSaveLoadScreen(mode == SaveLoadMode::Save); }
   void RunConfigDialog() override { e_.RunConfigDialog(); }
 
   void SetMessageMode(u8 mode) override { e_.interpreter_.SetMessageMode(mode); }
   void ClockEvent(std::string_view a, std::string_view b) override {
     if (e_.window_) e_.window_->ClockEvent(a, b);
   }
-  void FlowReset() override {}
-  void FlowNewRoute() override {}
+  void FlowReset() override { e_.flow_.FlowReset(); }
+  void FlowNewRoute() override { e_.flow_.FlowNewRoute(); }
 
   u8 ScriptMode() override { return e_.interpreter_.ScriptMode; }
   void SetChapterDate(std::string_view date) override { e_.interpreter_.ChapterDate = std::string(date); }
@@ -248,8 +258,7 @@ class Engine::Boss final : public BossKeyHost {
   explicit Boss(Engine& e) : e_(e) {}
   bool PumpMessagesBlocking() override { return e_.PumpMessagesBlocking(); }
   void UpdateCaption() override { e_.UpdateCaption(); }
-  // Save slots are not part of this build: the quick save writes nothing.
-  bool QuickSave() override { return false; }
+  bool QuickSave() override { return e_.QuickSave(); }
   void SetSkipQuitQuestion() override { e_.skipQuitQuestion_ = true; }
   void PostCloseRequest() override { e_.PostCloseRequest(); }
 
@@ -297,8 +306,98 @@ class Engine::Messages final : public MessageHost {
     if (e_.sound_) e_.sound_->StopSE();
   }
   void Flash(int count, u8 red, u8 green, u8 blue) override { e_.transitions_->Flash(count, red, green, blue); }
-  // The backlog is not part of this build.
-  void AddBacklogEntry(std::string_view, std::string_view) override {}
+  void AddBacklogEntry(std::string_view name, std::string_view plainText) override {
+    e_.backlog_.AddBacklogEntry(name, plainText);
+  }
+
+ private:
+  Engine& e_;
+};
+
+// What a save takes from the running game besides its sections.
+class Engine::Saves final : public SaveSlotHost {
+ public:
+  explicit Saves(Engine& e) : e_(e) {}
+  SaveMoment LocalNow() override {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
+    return SaveMoment{local.tm_year + 1900,
+                      local.tm_mon + 1,
+                      local.tm_mday,
+                      local.tm_hour,
+                      local.tm_min,
+                      local.tm_sec,
+                      static_cast<int>(now.tv_nsec / 1000000)};
+  }
+  i32 DeathCount() override { return e_.flags_.GetFlag(e_.words_.DeathCount); }
+  std::string ChapterDate() override { return e_.interpreter_.ChapterDate; }
+  std::string ChapterName() override { return e_.interpreter_.ChapterName; }
+  void DrawThumbnail(u8* pixels) override {
+    MakeThumbnail(e_.screens_.ComposedBuffer(), kThumbnailWidth, kThumbnailHeight, pixels);
+  }
+
+ private:
+  Engine& e_;
+};
+
+// What the save/load screen needs from the engine: the panel's pen, the
+// comment field and the load.
+class Engine::SaveScreen final : public SaveLoadHost {
+ public:
+  explicit SaveScreen(Engine& e) : e_(e) {}
+  void DrawPanelText(Surface& panel, i32 x, i32 y, std::string_view text) override {
+    if (!e_.fonts_ || !e_.penRasterizer_) return;
+    TextPen pen(*e_.penRasterizer_, *e_.fonts_, panel.width(), panel.height());
+    if (!pen.SetFont(20, 20)) return;
+    pen.penX = x;
+    pen.penY = y;
+    pen.DrawString(panel, text, false);
+  }
+  bool EditComment(std::string& text) override {
+    const CodePage& page = e_.system_.GameCodePage;
+    platform::TextFieldRequest field;
+    field.x = 148;
+    field.y = 522;
+    field.width = 609;
+    field.height = 20;
+    field.fontHeight = 20;
+    field.textRgb = 0xFFFFFF;
+    field.backRgb = 0x0A006D;
+    std::string utf8 = page.ToUtf8(text);
+    // A character the code page lacks, or text past the field's 255 bytes,
+    // is refused rather than saved as something else.
+    auto accept = [&](std::string_view typed) {
+      std::string converted;
+      if (!ToCodePage(page, typed, converted)) {
+        e_.trace_.DebugTrace("コメントに使えない文字があります");
+        return false;
+      }
+      return converted.size() <= SlotHeader::kTextSize - 1;
+    };
+    if (!e_.platform_.EditText(field, utf8, accept)) return false;
+    return ToCodePage(page, utf8, text);
+  }
+  bool LoadGame(int slot) override { return e_.LoadSavedGame(slot); }
+
+  // Each UTF-8 character on its own, so that one the code page lacks is
+  // found instead of turning into '?'.
+  static bool ToCodePage(const CodePage& page, std::string_view utf8, std::string& out) {
+    out.clear();
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+      std::size_t n = 1;
+      while (i + n < utf8.size() && (static_cast<u8>(utf8[i + n]) & 0xC0) == 0x80) ++n;
+      const std::string_view one = utf8.substr(i, n);
+      const u32 code = page.CodeFromUtf8(one);
+      if (code == 0) return false;
+      if (code > 0xFF) out.push_back(static_cast<char>(code >> 8));
+      out.push_back(static_cast<char>(code & 0xFF));
+      i += n;
+    }
+    return true;
+  }
 
  private:
   Engine& e_;
@@ -326,7 +425,9 @@ Engine::Engine(platform::Platform& platform, EngineOptions options, FolderEnviro
       host_(std::make_unique<Host>(*this)),
       targets_(std::make_unique<Targets>(*this)),
       tags_(*targets_, flags_, user_, platform.clock()),
-      interpreter_(resources_, readLog_, flags_, tags_, *host_, platform.clock(), trace_) {
+      interpreter_(resources_, readLog_, flags_, tags_, *host_, platform.clock(), trace_),
+      saveHost_(std::make_unique<Saves>(*this)),
+      saveScreenHost_(std::make_unique<SaveScreen>(*this)) {
   ResetUserSettings(user_);
   words_.Convert(system_.GameCodePage);
   gameFolder_ = options_.gameFolder.empty() ? DefaultGameFolder(ProgramFolder()) : options_.gameFolder;
@@ -334,6 +435,23 @@ Engine::Engine(platform::Platform& platform, EngineOptions options, FolderEnviro
   // A trailing separator: the save folder is used as a prefix.
   saveFolder_ = (std::filesystem::path(gameFolder_) / "save" / "").string();
   settingsFile_ = kUserSettingsFileName;
+  slots_ = std::make_unique<SaveSlots>(saveFolder_, *saveHost_, trace_);
+  slots_->SetQuickSaveComment(words_.QuickSaveTitle);
+  // One owner per section, in the file's order.
+  slots_->SetSectionOwner(SaveSectionKind::Script, [this](SaveArchive& a) { SerializeScriptState(interpreter_, a); });
+  slots_->SetSectionOwner(SaveSectionKind::Sound, [this](SaveArchive& a) {
+    if (sound_) sound_->SerializeSound(a);
+  });
+  slots_->SetSectionOwner(SaveSectionKind::Anime, [this](SaveArchive& a) {
+    if (!layers_) return;
+    if (a.IsWriting())
+      layers_->SaveLayers(a);
+    else
+      layers_->LoadLayers(a, screens_.ComposedBuffer());
+  });
+  slots_->SetSectionOwner(SaveSectionKind::Flags, [this](SaveArchive& a) { flags_.SerializeLocalFlags(a); });
+  slots_->SetSectionOwner(SaveSectionKind::Log, [this](SaveArchive& a) { backlog_.SerializeBacklog(a); });
+  slots_->SetSectionOwner(SaveSectionKind::Flow, [this](SaveArchive& a) { flow_.SerializeFlow(a); });
 }
 
 Engine::~Engine() = default;
@@ -343,6 +461,7 @@ void Engine::ReadConfiguration() {
   ReadSystemSettings(config_, system_, ProcessorHasMmx());
   trace_.SetCodePage(system_.GameCodePage);
   words_.Convert(system_.GameCodePage);
+  if (slots_) slots_->SetQuickSaveComment(words_.QuickSaveTitle);
 }
 
 void Engine::ChoosePlayerFolders() {
@@ -351,6 +470,7 @@ void Engine::ChoosePlayerFolders() {
   const PlayerFolders folders = lyraban::ChoosePlayerFolders(gameFolder_, product, folderEnvironment_);
   saveFolder_ = folders.saveFolder;
   settingsFile_ = folders.settingsFile;
+  if (slots_) slots_->SetFolder(saveFolder_);
   if (folders.besideGame) {
     trace_.Emit(Trace::FormatText("セーブフォルダ：%s（ゲームフォルダ）", saveFolder_.c_str()));
     return;
@@ -467,6 +587,10 @@ bool Engine::InitEngine() {
   window_->SetMessageMode(interpreter_.ScriptMode);
   // 18: which text the player has read.
   readLog_.LoadReadLog(saveFolder_);
+  // 19: the story points of the flow chart.
+  flow_.ClearChecklist();
+  TextLines checklist;
+  if (resources_.LoadTextLines(checklist, "flow", "checklist.txt")) flow_.LoadChecklist(checklist);
   return true;
 }
 
@@ -537,9 +661,7 @@ bool Engine::PumpMessagesBlocking() {
   return PumpMessages();
 }
 
-bool Engine::IsSkipping() {
-  return input_.IsSkipping(platform_.IsKeyHeld(platform::vk::Control), input_.appActive());
-}
+bool Engine::IsSkipping() { return input_.IsSkipping(platform_.IsKeyHeld(platform::vk::Control), input_.appActive()); }
 
 void Engine::HandleEvent(const platform::Event& event) {
   using platform::EventKind;
@@ -669,16 +791,49 @@ bool Engine::SetFullScreen(bool on) {
   return true;
 }
 
+bool Engine::QuickSave() { return slots_->QuickSave(); }
+
+bool Engine::LoadSavedGame(int slot) {
+  if (!slots_->LoadGame(slot)) return false;
+  // The restored mode takes its window layout before the first restored line.
+  interpreter_.SetMessageMode(interpreter_.ScriptMode);
+  if (window_) window_->ClearPage();
+  // The restored scene shows at once.
+  CopyScreen(screens_.FrontBuffer(), screens_.ComposedBuffer());
+  PresentScreen();
+  UpdateCaption();
+  return true;
+}
+
+bool Engine::RunSaveLoadScreen(bool saveMode) {
+  // The screen draws over the scene as it stands now.
+  UpdateScreen();
+  SaveLoadScreen screen(*screenHost_, *saveScreenHost_, buttons_, *slots_, ResourceReaderFor(resources_));
+  return screen.RunSaveLoadScreen(saveMode);
+}
+
 bool Engine::DispatchSystemCommand(u8 context) {
   if (displayState() == MessageWindow::kDisplayHidden) return false;
   buttons_.SetMode(ButtonMode::Hidden);
   while (u8 code = input_.pending()) {
     input_.ClearPending();
     // Quick save/load and the save screens are blocked while the scene
-    // recollection flag is set. They need the save slots, which this build
-    // does not have yet, so they do nothing.
-    if (code == cmd::QuickSave || code == cmd::QuickLoad || code == cmd::SaveScreen || code == cmd::LoadScreen)
-      return false;
+    // recollection flag is set.
+    if (code == cmd::QuickSave || code == cmd::QuickLoad || code == cmd::SaveScreen || code == cmd::LoadScreen) {
+      if (flags_.GetFlag(words_.SceneRecollection) != 0) return false;
+      switch (code) {
+        case cmd::QuickSave:
+          QuickSave();
+          return false;
+        case cmd::QuickLoad:
+          return LoadSavedGame(kQuickSaveSlot);
+        case cmd::SaveScreen:
+          RunSaveLoadScreen(true);
+          return false;
+        default:
+          return RunSaveLoadScreen(false);
+      }
+    }
     switch (code) {
       case cmd::HideWindow:
         if (window_) window_->HideWindow();
@@ -710,8 +865,11 @@ bool Engine::DispatchSystemCommand(u8 context) {
         boss_->RunBossKey(user_.BossKeyAction);
         if (!PumpInput(context, false)) return false;
         continue;
+      case cmd::Backlog:
+        RunBacklog();
+        return false;
       case cmd::FlowChart:
-        // The flow chart screen is not part of this build.
+        ShowFlowchart();
         if (!PumpInput(context, false)) return false;
         continue;
       default:
@@ -719,6 +877,29 @@ bool Engine::DispatchSystemCommand(u8 context) {
     }
   }
   return false;
+}
+
+std::unique_ptr<TextPen> Engine::MakeScreenPen(int size, int gap) {
+  if (!fonts_ || !penRasterizer_) return nullptr;
+  auto pen = std::make_unique<TextPen>(*penRasterizer_, *fonts_, screens_.width(), screens_.height());
+  if (!pen->SetFont(size, gap)) return nullptr;
+  return pen;
+}
+
+void Engine::RunBacklog() {
+  BacklogScreen screen(
+      *screenHost_, buttons_, ResourceReaderFor(resources_),
+      [this](int size, int gap) { return MakeScreenPen(size, gap); },
+      [this](std::string_view voice) {
+        if (sound_) sound_->PlayVoice(voice);
+      });
+  screen.RunBacklog(backlog_);
+}
+
+void Engine::ShowFlowchart() {
+  FlowchartScreen screen(*screenHost_, ResourceReaderFor(resources_),
+                         [this](int size, int gap) { return MakeScreenPen(size, gap); });
+  screen.ShowFlowchart(flow_);
 }
 
 }  // namespace lyraban

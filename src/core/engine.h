@@ -9,21 +9,24 @@
 #include "core/input.h"
 #include "core/options.h"
 #include "core/popup_menu.h"
+#include "flow/flow_state.h"
 #include "graphics/layer.h"
 #include "graphics/surface.h"
 #include "graphics/transition.h"
 #include "persist/player_folders.h"
 #include "persist/read_log.h"
+#include "persist/save_slots.h"
 #include "persist/user_settings.h"
 #include "platform/platform.h"
 #include "resources/resources.h"
+#include "screens/backlog.h"
+#include "screens/button_sets.h"
+#include "screens/choice_menu.h"
 #include "script/flags.h"
 #include "script/interpreter.h"
 #include "script/script_host.h"
 #include "script/tag_targets.h"
 #include "script/tags.h"
-#include "screens/button_sets.h"
-#include "screens/choice_menu.h"
 #include "text/glyph.h"
 #include "text/message_window.h"
 
@@ -33,13 +36,14 @@ class SoundSystem;
 namespace platform {
 class AudioConverterFactory;
 class FontService;
-}
+}  // namespace platform
 
 // The engine's own words, converted once to the game's code page so they
 // match what authors write in their files.
 struct EngineWords {
   std::string SceneRecollection;  // the flag that disables quick save/load
   std::string QuickSaveTitle;
+  std::string DeathCount;  // the flag a save's header shows
   std::string CaptionChapterOpen;
   std::string CaptionChapterClose;
   std::string CaptionTimeSpace;
@@ -79,6 +83,9 @@ class Engine {
   Interpreter& interpreter() { return interpreter_; }
   InputState& input() { return input_; }
   ReadLog& readLog() { return readLog_; }
+  BacklogStore& backlog() { return backlog_; }
+  FlowState& flow() { return flow_; }
+  SaveSlots& saveSlots() { return *slots_; }
   SoundSystem* sound() { return sound_.get(); }
   MessageWindow* messageWindow() { return window_.get(); }
   // The message window's display state: 1 shown, 3 hidden by the player.
@@ -113,6 +120,13 @@ class Engine {
   // quitting while it was open.
   bool RunConfigDialog();
   bool dialogOpen() const { return dialogOpen_; }
+  // Quick save into slot 0 under the quick-save title.
+  bool QuickSave();
+  // Loads a slot; on success the running script unwinds at its next line
+  // and the saved chain resumes. A failed load changes nothing.
+  bool LoadSavedGame(int slot);
+  // The save/load screen; true when a game was loaded.
+  bool RunSaveLoadScreen(bool saveMode);
 
  private:
   class Host;
@@ -122,6 +136,8 @@ class Engine {
   class Boss;
   class Messages;
   class DialogHost;
+  class Saves;
+  class SaveScreen;
 
   bool InitEngine();
   void ShutdownEngine();
@@ -131,6 +147,10 @@ class Engine {
   void HandleEvent(const platform::Event& event);
   void CloseWindow(bool ask);
   void CheckTimers();
+  // The backlog and flow chart screens; the caller redraws the scene.
+  void RunBacklog();
+  void ShowFlowchart();
+  std::unique_ptr<TextPen> MakeScreenPen(int size, int gap);
   void TimerTick();
 
   platform::Platform& platform_;
@@ -156,6 +176,8 @@ class Engine {
   std::unique_ptr<SoundSystem> sound_;
   FlagStore flags_;
   ReadLog readLog_;
+  BacklogStore backlog_;
+  FlowState flow_;
   std::unique_ptr<platform::FontService> fonts_;
   std::unique_ptr<GlyphRasterizer> penRasterizer_;
   std::unique_ptr<GlyphRasterizer> windowRasterizer_;
@@ -170,10 +192,13 @@ class Engine {
   std::unique_ptr<Targets> targets_;
   TagTable tags_;
   Interpreter interpreter_;
+  std::unique_ptr<SaveSlotHost> saveHost_;
+  std::unique_ptr<SaveSlots> slots_;
+  std::unique_ptr<SaveScreen> saveScreenHost_;
 
   // Window and loop state.
-  bool quit_ = false;         // sticky: every loop unwinds once it is set
-  bool quitPosted_ = false;   // the window is gone; the next pump quits
+  bool quit_ = false;        // sticky: every loop unwinds once it is set
+  bool quitPosted_ = false;  // the window is gone; the next pump quits
   bool skipQuitQuestion_ = false;
   bool windowClosed_ = false;
   bool missingStartScript_ = false;

@@ -38,8 +38,9 @@ enum class EventKind : u8 {
   Deactivate,  // the application lost the focus
   Minimize,
   Restore,
-  Maximize,  // the window's maximise box: the game goes full screen instead
-  Expose,    // the window needs repainting
+  Maximize,   // the window's maximise box: the game goes full screen instead
+  Expose,     // the window needs repainting
+  TextInput,  // typed or composed text for an open text field (UTF-8 in `text`)
 };
 
 enum class MouseButton : u8 { Left, Right, Middle };
@@ -51,6 +52,17 @@ struct Event {
   MouseButton button = MouseButton::Left;
   i32 x = 0, y = 0;  // mouse position in game pixels
   i32 wheel = 0;     // wheel steps, positive away from the user
+  std::string text;  // TextInput only
+};
+
+// A one-line text field over the game picture: its rectangle in game
+// pixels, font height, colours as 0xRRGGBB and the longest text in bytes of
+// the game's code page.
+struct TextFieldRequest {
+  i32 x = 0, y = 0, width = 0, height = 0;
+  i32 fontHeight = 20;
+  u32 textRgb = 0xFFFFFF;
+  u32 backRgb = 0x000000;
 };
 
 // One line of a popup menu. The text is UTF-8; "&" marks the letter that
@@ -100,6 +112,13 @@ class Platform {
   // Escape, the focus lost, a close request). `idle` is called now and then
   // while the menu is open, so that timers keep running.
   virtual i32 RunPopupMenu(const std::vector<PopupItem>& items, i32 x, i32 y, const std::function<void()>& idle) = 0;
+
+  // A modal one-line text field holding `utf8`, with the system's text
+  // input (and input method) on. Every change is offered to `accept` first
+  // and dropped when refused. True with the text when Enter confirms; false,
+  // text unchanged, on Escape, a lost focus or a close request.
+  virtual bool EditText(const TextFieldRequest& field, std::string& utf8,
+                        const std::function<bool(std::string_view)>& accept) = 0;
 
   // Takes the next queued event; false when the queue is empty.
   virtual bool PollEvent(Event& event) = 0;

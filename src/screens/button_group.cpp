@@ -40,6 +40,17 @@ bool ButtonGroup::AddButton(i32 frames, i32 id, std::string_view image, i32 x, i
   return loaded;
 }
 
+bool ButtonGroup::AddPictureButton(i32 id, std::shared_ptr<const Surface> picture, i32 x, i32 y) {
+  if (buttons_.size() >= kMaxButtons || !picture) return false;
+  Button b;
+  b.id = id;
+  b.x = x;
+  b.y = y;
+  b.image = std::move(picture);
+  buttons_.push_back(std::move(b));
+  return true;
+}
+
 bool ButtonGroup::AddButtonWithOverlay(i32 frames, i32 id, std::string_view image, i32 x, i32 y,
                                        std::string_view overlay, i32 overlayX, i32 overlayY) {
   if (buttons_.size() >= kMaxButtons) return false;

@@ -69,6 +69,10 @@ class ButtonGroup {
   bool AddButtonWithOverlay(i32 frames, i32 id, std::string_view image, i32 x, i32 y, std::string_view overlay,
                             i32 overlayX, i32 overlayY);
 
+  // A one-frame button showing a picture the caller made (a save
+  // thumbnail). False when the group is full.
+  bool AddPictureButton(i32 id, std::shared_ptr<const Surface> picture, i32 x, i32 y);
+
   void DisableAll();
   // Every button carrying the id.
   void EnableById(i32 id, bool on);

@@ -77,6 +77,7 @@ bool Interpreter::PrepareRun() {
   ChapterDate.clear();
   ChapterName.clear();
   if (!RootProgram.Load(kStartScript)) return false;
+  host_.FlowPass(kStartScript);
   host_.ClearPage();
   return true;
 }
@@ -154,7 +155,13 @@ bool Interpreter::RunCommand(ScriptProgram& program, std::string_view keyword, s
   if (EqualsNoCase(keyword, "ELSE")) return SkipGoverned(program);
   if (EqualsNoCase(keyword, "GOTO")) return RunGoto(program, arguments);
   if (EqualsNoCase(keyword, "CALL")) return RunCall(program, arguments);
-  if (EqualsNoCase(keyword, "LOAD")) return program.Load(arguments);
+  if (EqualsNoCase(keyword, "LOAD")) {
+    // The name points into the program's own lines, which the load replaces.
+    const std::string name(arguments);
+    if (!program.Load(name)) return false;
+    host_.FlowPass(name);
+    return true;
+  }
   if (EqualsNoCase(keyword, "SELECT")) return RunSelect(program, arguments);
   if (EqualsNoCase(keyword, "CASE")) return RunCase(program, arguments);
   if (EqualsNoCase(keyword, "ENDSEL")) return true;
@@ -231,7 +238,7 @@ bool Interpreter::RunCall(ScriptProgram& program, std::string_view name) {
   program.ResumeLine = program.NextLine;
   // A missing script leaves the child empty: it ends at once and the CALL
   // does nothing.
-  if (!name.empty()) program.Child->Load(name);
+  if (!name.empty() && program.Child->Load(name)) host_.FlowPass(name);
   ++callDepth_;
   const bool result = RunProgram(*program.Child);
   --callDepth_;

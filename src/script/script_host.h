@@ -40,6 +40,9 @@ class ScriptHost {
   virtual void SetMessageMode(u8 mode) = 0;
   // Starts a new backlog page at the current save point.
   virtual void MarkBacklogPage() = 0;
+  // A script file was entered by the start, LOAD or CALL (not when a saved
+  // call chain is rebuilt): the flow chart records story points.
+  virtual void FlowPass(std::string_view /*script*/) {}
 
   // Ordinary choice menu.
   virtual void BeginChoices() = 0;

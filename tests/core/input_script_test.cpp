@@ -75,9 +75,34 @@ TEST(InputScript, MalformedLinesScheduleNothing) {
   EXPECT_NE(error.find("line 2"), std::string::npos);
   for (const char* bad : {"10 click 1", "10 wheel sideways", "10 key Hyper+A", "10 jump", "10", "10 ctrl maybe",
                           "10 dialog", "10 dialog bgm-volume loud", "10 dialog tab", "10 dialog tab 0",
-                          "10 dialog space 4 5", "10 pad", "10 pad -1", "10 pad some"})
+                          "10 dialog space 4 5", "10 pad", "10 pad -1", "10 pad some", "10 text", "10 text "})
     EXPECT_FALSE(ScheduleInputScript(p, bad, error)) << bad;
   EXPECT_TRUE(Drain(p, 100).empty());
+}
+
+// The text field takes typed text (blanks kept) up to Enter, or is left by
+// Escape; Backspace takes one whole character back; the check refuses text.
+TEST(InputScript, TextEventsTypeIntoTheOpenField) {
+  const struct {
+    const char* script;
+    bool confirmed;
+    std::string text;
+  } cases[] = {
+      {"10 text 海边  note\r\n20 key Enter\n", true, "old海边  note"},
+      {"10 text 海边\n15 key Backspace\n20 key Enter\n", true, "old海"},
+      {"10 text xyz\n15 text NO\n20 key Enter\n", true, "oldxyz"},
+      {"10 text xyz\n20 key Escape\n", false, "old"},
+      {"10 text xyz\n", false, "old"},  // nothing ends it: given up when the script runs out
+  };
+  for (const auto& c : cases) {
+    HeadlessPlatform p;
+    std::string error;
+    ASSERT_TRUE(ScheduleInputScript(p, c.script, error)) << error;
+    std::string text = "old";
+    const auto noCapitals = [](std::string_view t) { return t.find("NO") == std::string_view::npos; };
+    EXPECT_EQ(p.EditText(TextFieldRequest{}, text, noCapitals), c.confirmed) << c.script;
+    EXPECT_EQ(text, c.text) << c.script;
+  }
 }
 
 }  // namespace

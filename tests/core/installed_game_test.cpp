@@ -15,7 +15,8 @@ using testing::Play;
 using testing::TestGame;
 
 struct ReadOnlyRun {
-  ReadOnlyRun(const TestGame& game, const fs::path& home) : play(game) {
+  ReadOnlyRun(const TestGame& game, const fs::path& home, const std::string& input = {}, u32 runMs = 0)
+      : play(game, input, runMs) {
     FolderEnvironment env;
     env.xdgDataHome = (home / "data").string();
     env.xdgConfigHome = (home / "config").string();
@@ -63,6 +64,16 @@ TEST(InstalledGame, SavesAndSettingsLiveInThePlayersFoldersPerProduct) {
   EXPECT_EQ(other.play.engine->saveFolder(), (home.path() / "data/lyraban/Second/save/").string());
   // No settings file of its own: the defaults, which leave the chapter out.
   EXPECT_EQ(other.play.platform.caption(), "Flags");
+}
+
+TEST(InstalledGame, QuickSaveOfAReadOnlyGameLandsInThePlayersFolder) {
+  testing::TempDir home;
+  TestGame game(64, 48, "[System.Setting]\r\nProductID=Slots\r\n");
+  game.Script("waiting\r\n.\r\n.QUIT\r\n");
+  ReadOnlyRun run(game, home.path(), "1000 key Insert\n", 3000);
+  EXPECT_TRUE(fs::exists(home.path() / "data/lyraban/Slots/save/savedata.000"))
+      << "the quick save did not follow the save folder";
+  EXPECT_FALSE(fs::exists(game.dir.path() / "save"));
 }
 
 TEST(InstalledGame, WritableGameKeepsItsSaveFolderAndTracesIt) {

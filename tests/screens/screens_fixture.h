@@ -74,7 +74,7 @@ class FakeScreenHost : public ScreenHost {
   }
 
   bool PumpInput(u8 context, bool) override {
-    EXPECT_EQ(context, 1) << "a choice reads input in its own context";
+    EXPECT_EQ(context, expectedContext) << "each screen reads input in its own context";
     if (context != 0) skipping = false;           // any context but reading ends skip
     if (steps.empty()) return ++idlePumps <= 50;  // out of script: the program closes
     Step step = std::move(steps.front());
@@ -109,7 +109,7 @@ class FakeScreenHost : public ScreenHost {
 
   std::deque<Step> steps;
   Pointer pointer;
-  u8 pending = 0, scriptMode = 0;
+  u8 pending = 0, scriptMode = 0, expectedContext = 1;
   i32 pendingButton = -1;
   bool skipping = false, stopSkipAfterChoice = false;
   int idlePumps = 0, presents = 0, windowDraws = 0;

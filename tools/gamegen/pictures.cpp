@@ -521,8 +521,8 @@ void MakePictures(Output& g, Output& system) {
   g.Picture("img/sys_log_bar.png", MakeButtonFrames(20, 600, 1, C(40, 40, 70, 0.8f)), true);
   g.Picture("img/sys_log_handle.png", MakeButtonFrames(20, 60, 1, C(220, 200, 140)), true);
   g.Picture("img/sys_log_item.png", MakeButtonFrames(780, 75, 3, C(20, 20, 40, 0.35f)), true);
-  g.Picture("img/sys_log_icon_up.png", MakeButtonFrames(20, 20, 3, C(220, 200, 140)), true);
-  g.Picture("img/sys_log_icon_down.png", MakeButtonFrames(20, 20, 3, C(220, 200, 140)), true);
+  g.Picture("img/sys_log_icon_up.png", MakeButtonFrames(20, 20, 1, C(220, 200, 140)), true);
+  g.Picture("img/sys_log_icon_down.png", MakeButtonFrames(20, 20, 1, C(220, 200, 140)), true);
 
   for (bool save : {true, false}) {
     const std::string p = save ? "img/sys_save_" : "img/sys_load_";

@@ -152,6 +152,40 @@ i32 HeadlessPlatform::RunPopupMenu(const std::vector<PopupItem>& items, i32 x, i
   return id;
 }
 
+bool HeadlessPlatform::EditText(const TextFieldRequest& field, std::string& utf8,
+                                const std::function<bool(std::string_view)>& accept) {
+  ++textFields_;
+  lastField_ = field;
+  std::string text = utf8;
+  for (;;) {
+    MoveDue();
+    if (queue_.empty()) {
+      if (scheduled_.empty()) return false;
+      clock_.Advance(1);
+      continue;
+    }
+    Event e = queue_.front();
+    if (e.kind == EventKind::CloseRequest) return false;  // left queued for the window
+    queue_.pop_front();
+    Apply(e);
+    if (e.kind == EventKind::TextInput) {
+      std::string next = text + e.text;
+      if (!accept || accept(next)) text = std::move(next);
+    } else if (e.kind == EventKind::KeyDown && e.key == vk::Return) {
+      utf8 = text;
+      return true;
+    } else if (e.kind == EventKind::KeyDown && e.key == vk::Escape) {
+      return false;
+    } else if (e.kind == EventKind::KeyDown && e.key == vk::Back && !text.empty()) {
+      // One UTF-8 character: continuation bytes go with their lead byte.
+      std::size_t n = text.size() - 1;
+      while (n > 0 && (static_cast<u8>(text[n]) & 0xC0) == 0x80) --n;
+      std::string next = text.substr(0, n);
+      if (!accept || accept(next)) text = std::move(next);
+    }
+  }
+}
+
 bool HeadlessPlatform::PollEvent(Event& event) {
   // A script that loops without ever waiting would otherwise stop time: let
   // every so many polls count as a millisecond, deterministically.

@@ -37,6 +37,14 @@ class HeadlessPlatform final : public Platform {
   // and remembers what was shown.
   i32 RunPopupMenu(const std::vector<PopupItem>& items, i32 x, i32 y, const std::function<void()>& idle) override;
 
+  // Types the scripted text events into the field until a scripted Enter
+  // (confirm) or Escape (cancel); Backspace removes the last character. With
+  // no scripted input left the field is cancelled.
+  bool EditText(const TextFieldRequest& field, std::string& utf8,
+                const std::function<bool(std::string_view)>& accept) override;
+  u32 textFieldsShown() const { return textFields_; }
+  const TextFieldRequest& lastTextField() const { return lastField_; }
+
   bool PollEvent(Event& event) override;
   void WaitEvent() override;
   void PostCloseRequest() override;
@@ -141,6 +149,8 @@ class HeadlessPlatform final : public Platform {
   std::deque<Event> queue_;
   std::deque<i32> menuAnswers_;
   u32 menusShown_ = 0;
+  u32 textFields_ = 0;
+  TextFieldRequest lastField_;
   std::vector<PopupItem> menuItems_;
   i32 menuX_ = 0, menuY_ = 0;
   WindowIcon icon_ = WindowIcon::Main;

@@ -156,6 +156,15 @@ bool ScheduleInputScript(HeadlessPlatform& platform, std::string_view text, std:
     } else if (kind == "close") {
       e.kind = EventKind::CloseRequest;
       events.push_back({at, e});
+    } else if (kind == "text") {
+      // Everything after one blank is the text, blanks included.
+      const std::size_t from = static_cast<std::size_t>(words[1].data() - line.data()) + 4;
+      if (from >= line.size()) return fail("expected the text to type");
+      e.kind = EventKind::TextInput;
+      e.text = std::string(line.substr(from + 1));
+      while (!e.text.empty() && e.text.back() == '\r') e.text.pop_back();
+      if (e.text.empty()) return fail("expected the text to type");
+      events.push_back({at, e});
     } else if (kind == "menu") {
       // Item identifiers are command codes, so one byte; 0 dismisses.
       i32 id = 0;

@@ -13,6 +13,7 @@
 #include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_keys.h"
 #include "platform/sdl/sdl_popup.h"
+#include "platform/sdl/sdl_text_field.h"
 
 namespace lyraban::platform {
 
@@ -29,7 +30,8 @@ SdlPlatform::SdlPlatform(std::string lockFolder)
     : instance_(std::move(lockFolder)),
       audio_(std::make_unique<SdlAudioOutput>()),
       popup_(std::make_unique<SdlPopupMenu>()),
-      dialog_(std::make_unique<SdlDialog>()) {
+      dialog_(std::make_unique<SdlDialog>()),
+      textField_(std::make_unique<SdlTextField>()) {
   // The close box alone asks the quit question; SDL would otherwise add a
   // quit event of its own for the last window.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
@@ -85,6 +87,7 @@ bool SdlPlatform::CreateMainWindow(int width, int height) {
   SDL_StopTextInput();
   popup_->Attach(window_, renderer_);
   dialog_->Attach(window_, renderer_);
+  textField_->Attach(window_, renderer_);
   minimizePending_ = false;
   ApplyIcon();
   gameWidth_ = width;
@@ -114,6 +117,7 @@ void SdlPlatform::DestroyMainWindow() {
   // ImGui's textures belong to the renderer: they go first.
   popup_->Detach();
   dialog_->Detach();
+  textField_->Detach();
   minimizePending_ = false;
   if (texture_) SDL_DestroyTexture(texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
@@ -526,6 +530,18 @@ bool SdlPlatform::DescribeGraphics(GraphicsFacts& facts) {
   // Drivers without a screen of their own have no full screen to offer.
   facts.fullScreen = window_ && !facts.driver.empty() && facts.driver != "dummy" && facts.driver != "offscreen";
   return true;
+}
+
+bool SdlPlatform::EditText(const TextFieldRequest& field, std::string& utf8,
+                           const std::function<bool(std::string_view)>& accept) {
+  if (!window_ || !renderer_ || IsMinimized()) return false;
+  SdlTextField::Area area;
+  GameToWindow(field.x, field.y, area.left, area.top);
+  GameToWindow(field.x + field.width, field.y + field.height, area.right, area.bottom);
+  SdlTextField::Hooks hooks;
+  hooks.drawFrame = [this] { DrawFrame(); };
+  hooks.forward = [this](const SDL_Event& e) { Translate(e); };
+  return textField_->Run(field, area, utf8, accept, hooks);
 }
 
 const std::string& SdlPlatform::popupFontFile() const { return popup_->fontFile(); }

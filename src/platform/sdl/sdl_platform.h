@@ -21,6 +21,7 @@ namespace lyraban::platform {
 class SdlAudioOutput;
 class SdlPopupMenu;
 class SdlDialog;
+class SdlTextField;
 
 // The desktop platform: one resizable window whose picture keeps the game's
 // aspect (black bars around it), full screen on the desktop's own mode,
@@ -51,6 +52,8 @@ class SdlPlatform final : public Platform {
 
   // Drawn with Dear ImGui over the last frame; see SdlPopupMenu.
   i32 RunPopupMenu(const std::vector<PopupItem>& items, i32 x, i32 y, const std::function<void()>& idle) override;
+  bool EditText(const TextFieldRequest& field, std::string& utf8,
+                const std::function<bool(std::string_view)>& accept) override;
   // The font file the popup menu was drawn with (empty for ImGui's own).
   const std::string& popupFontFile() const;
 
@@ -106,6 +109,7 @@ class SdlPlatform final : public Platform {
   std::unique_ptr<SdlAudioOutput> audio_;
   std::unique_ptr<SdlPopupMenu> popup_;
   std::unique_ptr<SdlDialog> dialog_;
+  std::unique_ptr<SdlTextField> textField_;
   bool videoStarted_ = false, joystickStarted_ = false;
 
   SDL_Window* window_ = nullptr;

@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "persist/save_archive.h"
+#include "persist/save_slots.h"
+#include "resources/pack_keystream.h"
+#include "test_game.h"
+
+// Saved games through the whole engine: where the restored scripts resume,
+// what comes back with them, and every way a player saves and loads.
+namespace lyraban {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Play;
+using testing::TestGame;
+
+std::string Gbk(std::string_view utf8) { return CodePage().FromUtf8(utf8); }
+
+// A game whose flags include the engine's own: L002 "シーン回想" and
+// L003 "死亡回数".
+struct SaveGame : TestGame {
+  SaveGame() : TestGame(64, 48, "L002=" + Gbk("シーン回想") + "\r\nL003=" + Gbk("死亡回数") + "\r\n") {}
+  void File(const std::string& name, const std::string& text) const { dir.Write("data/script/" + name, text); }
+  fs::path Slot(int n) const { return dir.path() / "save" / SaveSlots::SlotFileName(n); }
+  // The script section of a slot, read with the engine's own reader.
+  SaveArchive ScriptSection(int slot) const {
+    SaveDataFile file(dir.path() / "save");
+    std::string header(SlotHeader::kSize, '\0'), rest;
+    SaveArchive outer, script;
+    if (file.OpenForRead(SaveSlots::SlotFileName(slot)) && file.Read(header.data(), header.size()) &&
+        file.ReadRest(rest))
+      outer.OpenForReading(rest);
+    outer.ExchangeArchive("Data_Script", script);
+    return script;
+  }
+  SlotHeader Header(int slot) const {
+    SlotHeader header;
+    ReadSlotHeaderFile(dir.path() / "save", slot, header);
+    return header;
+  }
+};
+
+std::string StringEntry(SaveArchive& a, std::string_view key) {
+  std::string s = "<missing>";
+  a.ExchangeString(key, s);
+  return s;
+}
+template <class T>
+T Value(SaveArchive& a, std::string_view key) {
+  T v{};
+  EXPECT_TRUE(a.Exchange(key, v)) << key;
+  return v;
+}
+
+TEST(SavedGame, CallChainTwoLevelsDeepResumesEachProgramAtItsSavePoint) {
+  SaveGame game;
+  // b counts its entries (runs) and its ends (bonus); a and the root add to
+  // score after their CALLs, the root with its local tmp.
+  game.File("b.txt", "?runs = runs + 1\r\nfirst\r\n?never = 0\r\nsecond\r\n?never = 0\r\n?bonus = bonus + 1\r\n");
+  game.File("a.txt", ".CALL b.txt\r\n?score = score + 10\r\n");
+  game.Script("?tmp = 7\r\n.CALL a.txt\r\n?score = score + tmp\r\n.QUIT\r\n");
+  // Past the first text, quick save at the second, then on to the end.
+  Play first(game, "2000 click 5 5\n4000 key Insert\n5000 click 5 5\n", 30000);
+  first.Run();
+  EXPECT_EQ(game.Global(2), 1);
+  EXPECT_EQ(game.Global(1), 1);
+  EXPECT_EQ(game.Global(0), 17);
+
+  SaveArchive script = game.ScriptSection(0);
+  EXPECT_EQ(Value<u32>(script, "StackCount"), 3u);
+  EXPECT_EQ(StringEntry(script, "Name0"), "start.txt");
+  EXPECT_EQ(StringEntry(script, "Name1"), "a.txt");
+  EXPECT_EQ(StringEntry(script, "Name2"), "b.txt");
+  EXPECT_EQ(Value<u32>(script, "Line2"), 2u) << "b resumes at the line that ended its shown block";
+  EXPECT_EQ(Value<u32>(script, "Line1"), 1u) << "a resumes after its CALL";
+  EXPECT_EQ(Value<u8>(script, "CaseEnable0"), 0);
+  EXPECT_EQ(game.Header(0).comment(), Gbk("クイックセーブ"));
+
+  // The second play starts the root with another tmp, then quick-loads at
+  // b's second text: b does not count another entry, and the root adds the
+  // tmp that was saved.
+  game.Script("?tmp = 100\r\n.CALL a.txt\r\n?score = score + tmp\r\n.QUIT\r\n");
+  Play second(game, "2000 click 5 5\n4000 key Delete\n6000 click 5 5\n", 30000);
+  second.Run();
+  EXPECT_EQ(game.Global(2), 2) << "entries of b";
+  EXPECT_EQ(game.Global(1), 2) << "ends of b";
+  EXPECT_EQ(game.Global(0), 17 + 17) << "score: a's 10 and the saved tmp 7";
+  EXPECT_FALSE(second.Traced("エラー（"));
+}
+
+TEST(SavedGame, NovelModeAndWholeMinutesOfPlayComeBack) {
+  SaveGame game;
+  game.Script(
+      "?runs = runs + 1\r\n.IF runs > 1\r\n.GOTO loader\r\n"
+      ".mode novel\r\n.\r\npage one\r\n?tmp = 1\r\n.QUIT\r\n"
+      "#loader\r\nwaiting\r\n?tmp = 2\r\n.QUIT\r\n");
+  // Saved 59 s into the second minute; the run ends 1.5 s later.
+  Play first(game, "119000 key Insert\n", 120500);
+  first.Run();
+  ASSERT_TRUE(fs::exists(game.Slot(0)));
+  SaveArchive script = game.ScriptSection(0);
+  EXPECT_EQ(Value<u32>(script, "PlayTime"), 1u);
+  EXPECT_EQ(Value<u8>(script, "ScriptMode"), kModeNovel);
+  EXPECT_EQ(first.engine->GetPlayMinutes(), 1u) << "the save dropped the running fraction of a minute";
+
+  Play second(game, "3000 key Delete\n", 50000);
+  second.Run();
+  EXPECT_EQ(second.engine->interpreter().ScriptMode, kModeNovel);
+  EXPECT_EQ(second.engine->GetPlayMinutes(), 1u) << "47 s after loading one whole minute";
+  EXPECT_EQ(game.Global(2), 2) << "the restored root resumed after its page break, not at its top";
+}
+
+// A slot written here byte by byte from the format, not by the engine.
+std::string LE(u32 v) { return {char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24)}; }
+std::string Item(std::string_view key, std::string_view value) {
+  return LE(static_cast<u32>(key.size())) + std::string(key) + LE(static_cast<u32>(value.size())) + std::string(value);
+}
+
+TEST(SavedGame, HandWrittenSlotLoadsWithItsValues) {
+  SaveGame game;
+  game.Script(
+      "?bonus = bonus + 1\r\nwaiting\r\n?score = 1\r\n.QUIT\r\n"
+      "#resumed\r\n?score = tmp + 1000\r\n?runs = runs + 1\r\n.QUIT\r\n");
+  std::string header(25120, '\0');
+  header.replace(16, 16, "2020/02/29 23:59");
+  const std::string script = Item("ChapterDate", std::string("Day 3") + '\0') +
+                             Item("ChapterName", std::string("Cliffs") + '\0') + Item("PlayTime", LE(75)) +
+                             Item("ScriptMode", std::string(1, '\0')) + Item("Name0", std::string("start.txt") + '\0') +
+                             Item("Line0", LE(5)) + Item("CaseID0", LE(0)) + Item("CaseEnable0", std::string(1, '\0')) +
+                             Item("StackCount", LE(1));
+  std::string flags(4000, '\0');
+  flags.replace(0, 4, LE(42));  // L000 tmp
+  game.dir.Write("data/img/bg.png", testing::SolidPng(64, 48, 10, 200, 30));
+  const std::string anime =
+      Item("Name0", std::string("bg.png") + '\0') + Item("Code0", LE(0)) + Item("PosX0", LE(0)) + Item("PosY0", LE(0));
+  const std::string outer = Item("Data_Script", script) + Item("Data_Sound", "") + Item("Data_Anime", anime) +
+                            Item("Data_Flags", Item("Flags", flags)) + Item("Data_Log", "") + Item("Data_Flow", "");
+  std::string file = header + outer;
+  PackKeystream keys(0x3C5A);
+  keys.Apply(file.data(), file.size());
+  game.dir.Write("save/savedata.000", file);
+
+  Play play(game, "1000 key Delete\n", 20000);
+  play.Run();
+  EXPECT_EQ(game.Global(0), 1042) << "resumed at line 5 with the saved local flag";
+  EXPECT_EQ(game.Global(1), 1) << "the root did not start again";
+  EXPECT_EQ(game.Global(2), 1);
+  EXPECT_EQ(play.engine->interpreter().ChapterDate, "Day 3");
+  EXPECT_EQ(play.engine->interpreter().ChapterName, "Cliffs");
+  EXPECT_EQ(play.engine->GetPlayMinutes(), 75u);
+  ASSERT_NE(play.engine->layers(), nullptr);
+  EXPECT_EQ(play.engine->layers()->layer(0)->name, "bg.png");
+  EXPECT_EQ(play.Pixel(32, 24), (std::array<int, 3>{10, 200, 30})) << "the restored scene is shown";
+}
+
+TEST(SavedGame, DamagedQuickSaveLeavesTheRunningGameAsItWas) {
+  SaveGame game;
+  game.Script("?tmp = 5\r\nwaiting\r\n?score = tmp\r\n.QUIT\r\n");
+  struct Case {
+    const char* what;
+    std::string plain;
+  } cases[] = {
+      {"too short", std::string(300, 'a')},
+      {"no script section", std::string(25120, '\0') + Item("Data_Flags", Item("Flags", std::string(4000, '\x01')))},
+  };
+  for (const Case& c : cases) {
+    std::string file = c.plain;
+    PackKeystream keys(0x3C5A);
+    keys.Apply(file.data(), file.size());
+    game.dir.Write("save/savedata.000", file);
+    Play play(game, "1000 key Delete\n2000 click 5 5\n", 20000);
+    play.Run();
+    EXPECT_EQ(game.Global(0), 5) << c.what;
+    EXPECT_TRUE(play.Traced("savedata.000")) << c.what << ": no diagnostic";
+  }
+}
+
+TEST(SavedGame, SceneRecollectionBlocksQuickSaveAndLoadButNotTheBossKey) {
+  SaveGame game;
+  game.Script("?" + Gbk("シーン回想") + " = 1\r\n?" + Gbk("死亡回数") + " = 4\r\nwaiting\r\n?score = 1\r\n.QUIT\r\n");
+  // Had the save or load screen opened, the click would not reach the text.
+  Play blocked(game, "1000 key Insert\n1200 key Home\n1300 key End\n1500 key Delete\n2000 click 5 5\n", 20000);
+  blocked.Run();
+  EXPECT_FALSE(fs::exists(game.Slot(0))) << "quick save ran during a scene recollection";
+  EXPECT_EQ(game.Global(0), 1);
+
+  // Boss key action 2 from F5: a quick save, then the program ends unasked.
+  const fs::path cwd = fs::current_path();
+  fs::current_path(game.dir.path());
+  UserSettings settings;
+  ResetUserSettings(settings);
+  settings.BossKeyAction = 2;
+  settings.FunctionKeyCommands[4] = cmd::BossKey;
+  SaveUserSettings(settings, kUserSettingsFileName);
+  Play boss(game, "1000 key F5\n", 20000);
+  boss.Run();
+  fs::current_path(cwd);
+  ASSERT_TRUE(fs::exists(game.Slot(0)));
+  EXPECT_EQ(game.Header(0).comment(), Gbk("クイックセーブ"));
+  EXPECT_EQ(game.Header(0).deathCount(), 4);
+  EXPECT_TRUE(boss.platform.questionsAsked().empty());
+  EXPECT_LT(boss.platform.clock().Now(), 2000u);
+}
+
+TEST(SavedGame, PopupMenuQuickSaveThenDeleteKeyQuickLoads) {
+  SaveGame game;
+  game.Script("?tmp = tmp + 1\r\n.\r\nwaiting\r\n?score = tmp\r\n.GOTO nowhere\r\n");
+  // Save with tmp 1, let the script run on (tmp 2 at the restart), load.
+  Play play(game, "900 menu 17\n1000 rclick 5 5\n2000 click 5 5\n3000 key Delete\n", 20000);
+  play.Run();
+  EXPECT_EQ(play.platform.menusShown(), 1u);
+  ASSERT_TRUE(fs::exists(game.Slot(0)));
+  EXPECT_EQ(play.engine->flags().Value(FlagBank::Local, 0), 1) << "tmp after the load";
+}
+
+}  // namespace
+}  // namespace lyraban
+
+namespace lyraban {
+namespace {
+
+TEST(SavedGame, BacklogAndFlowRecordComeBackFromTheSlotFile) {
+  SaveGame game;
+  game.dir.Write("data/flow/checklist.txt", "start\r\nb\r\n");
+  game.File("b.txt", "?never = 0\r\n");
+  game.Script(
+      "?runs = runs + 1\r\n.IF runs > 1\r\n.GOTO second\r\n"
+      ".voice \\hikari\r\n.voice hk_001.ogg\r\nfirst line\r\n.\r\n.CALL b.txt\r\nsaved here\r\n.\r\n.QUIT\r\n"
+      "#second\r\nother\r\n.\r\n.QUIT\r\n");
+  Play first(game, "2000 click 5 5\n4000 key Insert\n", 8000);
+  first.Run();
+  SaveDataFile file(game.dir.path() / "save");
+  std::string header(SlotHeader::kSize, '\0'), rest;
+  ASSERT_TRUE(file.OpenForRead(SaveSlots::SlotFileName(0)) && file.Read(header.data(), header.size()) &&
+              file.ReadRest(rest));
+  SaveArchive outer, log, flow;
+  outer.OpenForReading(rest);
+  ASSERT_TRUE(outer.ExchangeArchive("Data_Log", log));
+  ASSERT_TRUE(outer.ExchangeArchive("Data_Flow", flow));
+  EXPECT_EQ(Value<u32>(log, "LastLogPos"), 1u) << "the mark stands before the line that waits, which is shown again";
+  EXPECT_EQ(StringEntry(log, "Voice0"), "hikari\\hk_001.ogg");
+  EXPECT_EQ(StringEntry(flow, "LastNode"), "b");
+  EXPECT_EQ(Value<u32>(flow, "AL_Count"), 1u);
+
+  // The second play shows another line and enters no story point past the
+  // start, then loads the quick save.
+  Play second(game, "2000 key Delete\n", 6000);
+  second.Run();
+  const BacklogStore& backlog = second.engine->backlog();
+  EXPECT_EQ(backlog.GetBacklogEntry(2).Text, "first line") << "the ring is the saved one";
+  EXPECT_EQ(backlog.GetBacklogEntry(2).Voice, "hikari\\hk_001.ogg");
+  EXPECT_EQ(backlog.GetBacklogEntry(1).Text, "saved here");
+  EXPECT_EQ(second.engine->flow().lastNode(), "b");
+  EXPECT_EQ(second.engine->flow().LinkState("start\tb"), 2) << "the saved route";
+}
+
+}  // namespace
+}  // namespace lyraban
