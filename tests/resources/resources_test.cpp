@@ -40,10 +40,13 @@ TEST(PackKeystream, KnownAnswersAcrossRefillsAndPieces) {
   EXPECT_EQ(ks.Next(0), 0x8C);
 }
 
-TEST(TextLines, BreaksAreCrOrCrLfAndBlanksGoAtLineStartsAndTextEnd) {
+TEST(TextLines, BreaksAreCrOrCrLfOrLfWithoutAnyCrAndBlanksGoAtLineStartsAndTextEnd) {
   const std::pair<std::string, std::vector<std::string>> cases[] = {
       {"a\r\n\r\n  b  \r\n", {"a", "", "b  "}},
-      {"one\ntwo", {"one\ntwo"}},  // a lone LF stays inside its line
+      {"one\ntwo", {"one", "two"}},  // no CR anywhere: LF breaks lines
+      {"a\n\n  b  \n", {"a", "", "b  "}},
+      {"one\rtwo\nthree", {"one", "two\nthree"}},  // one CR anywhere: a lone LF stays inside its line
+      {"a  \n  \t ", {"a  "}},
       {"x\ry\r\rz", {"x", "y", "", "z"}},
       {"p\r\n\nq", {"p", "\nq"}},  // CR LF is one break; the LF after it is kept
       {"\t  lead\r\n \tnext \t", {"lead", "next"}},

@@ -205,6 +205,32 @@ TEST_F(InterpreterTest, ControlFlowTable) {
   }
 }
 
+TEST_F(InterpreterTest, LfOnlyAndCrLfScriptsGiveTheSameRun) {
+  const std::vector<std::string_view> lines = {"; title",   "Aya:first", "second",  ".wait 5",    "?n = n + 1",
+                                               ".IF n > 0", "{",         ".yes",    "}",          ".SELECT",
+                                               "A",         "B",         ".CASE 2", "{",          ".picked",
+                                               "}",         ".ENDSEL",   "#end",    "last words", ".done"};
+  auto run = [&](std::string_view lineEnd) {
+    std::string text;
+    for (std::string_view line : lines) text.append(line).append(lineEnd);
+    dir.Write("data/script/start.txt", text);
+    calls.clear(), host.events.clear(), traces.clear();
+    host.answer = 2;
+    EXPECT_TRUE(RunFresh());
+    return std::tuple{calls, host.events, traces};
+  };
+  const auto crlf = run("\r\n");
+  const auto lf = run("\n");
+  // The second run finds its blocks read under the same line numbers.
+  Events readAgain = std::get<1>(crlf);
+  for (std::string& e : readAgain)
+    if (const size_t at = e.find(":new:"); at != std::string::npos) e.replace(at, 5, ":read:");
+  EXPECT_EQ(std::get<0>(lf), std::get<0>(crlf));
+  EXPECT_EQ(std::get<1>(lf), readAgain);
+  EXPECT_EQ(std::get<2>(lf), std::get<2>(crlf));
+  EXPECT_EQ(std::get<0>(crlf), (Events{"wait(5)", "yes()", "picked()", "done()"}));
+}
+
 TEST_F(InterpreterTest, ResumeLineMovesOnlyAtTheMomentsOfTheMode) {
   std::vector<u32> probes;
   hook = [&](std::string_view keyword, std::string_view) {
