@@ -101,26 +101,48 @@ void Resources::Diagnose(const char* errorText, const PackFile& file, u32 size, 
   trace_.DebugTrace(format.c_str(), file.resolvedName_, static_cast<int>(size), static_cast<unsigned>(scrambleCode));
 }
 
+namespace {
+
+// The entry of `folder` that equals `name` with ASCII letters folded; the
+// first in byte order when several do. Empty when none does.
+std::string FindNoCase(const std::string& folder, std::string_view name) {
+  std::string best;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string entry = it->path().filename().string();
+    if (EqualsNoCase(entry, name) && (best.empty() || entry < best)) best = entry;
+  }
+  return best;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
 std::string Resources::FindLooseFile(const std::string& resolvedName) const {
   std::string path = dataFolder_;
   bool first = true;
   for (const std::string& part : SplitComponents(resolvedName, trace_.codePage())) {
     if (!first) path += '/';
     first = false;
-    std::string candidate = path + part;
-    struct stat st;
-    if (::stat(candidate.c_str(), &st) != 0) {
-      // No exact match: take the first name in byte order that equals the
-      // component with ASCII letters folded.
-      std::string best;
-      std::error_code ec;
-      for (fs::directory_iterator it(path.empty() ? "." : path, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string entry = it->path().filename().string();
-        if (EqualsNoCase(entry, part) && (best.empty() || entry < best)) best = entry;
-      }
-      if (!best.empty()) candidate = path + best;
+    // The bytes of the game's code page first, exactly, then with ASCII
+    // letters folded; then the same for the name's UTF-8 spelling, which is
+    // how files made on Linux are named.
+    std::string found;
+    if (Exists(path + part)) {
+      found = part;
+    } else if (std::string folded = FindNoCase(path, part); !folded.empty()) {
+      found = std::move(folded);
+    } else if (const std::string utf8 = trace_.codePage().ToUtf8(part); utf8 != part) {
+      if (Exists(path + utf8))
+        found = utf8;
+      else
+        found = FindNoCase(path, utf8);
     }
-    path = std::move(candidate);
+    path += found.empty() ? part : found;
   }
   return path;
 }

@@ -48,8 +48,10 @@ class PackFile {
 // Inside archives names keep their backslashes. A name that is in no archive
 // is read as a loose file below the data folder: backslashes become slashes
 // and each path component is matched without regard to ASCII letter case
-// (an exact match first), as on Windows file systems. A name that contains a
-// colon or starts with "/" is a full path, opened as given.
+// (an exact match first), as on Windows file systems; a component found in
+// neither way is looked up again as its UTF-8 spelling, the same two ways,
+// since file names on Linux are UTF-8. A name that contains a colon or starts
+// with "/" is a full path, opened as given.
 class Resources {
  public:
   explicit Resources(Trace& trace) : trace_(trace) {}

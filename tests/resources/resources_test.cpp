@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "base/codepage.h"
 #include "packwriter/pack_writer.h"
 #include "resources/archive.h"
 #include "resources/pack_keystream.h"
@@ -202,6 +203,35 @@ TEST_F(ResourcesTest, ArchiveEntriesWinOverLooseFilesWhichMatchWithoutLetterCase
   Pack("system.dat", 0, {{outside.string(), "archived"}, {"c:\\file.txt", "archived"}});
   ASSERT_TRUE(resources_.OpenAllArchives());  // full paths bypass the archives
   EXPECT_EQ(Whole("ignored", outside.string()) + Whole("", "c:\\file.txt"), "outside<failed>");
+}
+
+TEST_F(ResourcesTest, LooseNamesFallBackToTheirUtf8SpellingPerComponentWithoutLetterCase) {
+  const CodePage gbk(CodePage::Kind::Gbk);
+  game_.Write("data/script/第一章.txt", "utf8 chapter");
+  game_.Write("data/img/图片/Face.PNG", "utf8 folder");
+  game_.Write("data/script/\xB5\xDA\xB6\xFE.txt", "gbk bytes");  // 第二 as GBK bytes on disk
+  game_.Write("data/script/第二.txt", "utf8 twin");
+  game_.Write("data/bgm/Αx.ogg", "greek capital");
+  Pack("system.dat", 0, {{gbk.FromUtf8("script\\第三.txt"), "archived"}});
+  game_.Write("data/script/第三.txt", "loose twin");
+  resources_.OpenDataFolder(game_.str());
+  const struct {
+    std::string folder, name, want;
+  } cases[] = {
+      {"script", gbk.FromUtf8("第一章.txt"), "utf8 chapter"},
+      {"SCRIPT", gbk.FromUtf8("第一章.TXT"), "utf8 chapter"},     // ASCII letters fold in the UTF-8 spelling too
+      {gbk.FromUtf8("IMG\\图片"), "face.png", "utf8 folder"},  // per component: a GBK folder, an ASCII file
+      {"script", gbk.FromUtf8("第二.txt"), "gbk bytes"},          // the game's own bytes win over the UTF-8 spelling
+      {"script", "第一章.txt", "utf8 chapter"},                   // a name already in UTF-8 is found as it is
+      {"script", gbk.FromUtf8("第三.txt"), "archived"},           // archives still come first
+      {"script", gbk.FromUtf8("第四.txt"), "<failed>"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Whole(c.folder, c.name), c.want) << c.folder << " / " << c.name;
+  // Only ASCII letters fold: a non-ASCII letter in another case is another name.
+  EXPECT_EQ(Whole("bgm", gbk.FromUtf8("αX.ogg")), "<failed>");
+  trace_.SetCodePage(CodePage(CodePage::Kind::ShiftJis));
+  game_.Write("data/voice/こえ.ogg", "sjis game");
+  EXPECT_EQ(Whole("voice", CodePage(CodePage::Kind::ShiftJis).FromUtf8("こえ.ogg")), "sjis game");
 }
 
 TEST_F(ResourcesTest, DiagnosticsNameTheFileSizeAndCode) {
