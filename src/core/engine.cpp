@@ -10,8 +10,8 @@
 #include "platform/freetype/freetype_fonts.h"
 #include "platform/sdl/sdl_audio.h"
 #include "screens/choice_label.h"
-#include "text/game_font.h"
 #include "sound/sound.h"
+#include "text/game_font.h"
 
 namespace lyraban {
 
@@ -400,6 +400,7 @@ bool Engine::InitEngine() {
   resources_.OpenAllArchives();
   ReadConfiguration();
   tags_.SetScreenSize(system_.ScreenWidth, system_.ScreenHeight);
+  tags_.SetTrace(&trace_);
   LayerSet::Hooks hooks;
   hooks.markSeen = [this](std::string_view name) { flags_.MarkSeen(name); };
   hooks.lookupColour = [](std::string_view name, LayerColour& colour) {
@@ -509,9 +510,7 @@ bool Engine::PumpMessagesBlocking() {
   return PumpMessages();
 }
 
-bool Engine::IsSkipping() {
-  return input_.IsSkipping(platform_.IsKeyHeld(platform::vk::Control), input_.appActive());
-}
+bool Engine::IsSkipping() { return input_.IsSkipping(platform_.IsKeyHeld(platform::vk::Control), input_.appActive()); }
 
 void Engine::HandleEvent(const platform::Event& event) {
   using platform::EventKind;

@@ -150,6 +150,7 @@ std::string Resources::FindLooseFile(const std::string& resolvedName) const {
 bool Resources::OpenResource(PackFile& file, std::string_view folder, std::string_view name) {
   CloseResource(file);
   if (name.empty()) {
+    trace_.Because("no file name was given");
     Diagnose(kUnknownError, file, 0, 0);
     return false;
   }
@@ -173,6 +174,12 @@ bool Resources::OpenResource(PackFile& file, std::string_view folder, std::strin
     stream = nullptr;
   }
   if (!stream) {
+    if (entry)
+      trace_.Because("archive %s holds %s but cannot be opened", entry->archive, file.resolvedName_);
+    else if (fullPath)
+      trace_.Because("%s cannot be opened", file.resolvedName_);
+    else
+      trace_.Because("%s is in no archive and no loose file", file.resolvedName_);
     Diagnose(kCannotOpen, file, entry ? entry->size : 0, entry ? entry->scrambleCode : 0);
     CloseResource(file);
     return false;
@@ -186,6 +193,7 @@ bool Resources::OpenResource(PackFile& file, std::string_view folder, std::strin
     if (::fseeko(stream, static_cast<off_t>(entry->offset), SEEK_SET) != 0) file.available_ = 0;
   } else {
     if (length > 0xFFFFFFFFu) {
+      trace_.Because("%s is larger than 4 GiB", file.resolvedName_);
       Diagnose(kCannotOpen, file, 0xFFFFFFFFu, 0);
       CloseResource(file);
       return false;
@@ -204,6 +212,7 @@ bool Resources::ReadResource(PackFile& file, void* dst, u32 count) {
     return false;
   }
   if (std::fread(dst, 1, count, file.stream_.get()) != count) {
+    trace_.Because("the file ends before the bytes asked for");
     Diagnose(kReadFailed, file, file.size_, file.scrambleCode_);
     return false;
   }
@@ -225,6 +234,7 @@ bool Resources::ReadWhole(std::string_view folder, std::string_view name, Buffer
   PackFile file;
   if (!OpenResource(file, folder, name)) return false;
   if (!file.IsComplete()) {
+    trace_.Because("the archive ends before the entry %s does", file.resolvedName_);
     Diagnose(kReadFailed, file, file.size_, file.scrambleCode_);
     return false;
   }

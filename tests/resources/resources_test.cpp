@@ -219,11 +219,11 @@ TEST_F(ResourcesTest, LooseNamesFallBackToTheirUtf8SpellingPerComponentWithoutLe
     std::string folder, name, want;
   } cases[] = {
       {"script", gbk.FromUtf8("第一章.txt"), "utf8 chapter"},
-      {"SCRIPT", gbk.FromUtf8("第一章.TXT"), "utf8 chapter"},     // ASCII letters fold in the UTF-8 spelling too
+      {"SCRIPT", gbk.FromUtf8("第一章.TXT"), "utf8 chapter"},  // ASCII letters fold in the UTF-8 spelling too
       {gbk.FromUtf8("IMG\\图片"), "face.png", "utf8 folder"},  // per component: a GBK folder, an ASCII file
-      {"script", gbk.FromUtf8("第二.txt"), "gbk bytes"},          // the game's own bytes win over the UTF-8 spelling
-      {"script", "第一章.txt", "utf8 chapter"},                   // a name already in UTF-8 is found as it is
-      {"script", gbk.FromUtf8("第三.txt"), "archived"},           // archives still come first
+      {"script", gbk.FromUtf8("第二.txt"), "gbk bytes"},       // the game's own bytes win over the UTF-8 spelling
+      {"script", "第一章.txt", "utf8 chapter"},                // a name already in UTF-8 is found as it is
+      {"script", gbk.FromUtf8("第三.txt"), "archived"},        // archives still come first
       {"script", gbk.FromUtf8("第四.txt"), "<failed>"},
   };
   for (const auto& c : cases) EXPECT_EQ(Whole(c.folder, c.name), c.want) << c.folder << " / " << c.name;
@@ -241,12 +241,14 @@ TEST_F(ResourcesTest, DiagnosticsNameTheFileSizeAndCode) {
   PackFile file;
   last_.clear();
   EXPECT_FALSE(resources_.OpenResource(file, "se", "click.ogg"));
-  EXPECT_EQ(last_,
-            "ファイル:\n\t　　エラー内容:アーカイブを開けない\n\t　　ファイル名:se\\click.ogg\n"
-            "\tファイルサイズ:300\n\t　暗号化コード:001F\n");
+  EXPECT_EQ(
+      last_,
+      "ファイル:\n\t　　エラー内容:アーカイブを開けない\n\t　　ファイル名:se\\click.ogg\n"
+      "\tファイルサイズ:300\n\t　暗号化コード:001F\n — archive system.dat holds se\\click.ogg but cannot be opened");
   // Names are converted from the game's code page for the trace.
   last_.clear();
   EXPECT_TRUE(!resources_.OpenResource(file, "img", "\xB1\xB3\xBE\xB0.png") && LastHas("ファイル名:img\\背景.png\n"));
+  EXPECT_TRUE(LastHas("\n — img\\背景.png is in no archive and no loose file"));
   game_.Write("data/short.bin", "abc");
   ASSERT_TRUE(resources_.OpenResource(file, "", "short.bin"));
   EXPECT_TRUE(!resources_.ReadResource(file, buf_, 4) && LastHas("読みこみ失敗"));
