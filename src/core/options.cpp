@@ -13,6 +13,9 @@ const char* UsageText() {
          "  --screenshot FILE    at exit, write the last presented frame as a PNG file\n"
          "  --audio-dump FILE    write everything mixed as a 16-bit stereo 44,100 Hz WAV file\n"
          "  --input FILE         scripted input for headless runs\n"
+         "  --check              check every script, configuration and definition file of the\n"
+         "                       game without playing it; findings go to standard output as\n"
+         "                       file:line: error|warning: message (exit status 1 on errors)\n"
          "  --help               show this text\n";
 }
 
@@ -32,6 +35,8 @@ std::optional<EngineOptions> ParseCommandLine(const std::vector<std::string>& ar
     };
     if (a == "--help" || a == "-h") {
       return std::nullopt;
+    } else if (a == "--check") {
+      options.check = true;
     } else if (a == "--headless") {
       options.headless = true;
     } else if (a == "--run-ms") {

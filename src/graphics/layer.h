@@ -83,9 +83,14 @@ class LayerSet {
   // False for a name that is not a colour.
   using ColourLookupFn = std::function<bool(std::string_view name, LayerColour& colour)>;
 
+  // A definition line that applying a code passes over, with the reason
+  // (the game checker reports them; the engine ignores them silently).
+  using IgnoredLineFn = std::function<void(size_t lineIndex, std::string_view why)>;
+
   struct Hooks {
     MarkSeenFn markSeen;
     ColourLookupFn lookupColour;
+    IgnoredLineFn ignoredLine;
   };
 
   LayerSet(Resources& resources, Trace& trace, platform::Clock& clock, int screenWidth, int screenHeight,
@@ -121,7 +126,8 @@ class LayerSet {
   Layer* Find(int index);
   void DrawLayer(Layer& layer, Surface& composed);
   void LoadPicture(ImageSurface& picture, const std::string& name);
-  void ApplyKeyLine(Layer& layer, std::string_view line);
+  // Null when the line took effect, else why it was passed over.
+  const char* ApplyKeyLine(Layer& layer, std::string_view line);
 
   Resources& resources_;
   Trace& trace_;

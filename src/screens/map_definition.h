@@ -37,6 +37,8 @@ class MapDefinition {
 
   const MapIcon* FindIcon(std::string_view name) const;
   const MapPlace* FindPlace(std::string_view name) const;
+  const std::map<std::string, MapIcon, LessNoCase>& icons() const { return icons_; }
+  const std::map<std::string, MapPlace, LessNoCase>& places() const { return places_; }
   std::size_t iconCount() const { return icons_.size(); }
   std::size_t placeCount() const { return places_.size(); }
 

@@ -328,7 +328,10 @@ i32 FlagStore::EvaluateExpression(std::string_view text) {
   const i32 result = frames.empty() ? acc : frames.front().acc;
   if (fault && trace_.Enabled()) {
     const std::string_view found = text.substr(whyAt, pos - whyAt);
-    const int column = static_cast<int>(whyAt + 1);
+    // Columns count characters: a double-byte character is one.
+    int column = 1;
+    for (size_t i = 0; i < whyAt; ++i, ++column)
+      if (trace_.codePage().IsLeadByte(static_cast<u8>(text[i])) && i + 1 < whyAt) ++i;
     switch (why) {
       case Why::NeedOperand:
         if (found.empty())
