@@ -276,7 +276,11 @@ void GameChecker::TakeMessages(const std::string& file, size_t lineIndex) {
     if (msg.starts_with(kUndefined) && msg.ends_with(kUndefinedEnd)) {
       const std::string_view name =
           msg.substr(kUndefined.size(), msg.size() - kUndefined.size() - kUndefinedEnd.size());
+      // "==" where an operator belongs is an operand to the engine; the
+      // expression fault it causes is the finding that explains it.
+      if (name.starts_with('=')) continue;
       text = "flag '" + std::string(name) + "' is used but never defined (declare it in [Define.Flag])";
+      if (name.find('=') != std::string_view::npos) text += "; there is no '=' operator: & + - * / < > and !";
     } else if (msg.starts_with(kUndefined) && msg.ends_with(kUnassignable)) {
       const std::string_view name =
           msg.substr(kUndefined.size(), msg.size() - kUndefined.size() - kUnassignable.size());
