@@ -27,6 +27,7 @@
 #include "packwriter/pack_writer.h"
 #include "resources/archive.h"
 #include "resources/pack_keystream.h"
+#include "resources/resources.h"
 
 namespace fs = std::filesystem;
 using namespace lyraban;
@@ -43,12 +44,7 @@ int Fail(const std::string& message) {
   return 1;
 }
 
-bool IsTextFile(std::string_view name) {
-  static constexpr std::string_view kTextExtensions[] = {".txt", ".img", ".map", ".ini", ".def"};
-  for (std::string_view ext : kTextExtensions)
-    if (name.size() >= ext.size() && EqualsNoCase(name.substr(name.size() - ext.size()), ext)) return true;
-  return false;
-}
+bool IsTextFile(std::string_view name) { return IsTextResourceName(name); }
 
 // Text files made on Linux end their lines with a lone LF; the format breaks
 // lines at CR, so every LF that no CR precedes gets one.

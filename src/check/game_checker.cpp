@@ -45,19 +45,6 @@ std::string_view NextWord(std::string_view& text) {
   return word;
 }
 
-bool IsValidUtf8(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-    if (n == 0 || i + n > text.size()) return false;
-    for (size_t k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    i += n;
-  }
-  return true;
-}
-
 // The checker runs nothing in time: waits end at once.
 class StillClock final : public platform::Clock {
  public:
@@ -212,7 +199,9 @@ class GameChecker {
   // findings on this line.
   void TakeMessages(const std::string& file, size_t lineIndex);
   bool ReadText(const char* folder, const std::string& name, std::string& bytes, TextLines& lines);
-  void CheckRawText(const std::string& file, std::string_view bytes, const TextLines& lines);
+  // Line ends and code page of the file ReadText read last, in the bytes
+  // as stored (a loose UTF-8 file before the engine converts it).
+  void CheckRawText(const std::string& file);
   void CheckNamed(const std::string& file, size_t lineIndex, const char* folder, std::string_view name,
                   const char* what, std::string_view hint = {});
 
@@ -235,6 +224,8 @@ class GameChecker {
   std::unique_ptr<RecordingTargets> targets_ = std::make_unique<RecordingTargets>(flags_);
   std::unique_ptr<TagTable> tags_;
   std::vector<Finding> findings_;
+  std::string raw_;
+  bool rawArchived_ = false;
 };
 
 std::vector<std::string> GameChecker::ListFolder(const char* folder) {
@@ -303,17 +294,25 @@ void GameChecker::TakeMessages(const std::string& file, size_t lineIndex) {
 
 bool GameChecker::ReadText(const char* folder, const std::string& name, std::string& bytes, TextLines& lines) {
   lines.Clear();
+  raw_.clear();
   if (!resources_.ReadWholeResource(folder, name, bytes)) {
     messages_.clear();
     trace_.ClearReason();
     return false;
+  }
+  PackFile file;
+  if (resources_.OpenResource(file, folder, name)) {
+    rawArchived_ = file.archived();
+    raw_.resize(file.size());
+    if (!resources_.ReadResource(file, raw_.data(), file.size())) raw_ = bytes;
   }
   // The engine's own line reader; the bytes stay for the raw checks.
   SplitTextLines(lines, bytes);
   return true;
 }
 
-void GameChecker::CheckRawText(const std::string& file, std::string_view bytes, const TextLines& lines) {
+void GameChecker::CheckRawText(const std::string& file) {
+  std::string_view bytes = raw_;
   bytes = bytes.substr(0, std::min(bytes.size(), bytes.find('\0')));
   const size_t cr = bytes.find('\r');
   size_t loneLf = kNone;
@@ -329,20 +328,45 @@ void GameChecker::CheckRawText(const std::string& file, std::string_view bytes, 
     Add(file, line, Severity::Error,
         "mixed line ends: this file ends lines at CR, so the line feed without CR here joins two lines into one");
   }
+
+  const std::string cp = Cp().kind() == CodePage::Kind::ShiftJis ? "Shift-JIS" : "GBK";
+  const bool bom = bytes.starts_with("\xEF\xBB\xBF");
+  const bool utf8 =
+      bom || (std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<u8>(c) >= 0x80; }) &&
+              IsValidUtf8(bytes));
+  TextLines lines;
+  SplitTextLines(lines, bytes.substr(bom ? 3 : 0));
   size_t bad = kNone, badCount = 0;
-  bool utf8 = false;
+  std::string what;
   for (size_t i = 0; i < lines.LineCount(); ++i) {
     const std::string_view line = lines.Line(i);
-    if (Cp().ToUtf8(line).find("\xEF\xBF\xBD") == std::string::npos) continue;
-    if (bad == kNone) bad = i, utf8 = IsValidUtf8(line);
+    std::string lost;
+    if (utf8 && !rawArchived_) {
+      // A loose UTF-8 file is converted when read: find what the code page
+      // cannot hold.
+      for (size_t k = 0; k < line.size();) {
+        const auto lead = static_cast<u8>(line[k]);
+        const size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (n > 1 && Cp().CodeFromUtf8(line.substr(k, n)) == 0 && lost.empty()) lost = std::string(line.substr(k, n));
+        k += n;
+      }
+    } else if (Cp().ToUtf8(line).find("\xEF\xBF\xBD") != std::string::npos) {
+      lost = "?";
+    }
+    if (lost.empty()) continue;
+    if (bad == kNone) bad = i, what = lost;
     ++badCount;
   }
   if (bad == kNone) return;
-  const std::string cp = Cp().kind() == CodePage::Kind::ShiftJis ? "Shift-JIS" : "GBK";
-  std::string message = utf8 ? "this text is UTF-8, not " + cp +
-                                   ": the game shows it garbled; pack it with lyrapack create --convert-text"
-                             : "bytes that are not " + cp + " text: they show as garbage or not at all";
-  if (badCount > 1) message += " (" + std::to_string(badCount - 1) + " more lines below)";
+  std::string message;
+  if (utf8 && !rawArchived_)
+    message = "'" + what + "' cannot be written in " + cp + ": the game shows '?' instead";
+  else if (utf8)
+    message =
+        "this text is UTF-8, not " + cp + ": the game shows it garbled; pack it with lyrapack create --convert-text";
+  else
+    message = "bytes that are not " + cp + " text: they show as garbage or not at all";
+  if (badCount > 1) message += " (and on " + std::to_string(badCount - 1) + " more lines)";
   Add(file, bad, Severity::Error, message);
 }
 
@@ -395,7 +419,7 @@ std::vector<Finding> GameChecker::Run() {
   for (const std::string& name : ListFolder("flow")) {
     std::string bytes;
     TextLines lines;
-    if (ReadText("flow", name, bytes, lines)) CheckRawText(FileLabel("flow", name), bytes, lines);
+    if (ReadText("flow", name, bytes, lines)) CheckRawText(FileLabel("flow", name));
   }
   std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
     return a.file != b.file ? a.file < b.file : a.line < b.line;
@@ -411,7 +435,7 @@ void GameChecker::CheckConfiguration() {
     Add(listFile, 0, Severity::Error, "config.txt is missing: the game runs on default settings, without flags");
     return;
   }
-  CheckRawText(listFile, bytes, list);
+  CheckRawText(listFile);
   // A scratch tree read file by file, in the engine's order, so a key that
   // an earlier file already set is found.
   ConfigTree tree;
@@ -425,7 +449,7 @@ void GameChecker::CheckConfiguration() {
       continue;
     }
     const std::string file = FileLabel("config", name);
-    CheckRawText(file, text, lines);
+    CheckRawText(file);
     tree.AddFile(lines,
                  [&](size_t index, std::string_view why) { Add(file, index, Severity::Warning, std::string(why)); });
     for (size_t k = 0; k < lines.LineCount(); ++k) {
@@ -461,7 +485,7 @@ void GameChecker::CheckScript(const std::string& name) {
     if (!Exists("script", name)) Add(file, 0, Severity::Error, "the script cannot be read");
     return;
   }
-  CheckRawText(file, bytes, lines);
+  CheckRawText(file);
   const size_t count = lines.LineCount();
   tags_->SetVoiceFolder({});
 
@@ -711,7 +735,7 @@ void GameChecker::CheckDefinition(const std::string& name, const std::set<int>& 
   std::string bytes;
   TextLines lines;
   if (!ReadText("anime", name, bytes, lines)) return;  // reported where a tag names it
-  CheckRawText(file, bytes, lines);
+  CheckRawText(file);
 
   std::set<int> codes = usedCodes;
   codes.insert(0);
@@ -768,7 +792,7 @@ void GameChecker::CheckMap(const std::string& name) {
   std::string bytes;
   TextLines lines;
   if (!ReadText("map", name, bytes, lines)) return;
-  CheckRawText(file, bytes, lines);
+  CheckRawText(file);
   MapDefinition map;
   messages_.clear();
   map.Parse(bytes, name, trace_);

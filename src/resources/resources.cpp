@@ -43,6 +43,17 @@ std::vector<std::string> SplitComponents(std::string_view name, const CodePage& 
   return parts;
 }
 
+}  // namespace
+
+bool IsTextResourceName(std::string_view name) {
+  static constexpr std::string_view kTextExtensions[] = {".txt", ".img", ".map", ".ini", ".def"};
+  for (std::string_view ext : kTextExtensions)
+    if (name.size() >= ext.size() && EqualsNoCase(name.substr(name.size() - ext.size()), ext)) return true;
+  return false;
+}
+
+namespace {
+
 std::string ProgramFolder() {
   std::string buffer(4096, '\0');
   const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
@@ -186,6 +197,7 @@ bool Resources::OpenResource(PackFile& file, std::string_view folder, std::strin
   }
   file.stream_.reset(stream);
   const u64 length = static_cast<u64>(st.st_size);
+  file.archived_ = entry != nullptr;
   if (entry) {
     file.size_ = entry->size;
     file.scrambleCode_ = entry->scrambleCode;
@@ -225,14 +237,16 @@ void Resources::CloseResource(PackFile& file) {
   file.resolvedName_.clear();
   file.size_ = 0;
   file.scrambleCode_ = 0;
+  file.archived_ = false;
   file.available_ = 0;
 }
 
 template <class Buffer>
-bool Resources::ReadWhole(std::string_view folder, std::string_view name, Buffer& out) {
+bool Resources::ReadWhole(std::string_view folder, std::string_view name, Buffer& out, bool* archived) {
   out.clear();
   PackFile file;
   if (!OpenResource(file, folder, name)) return false;
+  if (archived) *archived = file.archived_;
   if (!file.IsComplete()) {
     trace_.Because("the archive ends before the entry %s does", file.resolvedName_);
     Diagnose(kReadFailed, file, file.size_, file.scrambleCode_);
@@ -251,13 +265,23 @@ bool Resources::ReadWholeResource(std::string_view folder, std::string_view name
 }
 
 bool Resources::ReadWholeResource(std::string_view folder, std::string_view name, std::string& out) {
-  return ReadWhole(folder, name, out);
+  bool archived = false;
+  if (!ReadWhole(folder, name, out, &archived)) return false;
+  if (archived || !IsTextResourceName(name)) return true;
+  // Authors on Linux write loose files in UTF-8; the engine's text is in
+  // the game's code page. Text in the code page itself is almost never
+  // well-formed UTF-8 as a whole, so it stays as it is.
+  const bool bom = out.starts_with("\xEF\xBB\xBF");
+  const bool utf8 = bom || (std::any_of(out.begin(), out.end(), [](char c) { return static_cast<u8>(c) >= 0x80; }) &&
+                            IsValidUtf8(out));
+  if (utf8) out = trace_.codePage().FromUtf8(std::string_view(out).substr(bom ? 3 : 0));
+  return true;
 }
 
 bool Resources::LoadTextLines(TextLines& lines, std::string_view folder, std::string_view name) {
   lines.Clear();
   std::string text;
-  if (!ReadWhole(folder, name, text)) return false;
+  if (!ReadWholeResource(folder, name, text)) return false;
   return lines.Split(std::move(text));
 }
 

@@ -13,6 +13,10 @@
 
 namespace lyraban {
 
+// Text files by their name, the same set that lyrapack converts: .txt, .img,
+// .map, .ini and .def, in any letter case.
+bool IsTextResourceName(std::string_view name);
+
 // One open resource: an archive entry or a loose file, positioned at its
 // first byte. Closes its stream when destroyed; movable, not copyable.
 class PackFile {
@@ -25,6 +29,8 @@ class PackFile {
   const std::string& resolvedName() const { return resolvedName_; }
   u32 size() const { return size_; }
   u8 scrambleCode() const { return scrambleCode_; }
+  // True for an archive entry, false for a loose file.
+  bool archived() const { return archived_; }
   // Whether the file really holds `size` bytes from the resource's start.
   bool IsComplete() const { return available_ >= size_; }
 
@@ -38,6 +44,7 @@ class PackFile {
   std::unique_ptr<std::FILE, Closer> stream_;
   u32 size_ = 0;
   u8 scrambleCode_ = 0;
+  bool archived_ = false;
   u64 available_ = 0;  // bytes in the file from the resource's first byte
   PackKeystream keystream_;
 };
@@ -77,6 +84,11 @@ class Resources {
   // does not hold as many bytes as the entry claims, so a lying size never
   // turns into a large allocation. An empty resource gives false.
   bool ReadWholeResource(std::string_view folder, std::string_view name, std::vector<u8>& out);
+  // The same; in addition a loose text file (IsTextResourceName) written in
+  // UTF-8 — it starts with a byte order mark, or it holds non-ASCII bytes
+  // and all of it is well-formed UTF-8 — is converted to the game's code
+  // page, as lyrapack --convert-text would have packed it. Archive entries
+  // are never converted.
   bool ReadWholeResource(std::string_view folder, std::string_view name, std::string& out);
   bool LoadTextLines(TextLines& lines, std::string_view folder, std::string_view name);
 
@@ -88,7 +100,7 @@ class Resources {
   void Diagnose(const char* errorText, const PackFile& file, u32 size, u8 scrambleCode);
   std::string FindLooseFile(const std::string& resolvedName) const;
   template <class Buffer>
-  bool ReadWhole(std::string_view folder, std::string_view name, Buffer& out);
+  bool ReadWhole(std::string_view folder, std::string_view name, Buffer& out, bool* archived = nullptr);
 
   Trace& trace_;
   std::string dataFolder_;

@@ -221,8 +221,8 @@ TEST_F(GameCheckerTest, LineEndsAndCodePageOfTheRawText) {
   } cases[] = {
       {"LF only", "words\n\n.wait 10\n", 1, kWarning, "LF-only line ends"},
       {"a lone LF among CR LF", "words\r\nmore\nwords\r\n\r\n.wait 1\r\n", 2, kError, "mixed line ends"},
-      {"UTF-8 text in a GBK game", "\xE5\xBC\x80\xE5\xA7\x8B\r\n\r\n.wait 1\r\n", 1, kError,
-       "this text is UTF-8, not GBK"},
+      {"a loose UTF-8 file holding what GBK cannot", "好\r\n\r\n.wait 1\r\n.chapter 😀\r\n", 4, kError,
+       "'😀' cannot be written in GBK: the game shows '?' instead"},
       {"bytes that no code page holds", "ok\r\n\xFF\xFF\r\n\r\n.wait 1\r\n", 2, kError, "bytes that are not GBK text"},
   };
   for (const auto& c : cases) {
@@ -248,10 +248,14 @@ TEST_F(GameCheckerTest, ArchivesAndUtf8NamedLooseFilesAreCheckedAsTheEngineFinds
   dir->Write("data/script/第一章.txt", gbk.FromUtf8("内容\r\n\r\n.GOTO nowhere\r\n"));
   PackWriter writer;
   ASSERT_TRUE(writer.AddFile("script\\sub.txt", ".fooo\r\n", 0));
+  ASSERT_TRUE(writer.AddFile("script\\packed.txt", "\xE5\xBC\x80\xE5\xA7\x8B\r\n\r\n", 0));  // UTF-8 packed as is
+  dir->Write("data/script/loose.txt", "开始\r\n\r\n.chapter 第一章\r\n");  // UTF-8 loose: converted when read
   std::string archive;
   ASSERT_TRUE(writer.Build(0, archive));
   dir->Write("data/script.dat", archive);
   EXPECT_EQ(Listing(CheckGame(dir->str())),
+            "script/packed.txt:1: error: this text is UTF-8, not GBK: the game shows it garbled; pack it with lyrapack "
+            "create --convert-text\n"
             "script/sub.txt:1: error: unknown tag .fooo: the line fails\n"
             "script/第一章.txt:3: error: label #nowhere not found in this script\n");
 }

@@ -234,6 +234,30 @@ TEST_F(ResourcesTest, LooseNamesFallBackToTheirUtf8SpellingPerComponentWithoutLe
   EXPECT_EQ(Whole("voice", CodePage(CodePage::Kind::ShiftJis).FromUtf8("こえ.ogg")), "sjis game");
 }
 
+TEST_F(ResourcesTest, LooseUtf8TextFilesAreReadInTheGamesCodePage) {
+  const CodePage gbk(CodePage::Kind::Gbk);
+  const std::string gbkText = gbk.FromUtf8("你好\r\n");
+  game_.Write("data/script/utf8.txt", "你好\r\n");
+  game_.Write("data/script/bom.TXT", "\xEF\xBB\xBFhi\r\n");
+  game_.Write("data/script/gbk.txt", gbkText);
+  game_.Write("data/map/town.map", "ICON: 家 1 a.png");
+  game_.Write("data/img/utf8.png", "你好");
+  Pack("system.dat", 0, {{"script\\packed.txt", "你好"}});
+  resources_.OpenDataFolder(game_.str());
+  const std::pair<std::string, std::string> cases[] = {
+      {Whole("script", "utf8.txt"), gbkText},
+      {Whole("script", "bom.txt"), "hi\r\n"},                        // the byte order mark goes
+      {Whole("script", "gbk.txt"), gbkText},                         // text in the code page stays
+      {Whole("map", "town.map"), gbk.FromUtf8("ICON: 家 1 a.png")},  // every text extension
+      {Whole("img", "utf8.png"), "你好"},                            // not a text file
+      {Whole("script", "packed.txt"), "你好"},                       // archive entries stay as packed
+  };
+  for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
+  TextLines lines;
+  ASSERT_TRUE(resources_.LoadTextLines(lines, "script", "utf8.txt"));
+  EXPECT_EQ(lines.Line(0), gbk.FromUtf8("你好"));
+}
+
 TEST_F(ResourcesTest, DiagnosticsNameTheFileSizeAndCode) {
   Pack("system.dat", 0, {{"se\\click.ogg", std::string(300, 'c')}}, 0x1F);
   ASSERT_TRUE(resources_.OpenAllArchives());
