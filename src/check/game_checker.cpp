@@ -192,8 +192,9 @@ class GameChecker {
     trace_.ClearReason();
     return found;
   }
-  // The files of a resource folder: archive entries, then loose files that
-  // no entry holds, each once, in byte order of their names.
+  // The text files (by name) of a resource folder: archive entries, then
+  // loose files that no entry holds, each once, in byte order of their
+  // names.
   std::vector<std::string> ListFolder(const char* folder);
   // Turns the engine's own diagnostics caught since the last call into
   // findings on this line.
@@ -235,7 +236,7 @@ std::vector<std::string> GameChecker::ListFolder(const char* folder) {
   for (const auto& [name, entry] : resources_.directory().entries()) {
     if (!StartsWithNoCase(name, prefix) || name.size() == prefix.size()) continue;
     const std::string rest = name.substr(prefix.size());
-    if (rest.find('\\') != std::string::npos) continue;
+    if (rest.find('\\') != std::string::npos || !IsTextResourceName(rest)) continue;
     if (seen.insert(rest).second) names.push_back(rest);
   }
   std::error_code ec;
@@ -249,7 +250,7 @@ std::vector<std::string> GameChecker::ListFolder(const char* folder) {
       // page, which the lookup maps back.
       const std::string onDisk = it->path().filename().string();
       const std::string gameName = IsValidUtf8(onDisk) ? Cp().FromUtf8(onDisk) : onDisk;
-      if (seen.insert(gameName).second) names.push_back(gameName);
+      if (IsTextResourceName(gameName) && seen.insert(gameName).second) names.push_back(gameName);
     }
   }
   std::sort(names.begin(), names.end());
@@ -753,8 +754,8 @@ void GameChecker::CheckDefinition(const std::string& name, const std::set<int>& 
     colour = LayerColour{rgb.r, rgb.g, rgb.b};
     return true;
   };
-  hooks.ignoredLine = [&](size_t index, std::string_view why) { ignored.try_emplace(index, why); };
   LayerSet layers(resources_, trace_, clock_, system_.ScreenWidth, system_.ScreenHeight, std::move(hooks));
+  layers.SetIgnoredLineHook([&](size_t index, std::string_view why) { ignored.try_emplace(index, why); });
   std::set<std::string, LessNoCase> pictures;
   bool typed = false;
   for (int code : codes) {

@@ -111,7 +111,7 @@ bool LayerSet::ApplyLayerDefinition(int index, i32 code) {
 
     if (line.find('=') != std::string_view::npos) {
       const char* why = ApplyKeyLine(*layer, line);
-      if (why && hooks_.ignoredLine) hooks_.ignoredLine(i, why);
+      if (why && ignoredLine_) ignoredLine_(i, why);
     } else if (const size_t colon = line.find(':'); colon != std::string_view::npos) {
       if (layer->anime.size() >= kMaxAnimeCommands) {
         if (!traced) trace_.DebugTrace("anime program too long, cut (%s)", layer->name);
@@ -120,12 +120,11 @@ bool LayerSet::ApplyLayerDefinition(int index, i32 code) {
       }
       layer->anime.push_back(
           ParseAnimeCommand(WordBefore(line, ':'), line.substr(colon + 1), screenWidth_, screenHeight_));
-      if (layer->anime.back().opcode == AnimeOpcode::None && hooks_.ignoredLine)
-        hooks_.ignoredLine(i, "unknown anime command");
+      if (layer->anime.back().opcode == AnimeOpcode::None && ignoredLine_) ignoredLine_(i, "unknown anime command");
     } else if (EqualsNoCase(line, "ResetTimer")) {
       layer->timerBase = clock_.Now();
-    } else if (hooks_.ignoredLine) {
-      hooks_.ignoredLine(i, "neither a key line (Key=value), an anime command (word:arguments) nor ResetTimer");
+    } else if (ignoredLine_) {
+      ignoredLine_(i, "neither a key line (Key=value), an anime command (word:arguments) nor ResetTimer");
     }
   }
   return true;

@@ -90,7 +90,6 @@ class LayerSet {
   struct Hooks {
     MarkSeenFn markSeen;
     ColourLookupFn lookupColour;
-    IgnoredLineFn ignoredLine;
   };
 
   LayerSet(Resources& resources, Trace& trace, platform::Clock& clock, int screenWidth, int screenHeight,
@@ -102,6 +101,8 @@ class LayerSet {
   void MarkDirty() { dirty_ = true; }
   int screenWidth() const { return screenWidth_; }
   int screenHeight() const { return screenHeight_; }
+
+  void SetIgnoredLineHook(IgnoredLineFn hook) { ignoredLine_ = std::move(hook); }
 
   void ResetLayer(int index);
   void ClearAllLayers();
@@ -136,6 +137,7 @@ class LayerSet {
   int screenWidth_;
   int screenHeight_;
   Hooks hooks_;
+  IgnoredLineFn ignoredLine_;
   std::array<Layer, kLayerCount> layers_;
   AnimeRegisters registers_;
   bool dirty_ = false;
