@@ -46,6 +46,19 @@ class Trace {
     auto converted = std::make_tuple(Convert(args)...);
     std::apply([&](const auto&... a) { reason_ = FormatText(format, Pass(a)...); }, converted);
   }
+  // The script line being run, so that reasons can say where.
+  void SetScriptLine(std::string_view script, int line) {
+    if (!sink_) return;
+    script_.assign(script);
+    scriptLine_ = line;
+  }
+  // " in start.txt:12" as game text (an argument for Because), or empty
+  // before any script line ran.
+  std::string ScriptLinePlace() const {
+    if (scriptLine_ <= 0) return {};
+    return " in " + script_ + ":" + std::to_string(scriptLine_);
+  }
+
   // Forgets a noted reason that no message took.
   void ClearReason() { reason_.clear(); }
   const std::string& pendingReason() const { return reason_; }
@@ -76,6 +89,8 @@ class Trace {
   CodePage codePage_;
   Sink sink_;
   std::string reason_;
+  std::string script_;
+  int scriptLine_ = 0;
 };
 
 // A sink that writes each diagnostic as one line: a backslash inside a

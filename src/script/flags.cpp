@@ -332,24 +332,25 @@ i32 FlagStore::EvaluateExpression(std::string_view text) {
     int column = 1;
     for (size_t i = 0; i < whyAt; ++i, ++column)
       if (trace_.codePage().IsLeadByte(static_cast<u8>(text[i])) && i + 1 < whyAt) ++i;
+    const std::string place = trace_.ScriptLinePlace();
     switch (why) {
       case Why::NeedOperand:
         if (found.empty())
-          trace_.Because("the expression ends where a number, a flag or '(' should follow");
+          trace_.Because("the expression ends where a number, a flag or '(' should follow%s", place);
         else
-          trace_.Because("a number, a flag or '(' should come at column %d, not '%s'", column, found);
+          trace_.Because("a number, a flag or '(' should come at column %d, not '%s'%s", column, found, place);
         break;
       case Why::NotNot:
-        trace_.Because("'!' at column %d: a '!' must be followed by a number, a flag or '('", column);
+        trace_.Because("'!' at column %d: a '!' must be followed by a number, a flag or '('%s", column, place);
         break;
       case Why::DivideByZero:
-        trace_.Because("division by zero (column %d)", column);
+        trace_.Because("division by zero (column %d)%s", column, place);
         break;
       case Why::UnopenedClose:
-        trace_.Because("')' at column %d has no '('", column);
+        trace_.Because("')' at column %d has no '('%s", column, place);
         break;
       case Why::NeedOperator:
-        trace_.Because("an operator (& + - * / < >) should come at column %d, not '%s'", column, found);
+        trace_.Because("an operator (& + - * / < >) should come at column %d, not '%s'%s", column, found, place);
         break;
       case Why::None:
         break;

@@ -94,6 +94,7 @@ bool Interpreter::RunProgram(ScriptProgram& program) {
     }
     if (!program.GetLine(program.NextLine, line)) break;
     ++program.NextLine;
+    trace_.SetScriptLine(program.Name, static_cast<int>(program.NextLine));
     if (ExecuteLine(program, line)) continue;
     if (!host_.PumpInput()) break;
     trace_.DebugTrace("エラー（%s:%d）", program.Name, static_cast<int>(program.NextLine));

@@ -225,6 +225,10 @@ TEST_F(InterpreterTest, FailedLinesSayWhyAfterTheClassicMessage) {
   };
   // clang-format on
   hook = [](std::string_view keyword, std::string_view) { return keyword == "x"; };
+  // An expression fault does not fail its line; its reason says where it is.
+  Script("start.txt", {".x", ".IF 1 )", ".x"});
+  ASSERT_TRUE(RunFresh());
+  EXPECT_EQ(traces, (Events{"計算式『1 )』の判定に失敗 — ')' at column 3 has no '(' in start.txt:2"}));
   for (const auto& [lines, want] : cases) {
     SCOPED_TRACE(std::string(lines.front()));
     Script("start.txt", lines);
