@@ -796,7 +796,9 @@ void GameChecker::CheckMap(const std::string& name) {
   CheckRawText(file);
   MapDefinition map;
   messages_.clear();
-  map.Parse(bytes, name, trace_);
+  map.Parse(bytes, name, trace_, [&](size_t index) {
+    Add(file, index, Severity::Warning, "this line is ignored: the word before ':' is neither ICON nor PLACE");
+  });
   // The map reader reports lines without a name as "...（name:line）".
   for (const std::string& m : messages_) {
     const size_t close = m.rfind("）");
