@@ -124,6 +124,8 @@ TEST_F(GameCheckerTest, EachMistakeGivesExactlyItsFinding) {
      "a header without ']'"},
     {"config key set twice", "config/flags.txt", {"[System.Info]", "Title=again"}, true, "config/flags.txt", 2,
      kWarning, "already set"},
+    {"missing splash image", "config/system.txt", {"[System.Option]", "SplashImage=splash.png"}, true,
+     "config/system.txt", 2, kError, "splash image splash.png is in no archive"},
     {"config list names a missing file", "config/config.txt", {"system.txt", "nope.txt", "flags.txt"}, false,
      "config/config.txt", 2, kError, "lists nope.txt"},
     {"assignment without =", "script/start.txt", {"?好感 1"}, true, "script/start.txt", 1, kError,
