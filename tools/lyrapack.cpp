@@ -6,8 +6,9 @@
 // order of the UTF-8 path with "/" separators) so the output is reproducible,
 // under its relative path with backslash separators. --convert-text converts
 // the names and the contents of text files (.txt .img .map .ini .def, any
-// letter case; a leading UTF-8 byte order mark is dropped) from UTF-8 to the
-// game's code page; extract with the same option converts them back.
+// letter case; a leading UTF-8 byte order mark is dropped, a lone LF becomes
+// CR LF) from UTF-8 to the game's code page; extract with the same option
+// converts them back (line ends stay CR LF).
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -25,6 +26,7 @@
 #include "packwriter/pack_writer.h"
 #include "resources/archive.h"
 #include "resources/pack_keystream.h"
+#include "resources/resources.h"
 
 namespace fs = std::filesystem;
 using namespace lyraban;
@@ -38,11 +40,18 @@ int Fail(const std::string& message) {
   return 1;
 }
 
-bool IsTextFile(std::string_view name) {
-  static constexpr std::string_view kTextExtensions[] = {".txt", ".img", ".map", ".ini", ".def"};
-  for (std::string_view ext : kTextExtensions)
-    if (name.size() >= ext.size() && EqualsNoCase(name.substr(name.size() - ext.size()), ext)) return true;
-  return false;
+bool IsTextFile(std::string_view name) { return IsTextResourceName(name); }
+
+// Text files made on Linux end their lines with a lone LF; the format breaks
+// lines at CR, so every LF that no CR precedes gets one.
+std::string LoneLfToCrLf(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+    out += text[i];
+  }
+  return out;
 }
 
 bool ParseU32(const char* text, u32 max, u32& out) {
@@ -128,7 +137,7 @@ int Create(const std::string& archive, const fs::path& dir, const Options& optio
     if (!ReadFile(dir / relative, data)) return Fail(relative.string() + ": cannot read");
     if (options.convert && IsTextFile(name)) {
       if (data.compare(0, 3, "\xEF\xBB\xBF") == 0) data.erase(0, 3);
-      data = options.codePage.FromUtf8(data);
+      data = options.codePage.FromUtf8(LoneLfToCrLf(data));
     }
     if (!writer.AddFile(std::move(name), data, static_cast<u8>(options.scramble)))
       return Fail(relative.string() + ": " + writer.error());

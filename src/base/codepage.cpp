@@ -1,9 +1,23 @@
 #include "base/codepage.h"
 
-#include <cerrno>
 #include <iconv.h>
 
+#include <cerrno>
+
 namespace lyraban {
+
+bool IsValidUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    if (n == 0 || i + n > text.size() || (n == 2 && c < 0xC2)) return false;
+    for (size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
 
 const char* CodePage::IconvName() const { return kind_ == Kind::ShiftJis ? "CP932" : "GBK"; }
 
@@ -60,7 +74,9 @@ std::string Convert(const char* to, const char* from, std::string_view text, std
 
 }  // namespace
 
-std::string CodePage::ToUtf8(std::string_view text) const { return Convert("UTF-8", IconvName(), text, "\xEF\xBF\xBD", false); }
+std::string CodePage::ToUtf8(std::string_view text) const {
+  return Convert("UTF-8", IconvName(), text, "\xEF\xBF\xBD", false);
+}
 
 std::string CodePage::FromUtf8(std::string_view utf8) const { return Convert(IconvName(), "UTF-8", utf8, "?", true); }
 

@@ -9,6 +9,9 @@ namespace lyraban {
 // The code page that a game's text is written in. Game strings stay bytes in
 // this code page everywhere inside the engine; conversion happens only where
 // text leaves for the outside world (fonts, caption, clipboard, trace).
+// True when the text is well-formed UTF-8 (ASCII alone included).
+bool IsValidUtf8(std::string_view text);
+
 class CodePage {
  public:
   enum class Kind { Gbk, ShiftJis };

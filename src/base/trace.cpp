@@ -21,12 +21,27 @@ std::string Trace::FormatText(const char* format, ...) {
   return out;
 }
 
+void Trace::Emit(std::string_view message) {
+  if (!sink_) return;
+  if (reason_.empty()) {
+    sink_(message);
+    return;
+  }
+  std::string line;
+  line.reserve(message.size() + kReasonSeparator.size() + reason_.size());
+  line.append(message).append(kReasonSeparator).append(reason_);
+  reason_.clear();
+  sink_(line);
+}
+
 Trace::Sink MakeLineSink(std::FILE* file) {
   return [file](std::string_view message) {
     std::string line;
     line.reserve(message.size() + 1);
     for (char c : message) {
-      if (c == '\n')
+      if (c == '\\')
+        line += "\\\\";
+      else if (c == '\n')
         line += "\\n";
       else if (c == '\t')
         line += "\\t";

@@ -14,9 +14,15 @@ namespace lyraban {
 // player never sees them. String arguments are game text in the game's code
 // page and are converted to UTF-8 before formatting; format strings are the
 // engine's own UTF-8 literals.
+//
+// A message keeps its classic wording. Where that wording does not say why,
+// the code that knows notes the reason first (Because); the next message
+// sent carries it after kReasonSeparator.
 class Trace {
  public:
   using Sink = std::function<void(std::string_view message)>;
+
+  static constexpr std::string_view kReasonSeparator = " — ";
 
   explicit Trace(CodePage codePage = CodePage()) : codePage_(codePage) {}
 
@@ -32,10 +38,33 @@ class Trace {
     std::apply([&](const auto&... a) { Emit(FormatText(format, Pass(a)...)); }, converted);
   }
 
-  // Sends text that is already UTF-8 as it is.
-  void Emit(std::string_view message) {
-    if (sink_) sink_(message);
+  // Notes, in plain words, why the next message is sent (formatted like
+  // DebugTrace); a later note replaces an earlier one.
+  template <class... Args>
+  void Because(const char* format, const Args&... args) {
+    if (!sink_) return;
+    auto converted = std::make_tuple(Convert(args)...);
+    std::apply([&](const auto&... a) { reason_ = FormatText(format, Pass(a)...); }, converted);
   }
+  // The script line being run, so that reasons can say where.
+  void SetScriptLine(std::string_view script, int line) {
+    if (!sink_) return;
+    script_.assign(script);
+    scriptLine_ = line;
+  }
+  // " in start.txt:12" as game text (an argument for Because), or empty
+  // before any script line ran.
+  std::string ScriptLinePlace() const {
+    if (scriptLine_ <= 0) return {};
+    return " in " + script_ + ":" + std::to_string(scriptLine_);
+  }
+
+  // Forgets a noted reason that no message took.
+  void ClearReason() { reason_.clear(); }
+  const std::string& pendingReason() const { return reason_; }
+
+  // Sends text that is already UTF-8, with the noted reason if there is one.
+  void Emit(std::string_view message);
 
   // printf-style formatting into a string.
   static std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -59,10 +88,15 @@ class Trace {
 
   CodePage codePage_;
   Sink sink_;
+  std::string reason_;
+  std::string script_;
+  int scriptLine_ = 0;
 };
 
-// A sink that writes each diagnostic as one line: line breaks and tabs inside
-// a message are written as the escapes \n and \t. The file is not owned.
+// A sink that writes each diagnostic as one line: a backslash inside a
+// message is written as \\, line breaks and tabs as the escapes \n and \t
+// (and CR as \r), so a backslash followed by n always means a line break.
+// The file is not owned.
 Trace::Sink MakeLineSink(std::FILE* file);
 
 }  // namespace lyraban

@@ -548,6 +548,7 @@ bool Engine::InitEngine() {
   resources_.OpenAllArchives();
   ReadConfiguration();
   tags_.SetScreenSize(system_.ScreenWidth, system_.ScreenHeight);
+  tags_.SetTrace(&trace_);
   LayerSet::Hooks hooks;
   hooks.markSeen = [this](std::string_view name) { flags_.MarkSeen(name); };
   hooks.lookupColour = [](std::string_view name, LayerColour& colour) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "check/game_checker.h"
 #include "core/engine.h"
 #include "core/options.h"
 #include "graphics/png.h"
@@ -40,6 +41,8 @@ int main(int argc, char** argv) {
     std::fputs(UsageText(), error.empty() ? stdout : stderr);
     return 0;
   }
+
+  if (options->check) return RunGameCheck(options->gameFolder, stdout);
 
   std::unique_ptr<platform::HeadlessPlatform> headless;
   std::unique_ptr<platform::VirtualAudioOutput> virtualAudio;

@@ -47,6 +47,8 @@ std::optional<EngineOptions> ParseCommandLine(const std::vector<std::string>& ar
     }
     if (a == "--help" || a == "-h") {
       return std::nullopt;
+    } else if (a == "--check") {
+      options.check = true;
     } else if (a == "--headless") {
       options.headless = true;
     } else if (a == "--run-ms") {

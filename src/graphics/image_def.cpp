@@ -39,7 +39,7 @@ u8 ParseLayerOpacity(std::string_view token) {
   return static_cast<u8>(std::clamp<i64>(value, 0, 255));
 }
 
-void LayerSet::ApplyKeyLine(Layer& layer, std::string_view line) {
+const char* LayerSet::ApplyKeyLine(Layer& layer, std::string_view line) {
   const std::string_view key = WordBefore(line, '=');
   const std::string_view value = FirstToken(line.substr(line.find('=') + 1));
 
@@ -50,6 +50,8 @@ void LayerSet::ApplyKeyLine(Layer& layer, std::string_view line) {
       layer.type = LayerType::Back;
     else if (EqualsNoCase(value, "movie"))
       layer.type = LayerType::Movie;
+    else
+      return "Type must be actor, back or movie";
   } else if (EqualsNoCase(key, "Name")) {
     layer.displayName = value;
   } else if (EqualsNoCase(key, "PosX")) {
@@ -65,17 +67,24 @@ void LayerSet::ApplyKeyLine(Layer& layer, std::string_view line) {
   } else if (EqualsNoCase(key, "FaceY")) {
     layer.faceY = ParseDecimal(value);
   } else if (StartsWithNoCase(key, "Img")) {
-    if (const int slot = SlotAfter(key, 3); slot >= 0) layer.overlays[static_cast<size_t>(slot)].name = value;
+    const int slot = SlotAfter(key, 3);
+    if (slot < 0) return "the slot number after Img must be 0 to 9";
+    layer.overlays[static_cast<size_t>(slot)].name = value;
   } else if (StartsWithNoCase(key, "Mode")) {
-    if (const int slot = SlotAfter(key, 4); slot >= 0) {
-      // An unknown keyword leaves the slot undrawn.
-      const auto mode = BlendModeFromKeyword(value);
-      layer.overlays[static_cast<size_t>(slot)].mode = static_cast<u8>(mode.value_or(BlendMode::None));
-    }
+    const int slot = SlotAfter(key, 4);
+    if (slot < 0) return "the slot number after Mode must be 0 to 9";
+    // An unknown keyword leaves the slot undrawn.
+    const auto mode = BlendModeFromKeyword(value);
+    layer.overlays[static_cast<size_t>(slot)].mode = static_cast<u8>(mode.value_or(BlendMode::None));
+    if (!mode) return "unknown blend mode: the slot is not drawn";
   } else if (StartsWithNoCase(key, "Alpha")) {
-    if (const int slot = SlotAfter(key, 5); slot >= 0)
-      layer.overlays[static_cast<size_t>(slot)].opacity = ParseLayerOpacity(value);
+    const int slot = SlotAfter(key, 5);
+    if (slot < 0) return "the slot number after Alpha must be 0 to 9";
+    layer.overlays[static_cast<size_t>(slot)].opacity = ParseLayerOpacity(value);
+  } else {
+    return "unknown key";
   }
+  return nullptr;
 }
 
 bool LayerSet::ApplyLayerDefinition(int index, i32 code) {
@@ -101,7 +110,8 @@ bool LayerSet::ApplyLayerDefinition(int index, i32 code) {
     if (!active) continue;
 
     if (line.find('=') != std::string_view::npos) {
-      ApplyKeyLine(*layer, line);
+      const char* why = ApplyKeyLine(*layer, line);
+      if (why && ignoredLine_) ignoredLine_(i, why);
     } else if (const size_t colon = line.find(':'); colon != std::string_view::npos) {
       if (layer->anime.size() >= kMaxAnimeCommands) {
         if (!traced) trace_.DebugTrace("anime program too long, cut (%s)", layer->name);
@@ -110,8 +120,11 @@ bool LayerSet::ApplyLayerDefinition(int index, i32 code) {
       }
       layer->anime.push_back(
           ParseAnimeCommand(WordBefore(line, ':'), line.substr(colon + 1), screenWidth_, screenHeight_));
+      if (layer->anime.back().opcode == AnimeOpcode::None && ignoredLine_) ignoredLine_(i, "unknown anime command");
     } else if (EqualsNoCase(line, "ResetTimer")) {
       layer->timerBase = clock_.Now();
+    } else if (ignoredLine_) {
+      ignoredLine_(i, "neither a key line (Key=value), an anime command (word:arguments) nor ResetTimer");
     }
   }
   return true;

@@ -83,6 +83,10 @@ class LayerSet {
   // False for a name that is not a colour.
   using ColourLookupFn = std::function<bool(std::string_view name, LayerColour& colour)>;
 
+  // A definition line that applying a code passes over, with the reason
+  // (the game checker reports them; the engine ignores them silently).
+  using IgnoredLineFn = std::function<void(size_t lineIndex, std::string_view why)>;
+
   struct Hooks {
     MarkSeenFn markSeen;
     ColourLookupFn lookupColour;
@@ -97,6 +101,8 @@ class LayerSet {
   void MarkDirty() { dirty_ = true; }
   int screenWidth() const { return screenWidth_; }
   int screenHeight() const { return screenHeight_; }
+
+  void SetIgnoredLineHook(IgnoredLineFn hook) { ignoredLine_ = std::move(hook); }
 
   void ResetLayer(int index);
   void ClearAllLayers();
@@ -121,7 +127,8 @@ class LayerSet {
   Layer* Find(int index);
   void DrawLayer(Layer& layer, Surface& composed);
   void LoadPicture(ImageSurface& picture, const std::string& name);
-  void ApplyKeyLine(Layer& layer, std::string_view line);
+  // Null when the line took effect, else why it was passed over.
+  const char* ApplyKeyLine(Layer& layer, std::string_view line);
 
   Resources& resources_;
   Trace& trace_;
@@ -130,6 +137,7 @@ class LayerSet {
   int screenWidth_;
   int screenHeight_;
   Hooks hooks_;
+  IgnoredLineFn ignoredLine_;
   std::array<Layer, kLayerCount> layers_;
   AnimeRegisters registers_;
   bool dirty_ = false;

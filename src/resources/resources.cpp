@@ -43,6 +43,17 @@ std::vector<std::string> SplitComponents(std::string_view name, const CodePage& 
   return parts;
 }
 
+}  // namespace
+
+bool IsTextResourceName(std::string_view name) {
+  static constexpr std::string_view kTextExtensions[] = {".txt", ".img", ".map", ".ini", ".def"};
+  for (std::string_view ext : kTextExtensions)
+    if (name.size() >= ext.size() && EqualsNoCase(name.substr(name.size() - ext.size()), ext)) return true;
+  return false;
+}
+
+namespace {
+
 std::string ProgramFolder() {
   std::string buffer(4096, '\0');
   const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
@@ -101,26 +112,48 @@ void Resources::Diagnose(const char* errorText, const PackFile& file, u32 size, 
   trace_.DebugTrace(format.c_str(), file.resolvedName_, static_cast<int>(size), static_cast<unsigned>(scrambleCode));
 }
 
+namespace {
+
+// The entry of `folder` that equals `name` with ASCII letters folded; the
+// first in byte order when several do. Empty when none does.
+std::string FindNoCase(const std::string& folder, std::string_view name) {
+  std::string best;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string entry = it->path().filename().string();
+    if (EqualsNoCase(entry, name) && (best.empty() || entry < best)) best = entry;
+  }
+  return best;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
 std::string Resources::FindLooseFile(const std::string& resolvedName) const {
   std::string path = dataFolder_;
   bool first = true;
   for (const std::string& part : SplitComponents(resolvedName, trace_.codePage())) {
     if (!first) path += '/';
     first = false;
-    std::string candidate = path + part;
-    struct stat st;
-    if (::stat(candidate.c_str(), &st) != 0) {
-      // No exact match: take the first name in byte order that equals the
-      // component with ASCII letters folded.
-      std::string best;
-      std::error_code ec;
-      for (fs::directory_iterator it(path.empty() ? "." : path, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string entry = it->path().filename().string();
-        if (EqualsNoCase(entry, part) && (best.empty() || entry < best)) best = entry;
-      }
-      if (!best.empty()) candidate = path + best;
+    // The bytes of the game's code page first, exactly, then with ASCII
+    // letters folded; then the same for the name's UTF-8 spelling, which is
+    // how files made on Linux are named.
+    std::string found;
+    if (Exists(path + part)) {
+      found = part;
+    } else if (std::string folded = FindNoCase(path, part); !folded.empty()) {
+      found = std::move(folded);
+    } else if (const std::string utf8 = trace_.codePage().ToUtf8(part); utf8 != part) {
+      if (Exists(path + utf8))
+        found = utf8;
+      else
+        found = FindNoCase(path, utf8);
     }
-    path = std::move(candidate);
+    path += found.empty() ? part : found;
   }
   return path;
 }
@@ -128,6 +161,7 @@ std::string Resources::FindLooseFile(const std::string& resolvedName) const {
 bool Resources::OpenResource(PackFile& file, std::string_view folder, std::string_view name) {
   CloseResource(file);
   if (name.empty()) {
+    trace_.Because("no file name was given");
     Diagnose(kUnknownError, file, 0, 0);
     return false;
   }
@@ -151,12 +185,19 @@ bool Resources::OpenResource(PackFile& file, std::string_view folder, std::strin
     stream = nullptr;
   }
   if (!stream) {
+    if (entry)
+      trace_.Because("archive %s holds %s but cannot be opened", entry->archive, file.resolvedName_);
+    else if (fullPath)
+      trace_.Because("%s cannot be opened", file.resolvedName_);
+    else
+      trace_.Because("%s is in no archive and no loose file", file.resolvedName_);
     Diagnose(kCannotOpen, file, entry ? entry->size : 0, entry ? entry->scrambleCode : 0);
     CloseResource(file);
     return false;
   }
   file.stream_.reset(stream);
   const u64 length = static_cast<u64>(st.st_size);
+  file.archived_ = entry != nullptr;
   if (entry) {
     file.size_ = entry->size;
     file.scrambleCode_ = entry->scrambleCode;
@@ -164,6 +205,7 @@ bool Resources::OpenResource(PackFile& file, std::string_view folder, std::strin
     if (::fseeko(stream, static_cast<off_t>(entry->offset), SEEK_SET) != 0) file.available_ = 0;
   } else {
     if (length > 0xFFFFFFFFu) {
+      trace_.Because("%s is larger than 4 GiB", file.resolvedName_);
       Diagnose(kCannotOpen, file, 0xFFFFFFFFu, 0);
       CloseResource(file);
       return false;
@@ -182,6 +224,7 @@ bool Resources::ReadResource(PackFile& file, void* dst, u32 count) {
     return false;
   }
   if (std::fread(dst, 1, count, file.stream_.get()) != count) {
+    trace_.Because("the file ends before the bytes asked for");
     Diagnose(kReadFailed, file, file.size_, file.scrambleCode_);
     return false;
   }
@@ -194,19 +237,22 @@ void Resources::CloseResource(PackFile& file) {
   file.resolvedName_.clear();
   file.size_ = 0;
   file.scrambleCode_ = 0;
+  file.archived_ = false;
   file.available_ = 0;
 }
 
 template <class Buffer>
-bool Resources::ReadWhole(std::string_view folder, std::string_view name, Buffer& out, bool* empty) {
+bool Resources::ReadWhole(std::string_view folder, std::string_view name, Buffer& out, bool* empty, bool* archived) {
   out.clear();
   PackFile file;
   if (!OpenResource(file, folder, name)) return false;
+  if (archived) *archived = file.archived_;
   if (empty) {
     *empty = file.size_ == 0;
     if (*empty) return true;
   }
   if (!file.IsComplete()) {
+    trace_.Because("the archive ends before the entry %s does", file.resolvedName_);
     Diagnose(kReadFailed, file, file.size_, file.scrambleCode_);
     return false;
   }
@@ -223,20 +269,34 @@ bool Resources::ReadWholeResource(std::string_view folder, std::string_view name
 }
 
 bool Resources::ReadWholeResource(std::string_view folder, std::string_view name, std::string& out) {
-  return ReadWhole(folder, name, out);
+  return ReadText(folder, name, out, nullptr);
+}
+
+bool Resources::ReadText(std::string_view folder, std::string_view name, std::string& out, bool* empty) {
+  bool archived = false;
+  if (!ReadWhole(folder, name, out, empty, &archived)) return false;
+  if (archived || !IsTextResourceName(name)) return true;
+  // Authors on Linux write loose files in UTF-8; the engine's text is in
+  // the game's code page. Text in the code page itself is almost never
+  // well-formed UTF-8 as a whole, so it stays as it is.
+  const bool bom = out.starts_with("\xEF\xBB\xBF");
+  const bool utf8 = bom || (std::any_of(out.begin(), out.end(), [](char c) { return static_cast<u8>(c) >= 0x80; }) &&
+                            IsValidUtf8(out));
+  if (utf8) out = trace_.codePage().FromUtf8(std::string_view(out).substr(bom ? 3 : 0));
+  return true;
 }
 
 bool Resources::LoadTextLines(TextLines& lines, std::string_view folder, std::string_view name) {
   lines.Clear();
   std::string text;
-  if (!ReadWhole(folder, name, text)) return false;
+  if (!ReadWholeResource(folder, name, text)) return false;
   return lines.Split(std::move(text));
 }
 
 bool Resources::LoadTextLines(TextLines& lines, std::string_view folder, std::string_view name, bool& empty) {
   lines.Clear();
   std::string text;
-  if (!ReadWhole(folder, name, text, &empty)) return false;
+  if (!ReadText(folder, name, text, &empty)) return false;
   return empty || lines.Split(std::move(text));
 }
 

@@ -13,6 +13,10 @@
 
 namespace lyraban {
 
+// Text files by their name, the same set that lyrapack converts: .txt, .img,
+// .map, .ini and .def, in any letter case.
+bool IsTextResourceName(std::string_view name);
+
 // One open resource: an archive entry or a loose file, positioned at its
 // first byte. Closes its stream when destroyed; movable, not copyable.
 class PackFile {
@@ -25,6 +29,8 @@ class PackFile {
   const std::string& resolvedName() const { return resolvedName_; }
   u32 size() const { return size_; }
   u8 scrambleCode() const { return scrambleCode_; }
+  // True for an archive entry, false for a loose file.
+  bool archived() const { return archived_; }
   // Whether the file really holds `size` bytes from the resource's start.
   bool IsComplete() const { return available_ >= size_; }
 
@@ -38,6 +44,7 @@ class PackFile {
   std::unique_ptr<std::FILE, Closer> stream_;
   u32 size_ = 0;
   u8 scrambleCode_ = 0;
+  bool archived_ = false;
   u64 available_ = 0;  // bytes in the file from the resource's first byte
   PackKeystream keystream_;
 };
@@ -48,8 +55,10 @@ class PackFile {
 // Inside archives names keep their backslashes. A name that is in no archive
 // is read as a loose file below the data folder: backslashes become slashes
 // and each path component is matched without regard to ASCII letter case
-// (an exact match first), as on Windows file systems. A name that contains a
-// colon or starts with "/" is a full path, opened as given.
+// (an exact match first), as on Windows file systems; a component found in
+// neither way is looked up again as its UTF-8 spelling, the same two ways,
+// since file names on Linux are UTF-8. A name that contains a colon or starts
+// with "/" is a full path, opened as given.
 class Resources {
  public:
   explicit Resources(Trace& trace) : trace_(trace) {}
@@ -75,6 +84,11 @@ class Resources {
   // does not hold as many bytes as the entry claims, so a lying size never
   // turns into a large allocation. An empty resource gives false.
   bool ReadWholeResource(std::string_view folder, std::string_view name, std::vector<u8>& out);
+  // The same; in addition a loose text file (IsTextResourceName) written in
+  // UTF-8 — it starts with a byte order mark, or it holds non-ASCII bytes
+  // and all of it is well-formed UTF-8 — is converted to the game's code
+  // page, as lyrapack --convert-text would have packed it. Archive entries
+  // are never converted.
   bool ReadWholeResource(std::string_view folder, std::string_view name, std::string& out);
   bool LoadTextLines(TextLines& lines, std::string_view folder, std::string_view name);
   // The same, but an empty resource is a valid text without lines: it gives
@@ -88,8 +102,12 @@ class Resources {
  private:
   void Diagnose(const char* errorText, const PackFile& file, u32 size, u8 scrambleCode);
   std::string FindLooseFile(const std::string& resolvedName) const;
+  // Whole text; a loose text file written in UTF-8 comes back in the game's
+  // code page. `empty` (when given) tells an empty file from a missing one.
+  bool ReadText(std::string_view folder, std::string_view name, std::string& out, bool* empty);
   template <class Buffer>
-  bool ReadWhole(std::string_view folder, std::string_view name, Buffer& out, bool* empty = nullptr);
+  bool ReadWhole(std::string_view folder, std::string_view name, Buffer& out, bool* empty = nullptr,
+                 bool* archived = nullptr);
 
   Trace& trace_;
   std::string dataFolder_;

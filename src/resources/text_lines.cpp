@@ -13,21 +13,24 @@ bool TextLines::Split(std::string text) {
   if (text.empty()) return false;
   buffer_ = std::move(text);
   size_t end = std::strlen(buffer_.c_str());
+  // Files written on Linux hold no CR at all: they break at LF. A file with
+  // any CR keeps the classic rule, where a lone LF stays inside its line.
+  const char breakByte = buffer_.find('\r') < end ? '\r' : '\n';
   size_t pos = 0;
   while (pos < end) {
     while (pos < end && IsBlank(buffer_[pos])) ++pos;
     // Only the last line can lose trailing blanks: the others end at a CR.
     while (end > pos && IsBlank(buffer_[end - 1])) --end;
     buffer_[end] = '\0';
-    const size_t cr = buffer_.find('\r', pos);
-    if (cr == std::string::npos || cr >= end) {
+    const size_t brk = buffer_.find(breakByte, pos);
+    if (brk == std::string::npos || brk >= end) {
       lines_.push_back({pos, end - pos});
       break;
     }
-    lines_.push_back({pos, cr - pos});
-    buffer_[cr] = '\0';
-    pos = cr + 1;
-    if (pos < end && buffer_[pos] == '\n') ++pos;
+    lines_.push_back({pos, brk - pos});
+    buffer_[brk] = '\0';
+    pos = brk + 1;
+    if (breakByte == '\r' && pos < end && buffer_[pos] == '\n') ++pos;
   }
   return true;
 }

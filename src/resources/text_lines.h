@@ -8,7 +8,8 @@
 namespace lyraban {
 
 // A whole text file split into lines in place. Lines end at CR or CR LF (a
-// lone LF stays inside its line); leading spaces and tabs of every line are
+// lone LF stays inside its line); a text without any CR ends its lines at LF
+// instead, so files saved on Linux read as written. Leading spaces and tabs of every line are
 // dropped, trailing ones only at the very end of the text. The text ends at
 // its first NUL byte, as C strings do.
 class TextLines {

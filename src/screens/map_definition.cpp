@@ -16,7 +16,7 @@ i32 ParseMapNumber(std::string_view text) {
   return static_cast<i32>(negative ? -value : value);
 }
 
-void MapDefinition::Parse(std::string_view text, std::string_view name, Trace& trace) {
+void MapDefinition::Parse(std::string_view text, std::string_view name, Trace& trace, const IgnoredLineFn& ignored) {
   TextLines lines;
   if (!SplitTextLines(lines, text)) return;
   for (std::size_t n = 0; n < lines.LineCount(); ++n) {
@@ -27,7 +27,10 @@ void MapDefinition::Parse(std::string_view text, std::string_view name, Trace& t
     std::string_view keyword = line.substr(0, colon);
     while (!keyword.empty() && (keyword.back() == ' ' || keyword.back() == '\t')) keyword.remove_suffix(1);
     const bool icon = EqualsNoCase(keyword, "ICON");
-    if (!icon && !EqualsNoCase(keyword, "PLACE")) continue;
+    if (!icon && !EqualsNoCase(keyword, "PLACE")) {
+      if (ignored) ignored(n);
+      continue;
+    }
 
     TokenList args;
     args.Split(line.substr(colon + 1));

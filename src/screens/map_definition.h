@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -32,11 +33,17 @@ class MapDefinition {
     icons_.clear();
     places_.clear();
   }
+  // A line with a ':' whose keyword is neither ICON nor PLACE, which the
+  // reader passes over (the game checker reports them).
+  using IgnoredLineFn = std::function<void(std::size_t lineIndex)>;
+
   // Adds the declarations of a whole file; `name` only labels diagnostics.
-  void Parse(std::string_view text, std::string_view name, Trace& trace);
+  void Parse(std::string_view text, std::string_view name, Trace& trace, const IgnoredLineFn& ignored = {});
 
   const MapIcon* FindIcon(std::string_view name) const;
   const MapPlace* FindPlace(std::string_view name) const;
+  const std::map<std::string, MapIcon, LessNoCase>& icons() const { return icons_; }
+  const std::map<std::string, MapPlace, LessNoCase>& places() const { return places_; }
   std::size_t iconCount() const { return icons_.size(); }
   std::size_t placeCount() const { return places_.size(); }
 

@@ -161,12 +161,14 @@ void FlagStore::MarkSeen(std::string_view name) {
 
 i32 FlagStore::EvaluateExpression(std::string_view text) {
   size_t pos = 0;
+  size_t tokenStart = 0;
   i32 operandValue = 0;
 
   // One token from `pos`; operands are valued as they are scanned, so an
   // undeclared name is traced even where it then makes the expression fail.
   auto next = [&]() -> Token {
     while (pos < text.size() && IsBlank(text[pos])) ++pos;
+    tokenStart = pos;
     if (pos >= text.size() || text[pos] == '\0') return Token::End;
     const char c = text[pos];
     switch (c) {
@@ -224,6 +226,15 @@ i32 FlagStore::EvaluateExpression(std::string_view text) {
   i32 acc = 0;
   Token op = Token::Plus;
   bool fault = false;
+  // Why and where the expression failed, for the trace; built only when it
+  // is read.
+  enum class Why : u8 { None, NeedOperand, NotNot, DivideByZero, UnopenedClose, NeedOperator } why = Why::None;
+  size_t whyAt = 0;
+  auto failAt = [&](Why w) {
+    fault = true;
+    why = w;
+    whyAt = tokenStart;
+  };
 
   // Hands a finished group's value back to its caller; false on a fault.
   auto closeGroup = [&]() -> bool {
@@ -240,13 +251,18 @@ i32 FlagStore::EvaluateExpression(std::string_view text) {
     Token t = next();
     if (t == Token::End) {
       // An open group running into the end is accepted as closed.
-      while (!frames.empty() && !fault) fault = !closeGroup();
+      while (!frames.empty() && !fault)
+        if (!closeGroup()) failAt(Why::DivideByZero);
       break;
     }
     bool negate = false;
     if (t == Token::Not) {
       negate = true;
       t = next();
+      if (t == Token::Not) {
+        failAt(Why::NotNot);
+        break;
+      }
     }
     if (t == Token::Open) {
       frames.push_back(Frame{acc, op, negate});
@@ -255,13 +271,13 @@ i32 FlagStore::EvaluateExpression(std::string_view text) {
       continue;
     }
     if (t != Token::Operand) {
-      fault = true;
+      failAt(Why::NeedOperand);
       break;
     }
     i32 value = operandValue;
     if (negate) value = value == 0 ? 1 : 0;
     if (!ApplyOperator(op, acc, value)) {
-      fault = true;
+      failAt(Why::DivideByZero);
       break;
     }
 
@@ -270,13 +286,14 @@ i32 FlagStore::EvaluateExpression(std::string_view text) {
     for (;;) {
       t = next();
       if (t == Token::End) {
-        while (!frames.empty() && !fault) fault = !closeGroup();
+        while (!frames.empty() && !fault)
+          if (!closeGroup()) failAt(Why::DivideByZero);
         done = true;
         break;
       }
       if (t == Token::Close) {
         if (frames.empty() || !closeGroup()) {
-          fault = true;
+          failAt(frames.empty() ? Why::UnopenedClose : Why::DivideByZero);
           done = true;
           break;
         }
@@ -286,7 +303,7 @@ i32 FlagStore::EvaluateExpression(std::string_view text) {
         op = t;
         break;
       }
-      fault = true;
+      failAt(Why::NeedOperator);
       done = true;
       break;
     }
@@ -295,7 +312,37 @@ i32 FlagStore::EvaluateExpression(std::string_view text) {
 
   // A fault inside a group gives the outermost accumulator as it stood.
   const i32 result = frames.empty() ? acc : frames.front().acc;
-  if (fault) trace_.DebugTrace("計算式『%s』の判定に失敗", text);
+  if (fault && trace_.Enabled()) {
+    const std::string_view found = text.substr(whyAt, pos - whyAt);
+    // Columns count characters: a double-byte character is one.
+    int column = 1;
+    for (size_t i = 0; i < whyAt; ++i, ++column)
+      if (trace_.codePage().IsLeadByte(static_cast<u8>(text[i])) && i + 1 < whyAt) ++i;
+    const std::string place = trace_.ScriptLinePlace();
+    switch (why) {
+      case Why::NeedOperand:
+        if (found.empty())
+          trace_.Because("the expression ends where a number, a flag or '(' should follow%s", place);
+        else
+          trace_.Because("a number, a flag or '(' should come at column %d, not '%s'%s", column, found, place);
+        break;
+      case Why::NotNot:
+        trace_.Because("'!' at column %d: a '!' must be followed by a number, a flag or '('%s", column, place);
+        break;
+      case Why::DivideByZero:
+        trace_.Because("division by zero (column %d)%s", column, place);
+        break;
+      case Why::UnopenedClose:
+        trace_.Because("')' at column %d has no '('%s", column, place);
+        break;
+      case Why::NeedOperator:
+        trace_.Because("an operator (& + - * / < >) should come at column %d, not '%s'%s", column, found, place);
+        break;
+      case Why::None:
+        break;
+    }
+    trace_.DebugTrace("計算式『%s』の判定に失敗", text);
+  }
   return result;
 }
 
@@ -305,9 +352,15 @@ bool FlagStore::Assign(std::string_view text) {
   const size_t nameStart = pos;
   while (pos < text.size() && !IsBlank(text[pos]) && text[pos] != '=') ++pos;
   const std::string_view name = text.substr(nameStart, pos - nameStart);
-  if (name.size() > kMaxAssignName) return false;
+  if (name.size() > kMaxAssignName) {
+    trace_.Because("the flag name of the assignment is longer than %d bytes", static_cast<int>(kMaxAssignName));
+    return false;
+  }
   const size_t equals = text.find('=', nameStart);
-  if (equals == std::string_view::npos) return false;
+  if (equals == std::string_view::npos) {
+    trace_.Because("the assignment has no '='");
+    return false;
+  }
   pos = equals + 1;
   while (pos < text.size() && IsBlank(text[pos])) ++pos;
   // A faulty expression still assigns the value it reached.

@@ -9,6 +9,7 @@
 #include "script/flags.h"
 #include "script/script_host.h"
 #include "script/tag_runner.h"
+#include "script/tags.h"
 
 namespace lyraban {
 
@@ -94,6 +95,7 @@ bool Interpreter::RunProgram(ScriptProgram& program) {
     }
     if (!program.GetLine(program.NextLine, line)) break;
     ++program.NextLine;
+    trace_.SetScriptLine(program.Name, static_cast<int>(program.NextLine));
     if (ExecuteLine(program, line)) continue;
     if (!host_.PumpInput()) break;
     trace_.DebugTrace("エラー（%s:%d）", program.Name, static_cast<int>(program.NextLine));
@@ -156,9 +158,12 @@ bool Interpreter::RunCommand(ScriptProgram& program, std::string_view keyword, s
   if (EqualsNoCase(keyword, "GOTO")) return RunGoto(program, arguments);
   if (EqualsNoCase(keyword, "CALL")) return RunCall(program, arguments);
   if (EqualsNoCase(keyword, "LOAD")) {
-    // The name points into the program's own lines, which the load replaces.
+    // The arguments point into the lines that Load frees.
     const std::string name(arguments);
-    if (!program.Load(name)) return false;
+    if (!program.Load(name)) {
+      trace_.Because("LOAD: script %s could not be read", name);
+      return false;
+    }
     host_.FlowPass(name);
     return true;
   }
@@ -173,6 +178,7 @@ bool Interpreter::RunCommand(ScriptProgram& program, std::string_view keyword, s
     // Failing the line sends the run through the input pump, which sees the
     // quit once the player has confirmed it.
     host_.RequestClose();
+    trace_.Because("QUIT: the game was not closed");
     return false;
   }
   if (keyword == ".") {
@@ -182,7 +188,9 @@ bool Interpreter::RunCommand(ScriptProgram& program, std::string_view keyword, s
     host_.MarkBacklogPage();
     return true;
   }
-  return tags_.RunTag(keyword, arguments);
+  if (tags_.RunTag(keyword, arguments)) return true;
+  if (!IsTagName(keyword)) ExplainUnknownTag(trace_, keyword);
+  return false;
 }
 
 bool Interpreter::SkipGoverned(ScriptProgram& program) {
@@ -200,6 +208,8 @@ bool Interpreter::SkipGoverned(ScriptProgram& program) {
     }
     if (depth < 1) return true;
   }
+  trace_.Because(depth > 0 ? "the file ends before the block's closing }"
+                           : "the file ends where a line or block should follow");
   return false;
 }
 
@@ -207,7 +217,10 @@ bool Interpreter::RunIf(ScriptProgram& program, std::string_view condition) {
   if (flags_.EvaluateExpression(condition) != 0) return true;
   if (!SkipGoverned(program)) return false;
   std::string_view next;
-  if (!program.GetLine(program.NextLine, next)) return false;
+  if (!program.GetLine(program.NextLine, next)) {
+    trace_.Because("the file ends right after the skipped .IF block");
+    return false;
+  }
   // Only the exact word: ".ELSE " with a blank runs as ELSE and skips its block.
   if (EqualsNoCase(next, ".ELSE")) ++program.NextLine;
   return true;
@@ -225,6 +238,7 @@ bool Interpreter::RunGoto(ScriptProgram& program, std::string_view label) {
       return true;
     }
   }
+  trace_.Because("label #%s not found in %s", label, program.Name);
   return false;
 }
 
@@ -285,6 +299,7 @@ bool Interpreter::RunSelect(ScriptProgram& program, std::string_view arguments) 
     }
     ++program.NextLine;
   }
+  trace_.Because("no .CASE follows the choices of .SELECT before the end of the file");
   return false;
 }
 
@@ -316,6 +331,7 @@ bool Interpreter::RunCase(ScriptProgram& program, std::string_view numbers) {
     if (StartsWithNoCase(line, ".CASE") || EqualsNoCase(line, ".ENDSEL")) return true;
     ++program.NextLine;
   }
+  trace_.Because("no further .CASE and no .ENDSEL before the end of the file");
   return false;
 }
 

@@ -100,6 +100,22 @@ bool IsFemaleVoiceName(std::string_view name) {
   return false;
 }
 
+bool IsTagName(std::string_view keyword) {
+  for (const TagCommand& command : TagTable::Commands())
+    if (command.name != nullptr && keyword == command.name) return true;
+  return false;
+}
+
+void ExplainUnknownTag(Trace& trace, std::string_view keyword) {
+  for (const TagCommand& command : TagTable::Commands()) {
+    if (command.name != nullptr && EqualsNoCase(keyword, command.name)) {
+      trace.Because("unknown tag .%s (tag names are case-sensitive: .%s)", keyword, command.name);
+      return;
+    }
+  }
+  trace.Because("unknown tag .%s", keyword);
+}
+
 const std::array<TagCommand, kTagCount + 1>& TagTable::Commands() {
   static constexpr std::array<TagCommand, kTagCount + 1> kTable = {{
       {"wait", &TagTable::TagWait},       {"reset", &TagTable::TagReset},     {"date", &TagTable::TagDate},
@@ -244,7 +260,10 @@ bool TagTable::TagImg() {
     const size_t hash = item.find('#');
     const std::string_view name = item.substr(0, hash);
     const int code = hash == std::string_view::npos ? 0 : ReadDecimal(item.substr(hash + 1));
-    if (!targets_.SetLayerImage(layer, name)) return false;
+    if (!targets_.SetLayerImage(layer, name)) {
+      if (trace_) trace_->Because("img: %s could not be loaded into layer %d", name, layer);
+      return false;
+    }
     if (code != 0) targets_.ApplyLayerDefinition(layer, code);
   }
   return true;
@@ -310,7 +329,10 @@ bool TagTable::TagVoice() {
     return true;
   }
   const u8 allowed = IsFemaleVoiceName(name) ? settings_.FemaleVoices : settings_.MaleVoices;
-  if (allowed == 0) return false;
+  if (allowed == 0) {
+    if (trace_) trace_->Because("voice %s: this group of voices is switched off in the settings", name);
+    return false;
+  }
   std::string_view folder = voiceFolder_;
   if (!folder.empty() && folder.front() == '\\') folder.remove_prefix(1);
   std::string path;

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/trace.h"
 #include "base/types.h"
 #include "script/tag_runner.h"
 #include "script/tag_targets.h"
@@ -51,6 +52,12 @@ int ReadDecimal(std::string_view text);
 // female characters (compared without regard to letter case).
 bool IsFemaleVoiceName(std::string_view name);
 
+// True when the keyword names a tag (compared byte for byte).
+bool IsTagName(std::string_view keyword);
+// Notes for the trace why an unknown tag failed, naming the tag it
+// probably meant when only the letter case differs.
+void ExplainUnknownTag(Trace& trace, std::string_view keyword);
+
 // The twenty tag commands and the arguments they read.
 class TagTable final : public TagRunner {
  public:
@@ -59,6 +66,9 @@ class TagTable final : public TagRunner {
   // False for an empty or unknown keyword (names compare byte for byte) and
   // for a handler that reports failure.
   bool RunTag(std::string_view keyword, std::string_view arguments) override;
+
+  // Where tags that fail note why (nothing when unset).
+  void SetTrace(Trace* trace) { trace_ = trace; }
 
   // The timed or click wait of `wait`, `fadein` and `fadeout`.
   void Wait(int ms);
@@ -110,6 +120,7 @@ class TagTable final : public TagRunner {
   FlagStore& flags_;
   const UserSettings& settings_;
   platform::Clock& clock_;
+  Trace* trace_ = nullptr;
   int screenWidth_ = 640;
   int screenHeight_ = 480;
   std::string voiceFolder_;

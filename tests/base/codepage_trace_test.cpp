@@ -36,7 +36,9 @@ TEST(CodePage, ShiftJisLeadBytesAndUnmappable) {
   EXPECT_FALSE(sjis.IsLeadByte(0xFD));
   EXPECT_EQ(sjis.ToUtf8(sjis.FromUtf8("シーン回想")), "シーン回想");
   // A character outside the code page becomes one question mark.
-  EXPECT_EQ(sjis.FromUtf8("a\xF0\x9F\x98\x80" "b"), "a?b");
+  EXPECT_EQ(sjis.FromUtf8("a\xF0\x9F\x98\x80"
+                          "b"),
+            "a?b");
   // A truncated double-byte character is marked, not dropped silently.
   EXPECT_EQ(sjis.ToUtf8("x\x82"), "x\xEF\xBF\xBD");
 }
@@ -57,15 +59,37 @@ TEST(Trace, OffByDefaultAndConvertsStringArguments) {
   EXPECT_EQ(seen[1], "(null)|7");
 }
 
-TEST(Trace, LineSinkEscapesBreaks) {
+TEST(Trace, ANotedReasonFollowsTheNextMessageOnceAfterTheSeparator) {
+  Trace trace(CodePage(CodePage::Kind::Gbk));
+  trace.Because("dropped %d", 1);  // without a sink nothing is kept
+  std::vector<std::string> seen;
+  trace.SetSink([&](std::string_view m) { seen.emplace_back(m); });
+  EXPECT_TRUE(trace.pendingReason().empty());
+  const CodePage gbk(CodePage::Kind::Gbk);
+  trace.Because("label #%s not found in %s", gbk.FromUtf8("结局"), gbk.FromUtf8("开始.txt"));
+  trace.DebugTrace("エラー（%s:%d）", gbk.FromUtf8("开始.txt"), 12);
+  trace.DebugTrace("エラー（%s:%d）", "a.txt", 3);
+  trace.Because("first");
+  trace.Because("second");
+  trace.Emit("x");
+  trace.Because("stale");
+  trace.ClearReason();
+  trace.Emit("y");
+  const std::vector<std::string> want = {"エラー（开始.txt:12） — label #结局 not found in 开始.txt",
+                                         "エラー（a.txt:3）", "x — second", "y"};
+  EXPECT_EQ(seen, want);
+}
+
+TEST(Trace, LineSinkEscapesBackslashesAndBreaks) {
   char buffer[256] = {};
   std::FILE* f = fmemopen(buffer, sizeof buffer, "w");
   ASSERT_NE(f, nullptr);
   auto sink = MakeLineSink(f);
-  sink("a\n\tb");
+  sink("a\n\tb\r");
+  sink("img\\no_such.png \\\\ \\");  // a name with a backslash before n is not a line break
   sink("c");
   std::fclose(f);
-  EXPECT_STREQ(buffer, "a\\n\\tb\nc\n");
+  EXPECT_STREQ(buffer, "a\\n\\tb\\r\nimg\\\\no_such.png \\\\\\\\ \\\\\nc\n");
 }
 
 TEST(Strings, CaseFoldingTouchesOnlyAsciiLetters) {

@@ -36,13 +36,18 @@ TEST(Engine, ScriptComputesGlobalFlagsIntoTheFlagFileAndQuitsAfterTheQuestion) {
 
 TEST(Engine, ScenarioEndRestartsTheStartScriptAndFailedLinesAreTraced) {
   TestGame game;
-  game.Script("?runs = runs + 1\r\n?score = nosuch + 5\r\n.nosuchtag 1 2\r\n.IF runs > 2\r\n.QUIT\r\n");
+  game.Script(
+      "?runs = runs + 1\r\n?score = nosuch + 5\r\n.nosuchtag 1 2\r\n.img 1 no\\such.png\r\n.IF runs > 2\r\n.QUIT\r\n");
   Play play(game);
   play.Run();
   EXPECT_EQ(game.Global(2), 3);
   EXPECT_EQ(game.Global(0), 5);
   EXPECT_TRUE(play.Traced("変数『nosuch』は定義されていません"));
-  EXPECT_TRUE(play.Traced("エラー（start.txt:3）"));
+  EXPECT_TRUE(play.Traced("エラー（start.txt:3） — unknown tag .nosuchtag"));
+  EXPECT_TRUE(play.Traced(
+      "ファイル名:img\\no\\such.png\n\tファイルサイズ:0\n\t　暗号化コード:0000\n — img\\no\\such.png is in no "
+      "archive and no loose file"));
+  EXPECT_TRUE(play.Traced("エラー（start.txt:4） — img: no\\such.png could not be loaded into layer 1"));
 
   TestGame empty;
   Play none(empty);

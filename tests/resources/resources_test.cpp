@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "base/codepage.h"
 #include "packwriter/pack_writer.h"
 #include "resources/archive.h"
 #include "resources/pack_keystream.h"
@@ -40,10 +41,13 @@ TEST(PackKeystream, KnownAnswersAcrossRefillsAndPieces) {
   EXPECT_EQ(ks.Next(0), 0x8C);
 }
 
-TEST(TextLines, BreaksAreCrOrCrLfAndBlanksGoAtLineStartsAndTextEnd) {
+TEST(TextLines, BreaksAreCrOrCrLfOrLfWithoutAnyCrAndBlanksGoAtLineStartsAndTextEnd) {
   const std::pair<std::string, std::vector<std::string>> cases[] = {
       {"a\r\n\r\n  b  \r\n", {"a", "", "b  "}},
-      {"one\ntwo", {"one\ntwo"}},  // a lone LF stays inside its line
+      {"one\ntwo", {"one", "two"}},  // no CR anywhere: LF breaks lines
+      {"a\n\n  b  \n", {"a", "", "b  "}},
+      {"one\rtwo\nthree", {"one", "two\nthree"}},  // one CR anywhere: a lone LF stays inside its line
+      {"a  \n  \t ", {"a  "}},
       {"x\ry\r\rz", {"x", "y", "", "z"}},
       {"p\r\n\nq", {"p", "\nq"}},  // CR LF is one break; the LF after it is kept
       {"\t  lead\r\n \tnext \t", {"lead", "next"}},
@@ -201,6 +205,59 @@ TEST_F(ResourcesTest, ArchiveEntriesWinOverLooseFilesWhichMatchWithoutLetterCase
   EXPECT_EQ(Whole("ignored", outside.string()) + Whole("", "c:\\file.txt"), "outside<failed>");
 }
 
+TEST_F(ResourcesTest, LooseNamesFallBackToTheirUtf8SpellingPerComponentWithoutLetterCase) {
+  const CodePage gbk(CodePage::Kind::Gbk);
+  game_.Write("data/script/第一章.txt", "utf8 chapter");
+  game_.Write("data/img/图片/Face.PNG", "utf8 folder");
+  game_.Write("data/script/\xB5\xDA\xB6\xFE.txt", "gbk bytes");  // 第二 as GBK bytes on disk
+  game_.Write("data/script/第二.txt", "utf8 twin");
+  game_.Write("data/bgm/Αx.ogg", "greek capital");
+  Pack("system.dat", 0, {{gbk.FromUtf8("script\\第三.txt"), "archived"}});
+  game_.Write("data/script/第三.txt", "loose twin");
+  resources_.OpenDataFolder(game_.str());
+  const struct {
+    std::string folder, name, want;
+  } cases[] = {
+      {"script", gbk.FromUtf8("第一章.txt"), "utf8 chapter"},
+      {"SCRIPT", gbk.FromUtf8("第一章.TXT"), "utf8 chapter"},  // ASCII letters fold in the UTF-8 spelling too
+      {gbk.FromUtf8("IMG\\图片"), "face.png", "utf8 folder"},  // per component: a GBK folder, an ASCII file
+      {"script", gbk.FromUtf8("第二.txt"), "gbk bytes"},       // the game's own bytes win over the UTF-8 spelling
+      {"script", "第一章.txt", "utf8 chapter"},                // a name already in UTF-8 is found as it is
+      {"script", gbk.FromUtf8("第三.txt"), "archived"},        // archives still come first
+      {"script", gbk.FromUtf8("第四.txt"), "<failed>"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Whole(c.folder, c.name), c.want) << c.folder << " / " << c.name;
+  // Only ASCII letters fold: a non-ASCII letter in another case is another name.
+  EXPECT_EQ(Whole("bgm", gbk.FromUtf8("αX.ogg")), "<failed>");
+  trace_.SetCodePage(CodePage(CodePage::Kind::ShiftJis));
+  game_.Write("data/voice/こえ.ogg", "sjis game");
+  EXPECT_EQ(Whole("voice", CodePage(CodePage::Kind::ShiftJis).FromUtf8("こえ.ogg")), "sjis game");
+}
+
+TEST_F(ResourcesTest, LooseUtf8TextFilesAreReadInTheGamesCodePage) {
+  const CodePage gbk(CodePage::Kind::Gbk);
+  const std::string gbkText = gbk.FromUtf8("你好\r\n");
+  game_.Write("data/script/utf8.txt", "你好\r\n");
+  game_.Write("data/script/bom.TXT", "\xEF\xBB\xBFhi\r\n");
+  game_.Write("data/script/gbk.txt", gbkText);
+  game_.Write("data/map/town.map", "ICON: 家 1 a.png");
+  game_.Write("data/img/utf8.png", "你好");
+  Pack("system.dat", 0, {{"script\\packed.txt", "你好"}});
+  resources_.OpenDataFolder(game_.str());
+  const std::pair<std::string, std::string> cases[] = {
+      {Whole("script", "utf8.txt"), gbkText},
+      {Whole("script", "bom.txt"), "hi\r\n"},                        // the byte order mark goes
+      {Whole("script", "gbk.txt"), gbkText},                         // text in the code page stays
+      {Whole("map", "town.map"), gbk.FromUtf8("ICON: 家 1 a.png")},  // every text extension
+      {Whole("img", "utf8.png"), "你好"},                            // not a text file
+      {Whole("script", "packed.txt"), "你好"},                       // archive entries stay as packed
+  };
+  for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
+  TextLines lines;
+  ASSERT_TRUE(resources_.LoadTextLines(lines, "script", "utf8.txt"));
+  EXPECT_EQ(lines.Line(0), gbk.FromUtf8("你好"));
+}
+
 TEST_F(ResourcesTest, DiagnosticsNameTheFileSizeAndCode) {
   Pack("system.dat", 0, {{"se\\click.ogg", std::string(300, 'c')}}, 0x1F);
   ASSERT_TRUE(resources_.OpenAllArchives());
@@ -208,12 +265,14 @@ TEST_F(ResourcesTest, DiagnosticsNameTheFileSizeAndCode) {
   PackFile file;
   last_.clear();
   EXPECT_FALSE(resources_.OpenResource(file, "se", "click.ogg"));
-  EXPECT_EQ(last_,
-            "ファイル:\n\t　　エラー内容:アーカイブを開けない\n\t　　ファイル名:se\\click.ogg\n"
-            "\tファイルサイズ:300\n\t　暗号化コード:001F\n");
+  EXPECT_EQ(
+      last_,
+      "ファイル:\n\t　　エラー内容:アーカイブを開けない\n\t　　ファイル名:se\\click.ogg\n"
+      "\tファイルサイズ:300\n\t　暗号化コード:001F\n — archive system.dat holds se\\click.ogg but cannot be opened");
   // Names are converted from the game's code page for the trace.
   last_.clear();
   EXPECT_TRUE(!resources_.OpenResource(file, "img", "\xB1\xB3\xBE\xB0.png") && LastHas("ファイル名:img\\背景.png\n"));
+  EXPECT_TRUE(LastHas("\n — img\\背景.png is in no archive and no loose file"));
   game_.Write("data/short.bin", "abc");
   ASSERT_TRUE(resources_.OpenResource(file, "", "short.bin"));
   EXPECT_TRUE(!resources_.ReadResource(file, buf_, 4) && LastHas("読みこみ失敗"));

@@ -208,8 +208,69 @@ TEST_F(InterpreterTest, ControlFlowTable) {
     ASSERT_TRUE(RunFresh());
     EXPECT_EQ(calls, c.calls);
     std::erase_if(traces, [](const std::string& t) { return !t.starts_with("エラー（"); });
+    for (std::string& t : traces) t = t.substr(0, t.find(Trace::kReasonSeparator));  // reasons: next test
     EXPECT_EQ(traces, c.traces);
   }
+}
+
+TEST_F(InterpreterTest, FailedLinesSayWhyAfterTheClassicMessage) {
+  const std::string err = "エラー（start.txt:";
+  const std::string why = std::string(Trace::kReasonSeparator);
+  // clang-format off
+  const std::pair<std::vector<std::string_view>, Events> cases[] = {
+    {{".fooo 1"}, {err + "1）" + why + "unknown tag .fooo"}},
+    {{".Wait 1"}, {err + "1）" + why + "unknown tag .Wait (tag names are case-sensitive: .wait)"}},
+    {{".wait 1"}, {err + "1）"}},  // a known tag that failed: the tag says why, if it can
+    {{".GOTO #end"}, {err + "1）" + why + "label #end not found in start.txt"}},
+    {{".IF 0", "{", ".x"}, {err + "3）" + why + "the file ends before the block's closing }"}},
+    {{".IF 0"}, {err + "1）" + why + "the file ends where a line or block should follow"}},
+    {{".IF 0", ".x"}, {err + "2）" + why + "the file ends right after the skipped .IF block"}},
+    {{".SELECT", "A"}, {err + "2）" + why + "no .CASE follows the choices of .SELECT before the end of the file"}},
+    {{".SELECT", "A", ".CASE 2", ".x"}, {err + "4）" + why + "no further .CASE and no .ENDSEL before the end of the file"}},
+    {{"?n 1"}, {err + "1）" + why + "the assignment has no '='"}},
+    {{".x", ".LOAD gone.txt"}, {"エラー（:0）" + why + "LOAD: script gone.txt could not be read"}},
+  };
+  // clang-format on
+  hook = [](std::string_view keyword, std::string_view) { return keyword == "x"; };
+  // An expression fault does not fail its line; its reason says where it is.
+  Script("start.txt", {".x", ".IF 1 )", ".x"});
+  ASSERT_TRUE(RunFresh());
+  EXPECT_EQ(traces, (Events{"計算式『1 )』の判定に失敗 — ')' at column 3 has no '(' in start.txt:2"}));
+  for (const auto& [lines, want] : cases) {
+    SCOPED_TRACE(std::string(lines.front()));
+    Script("start.txt", lines);
+    traces.clear();
+    ASSERT_TRUE(RunFresh());
+    std::erase_if(traces, [](const std::string& t) { return !t.starts_with("エラー（"); });
+    EXPECT_EQ(traces, want);
+    EXPECT_TRUE(trace.pendingReason().empty()) << trace.pendingReason();
+  }
+}
+
+TEST_F(InterpreterTest, LfOnlyAndCrLfScriptsGiveTheSameRun) {
+  const std::vector<std::string_view> lines = {"; title",   "Aya:first", "second",  ".wait 5",    "?n = n + 1",
+                                               ".IF n > 0", "{",         ".yes",    "}",          ".SELECT",
+                                               "A",         "B",         ".CASE 2", "{",          ".picked",
+                                               "}",         ".ENDSEL",   "#end",    "last words", ".done"};
+  auto run = [&](std::string_view lineEnd) {
+    std::string text;
+    for (std::string_view line : lines) text.append(line).append(lineEnd);
+    dir.Write("data/script/start.txt", text);
+    calls.clear(), host.events.clear(), traces.clear();
+    host.answer = 2;
+    EXPECT_TRUE(RunFresh());
+    return std::tuple{calls, host.events, traces};
+  };
+  const auto crlf = run("\r\n");
+  const auto lf = run("\n");
+  // The second run finds its blocks read under the same line numbers.
+  Events readAgain = std::get<1>(crlf);
+  for (std::string& e : readAgain)
+    if (const size_t at = e.find(":new:"); at != std::string::npos) e.replace(at, 5, ":read:");
+  EXPECT_EQ(std::get<0>(lf), std::get<0>(crlf));
+  EXPECT_EQ(std::get<1>(lf), readAgain);
+  EXPECT_EQ(std::get<2>(lf), std::get<2>(crlf));
+  EXPECT_EQ(std::get<0>(crlf), (Events{"wait(5)", "yes()", "picked()", "done()"}));
 }
 
 TEST_F(InterpreterTest, ResumeLineMovesOnlyAtTheMomentsOfTheMode) {
@@ -450,11 +511,37 @@ TEST_F(FlagsTest, ExpressionValuesAndFaults) {
   for (const auto& [text, value, fault] : cases) {
     messages.clear();
     EXPECT_EQ(store.EvaluateExpression(text), value) << text;
-    EXPECT_EQ(Traced("計算式『" + std::string(text) + "』の判定に失敗"), fault) << text;
+    const std::string classic = "計算式『" + std::string(text) + "』の判定に失敗";
+    EXPECT_EQ(Traced(classic) || messages.find(classic + std::string(Trace::kReasonSeparator)) != std::string::npos,
+              fault)
+        << text;
   }
   const std::string open(200000, '(');  // deep nesting is no recursion
   EXPECT_EQ(store.EvaluateExpression("3 + " + open + "4" + std::string(200000, ')') + " * 2"), 14);
   EXPECT_EQ(store.EvaluateExpression(open + "5"), 5);
+}
+
+TEST_F(FlagsTest, ExpressionFaultsSayWhatAndWhere) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"!!1", "'!' at column 2: a '!' must be followed by a number, a flag or '('"},
+      {"1 + 2)", "')' at column 6 has no '('"},
+      {"5 / 0 + 100", "division by zero (column 5)"},
+      {"2 * (3 / (1 - 1))", "division by zero (column 16)"},
+      {"1 == 1", "an operator (& + - * / < >) should come at column 3, not '=='"},
+      {"6 + +", "a number, a flag or '(' should come at column 5, not '+'"},
+      {"3 + !", "the expression ends where a number, a flag or '(' should follow"},
+  };
+  for (const auto& [text, why] : cases) {
+    messages.clear();
+    store.EvaluateExpression(text);
+    EXPECT_TRUE(Traced("計算式『" + std::string(text) + "』の判定に失敗" + std::string(Trace::kReasonSeparator) +
+                       std::string(why)))
+        << messages;
+  }
+  messages.clear();
+  EXPECT_FALSE(store.Assign("n 1"));
+  trace.DebugTrace("next");
+  EXPECT_EQ(messages, std::string("next") + std::string(Trace::kReasonSeparator) + "the assignment has no '='\n");
 }
 
 TEST_F(FlagsTest, OperandsAreFlagsReadWhenScanned) {
@@ -465,7 +552,8 @@ TEST_F(FlagsTest, OperandsAreFlagsReadWhenScanned) {
   EXPECT_EQ(messages, "");
   EXPECT_TRUE(store.EvaluateExpression("a=2") == 0 && Undeclared("a=2"));  // '=' belongs to the operand
   // An operand where an operator belongs is looked up before the fault.
-  EXPECT_TRUE(store.EvaluateExpression("a qq") == 2 && Undeclared("qq") && Traced("計算式『a qq』の判定に失敗"));
+  EXPECT_TRUE(store.EvaluateExpression("a qq") == 2 && Undeclared("qq") &&
+              Traced("計算式『a qq』の判定に失敗 — an operator (& + - * / < >) should come at column 3, not 'qq'"));
 
   // Operands stop at 99 bytes, and the rest of a longer run is dropped.
   Declare(FlagBank::Local, 4, std::string(99, 'n'), 42);

@@ -97,6 +97,7 @@ TEST_F(LyrapackTest, ConvertsTextFilesToTheCodePageAndBack) {
   const std::string text = "\xEF\xBB\xBF开始\r\n";  // with a byte order mark
   dir_.Write("src/script/start.txt", text);
   dir_.Write("src/anime/face.IMG", "表情");
+  dir_.Write("src/map/linux.map", "a\nb\r\nc\n");  // lone LFs gain a CR; CR LF stays as it is
   dir_.Write("src/img/raw.png", "开始");
   dir_.Write("src/img/背景.png", "bg");
   ASSERT_EQ(Lyrapack("create " + Q(Archive()) + " " + Q(Src()) + " --convert-text").status, 0);
@@ -113,6 +114,8 @@ TEST_F(LyrapackTest, ConvertsTextFilesToTheCodePageAndBack) {
   EXPECT_EQ(out, gbk.FromUtf8("开始\r\n"));
   ASSERT_TRUE(resources.ReadWholeResource("anime", "face.img", out));
   EXPECT_EQ(out, gbk.FromUtf8("表情"));
+  ASSERT_TRUE(resources.ReadWholeResource("map", "linux.map", out));
+  EXPECT_EQ(out, "a\r\nb\r\nc\r\n");
   ASSERT_TRUE(resources.ReadWholeResource("img", "raw.png", out));
   EXPECT_EQ(out, "开始");  // not a text file: untouched
   ASSERT_TRUE(resources.ReadWholeResource("img", gbk.FromUtf8("背景.png"), out));

@@ -37,7 +37,10 @@ const ConfigTree::KeyMap* ConfigTree::Find(std::string_view section, std::string
   return sub == sec->second.end() ? nullptr : &sub->second;
 }
 
-void ConfigTree::AddFile(const TextLines& lines) {
+void ConfigTree::AddFile(const TextLines& lines, const IgnoredLineFn& ignored) {
+  auto ignore = [&](std::size_t i, std::string_view why) {
+    if (ignored) ignored(i, why);
+  };
   std::string section;
   std::string subsection;
   for (std::size_t i = 0; i < lines.LineCount(); ++i) {
@@ -49,6 +52,7 @@ void ConfigTree::AddFile(const TextLines& lines) {
         // A broken header makes the following keys homeless until the
         // next good one.
         section.clear();
+        ignore(i, "a header without ']': the keys after it are ignored up to the next header");
         continue;
       }
       const std::string_view inside = line.substr(1, close - 1);
@@ -62,15 +66,22 @@ void ConfigTree::AddFile(const TextLines& lines) {
       if (!after.empty()) subsection.assign(after);
       continue;
     }
-    if (section.empty() || subsection.empty()) continue;
     const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos) continue;
+    if (equals == std::string_view::npos) {
+      ignore(i, "neither a [Section.Subsection] header nor a Key=Value line");
+      continue;
+    }
+    if (section.empty() || subsection.empty()) {
+      ignore(i, "a key outside a [Section.Subsection] header");
+      continue;
+    }
     const std::string_view key = CutAtBlank(line.substr(0, equals));
     std::string_view value = line.substr(equals + 1);
     while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
     // Everything after the value's first blank is ignored, which also makes
     // room for trailing comments.
-    Insert(section, subsection, key, CutAtBlank(value));
+    if (!Insert(section, subsection, key, CutAtBlank(value)))
+      ignore(i, "the key is already set (the first definition wins)");
   }
 }
 

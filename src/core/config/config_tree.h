@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -24,10 +25,14 @@ class ConfigTree {
   bool empty() const { return sections_.empty(); }
   const SectionMap& sections() const { return sections_; }
 
+  // A line that adding a file passes over, with the reason (the game checker
+  // reports them; the engine ignores them silently).
+  using IgnoredLineFn = std::function<void(std::size_t lineIndex, std::string_view why)>;
+
   // Adds the key lines of one configuration file. Section and subsection
   // start empty for every file; keys outside a full section.subsection
   // header are ignored.
-  void AddFile(const TextLines& lines);
+  void AddFile(const TextLines& lines, const IgnoredLineFn& ignored = {});
   // Inserts a value unless the key already has one. True when inserted.
   bool Insert(std::string_view section, std::string_view subsection, std::string_view key, std::string_view value);
   // The key map of section / subsection, or null.
