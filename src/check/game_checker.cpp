@@ -11,6 +11,7 @@
 #include "base/strings.h"
 #include "base/trace.h"
 #include "core/config/config_tree.h"
+#include "core/config/flag_definitions.h"
 #include "core/config/system_settings.h"
 #include "graphics/layer.h"
 #include "persist/user_settings.h"
@@ -398,7 +399,7 @@ std::vector<Finding> GameChecker::Run() {
   trace_.SetCodePage(system_.GameCodePage);
   messages_.clear();
 
-  flags_.LoadFlagDefinitions(config_);
+  flags_.LoadFlagDefinitions(*ReadFlagDefinitions(config_));
   user_.MaleVoices = user_.FemaleVoices = 1;
   tags_ = std::make_unique<TagTable>(*targets_, flags_, user_, clock_);
   tags_->SetScreenSize(system_.ScreenWidth, system_.ScreenHeight);

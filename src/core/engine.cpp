@@ -9,7 +9,7 @@
 
 #include "core/default_game.h"
 #include "core/unusable_game.h"
-#include "core/flag_definitions.h"
+#include "core/config/flag_definitions.h"
 #include "flow/flowchart_screen.h"
 #include "graphics/png.h"
 #include "graphics/thumbnail.h"

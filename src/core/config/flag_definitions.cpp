@@ -1,4 +1,4 @@
-#include "core/flag_definitions.h"
+#include "core/config/flag_definitions.h"
 
 #include <cstdio>
 
