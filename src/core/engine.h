@@ -173,6 +173,7 @@ class Engine {
   int captionTicks_ = 0;
   bool cursorHidden_ = false;
   bool questionOpen_ = false;  // the quit question disables the window
+  u64 presentedEdits_ = ~u64{0};  // the front buffer's edits() when last presented
 };
 
 }  // namespace lyraban

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sdl/frame_pacing.h"
 #include "platform/sdl/sdl_clock.h"
 #include "platform/sdl/single_instance.h"
 
@@ -65,7 +66,16 @@ class SdlPlatform final : public Platform {
   bool SetFullScreen(bool on) override;
   bool IsFullScreen() const override;
 
+  // At most one frame per display refresh (vsync where the renderer has
+  // it, a wait for the next event or the due time where not); a frame
+  // byte-identical to the one on screen is neither uploaded nor presented.
   void Present(const u8* pixels, int width, int height, int pitch) override;
+  void PresentUnchanged(const u8* pixels, int width, int height, int pitch) override;
+  void WaitForInputOrFrame() override;
+  // Frames that reached the screen, and whether the renderer waits for the
+  // display's refresh itself.
+  u64 framesShown() const { return framesShown_; }
+  bool vsync() const { return vsync_; }
   bool CopyLastFrame(std::vector<u8>& bgr, int& width, int& height) override;
 
   // Shown with "是" and "否" buttons. When no box can be shown at all the
@@ -89,6 +99,8 @@ class SdlPlatform final : public Platform {
   void MapToGame(int windowX, int windowY, i32& x, i32& y) const;
   void Redraw();
   void DrawFrame();
+  // Waits, taking events into the queue, until the next frame is due.
+  void PaceFrame();
   void GameToWindow(i32 x, i32 y, int& windowX, int& windowY) const;
   void ApplyIcon();
   void ServiceOtherCopies(bool now);
@@ -111,6 +123,10 @@ class SdlPlatform final : public Platform {
 
   std::vector<u8> frame_;
   int frameWidth_ = 0, frameHeight_ = 0;
+  FramePacer pacer_;
+  bool vsync_ = false;
+  bool redrawDue_ = false;  // the window lost its picture (exposed, resized)
+  u64 framesShown_ = 0;
 
   std::deque<Event> queue_;
   bool altAlone_ = false;  // Alt is down and nothing else was pressed since
