@@ -68,8 +68,19 @@ bool SdlPlatform::CreateMainWindow(int width, int height) {
     Fail();
     return false;
   }
+  // A software renderer draws into the window's surface, which SDL would
+  // otherwise put on an OpenGL texture; where the renderer is software there
+  // is no GPU worth it, and that OpenGL is one more software rasteriser per
+  // frame. The player's own setting of the hint wins.
+  const char* driver = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+  const bool noAcceleration = !SDL_GetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
+  if (noAcceleration && driver && SDL_strcasecmp(driver, "software") == 0)
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   renderer_ = SDL_CreateRenderer(window_, -1, 0);
-  if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  if (!renderer_) {
+    if (noAcceleration) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  }
   if (!renderer_) {
     Fail();
     SDL_DestroyWindow(window_);
