@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "graphics/png.h"
+#include "platform/close_signals.h"
 #include "platform/freetype/freetype_fonts.h"
 #include "platform/sdl/sdl_audio.h"
 #include "screens/choice_label.h"
@@ -588,6 +589,7 @@ void Engine::CloseWindow(bool ask) {
 }
 
 void Engine::CheckTimers() {
+  if (closeSignals_ && closeSignals_->Take()) CloseWindow(false);
   const u32 now = platform_.clock().Now();
   if (options_.runLimit && !runLimitReached_ && now >= options_.runMs) {
     runLimitReached_ = true;

@@ -31,6 +31,7 @@ namespace lyraban {
 class SoundSystem;
 namespace platform {
 class AudioConverterFactory;
+class CloseSignals;
 class FontService;
 }
 
@@ -99,6 +100,10 @@ class Engine {
   bool IsSkipping();
   void UpdateCaption();
   void PostCloseRequest() { platform_.PostCloseRequest(); }
+  // SIGTERM and SIGINT taken from `signals` end the program as a confirmed
+  // close does (no question). The engine only reads them; the caller keeps
+  // them for its whole run.
+  void WatchCloseSignals(platform::CloseSignals& signals) { closeSignals_ = &signals; }
   void PresentScreen();
   // Switches between the window and full screen; the result is kept in the
   // FullScreen setting. False when nothing changed.
@@ -173,6 +178,7 @@ class Engine {
   int captionTicks_ = 0;
   bool cursorHidden_ = false;
   bool questionOpen_ = false;  // the quit question disables the window
+  platform::CloseSignals* closeSignals_ = nullptr;
   u64 presentedEdits_ = ~u64{0};  // the front buffer's edits() when last presented
 };
 

@@ -10,6 +10,7 @@
 #include "core/options.h"
 #include "graphics/png.h"
 #include "graphics/surface.h"
+#include "platform/close_signals.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/input_script.h"
 #include "platform/headless/virtual_audio.h"
@@ -41,6 +42,9 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  // Before any platform starts a thread, so that every thread inherits the
+  // blocked signals.
+  platform::CloseSignals closeSignals;
   std::unique_ptr<platform::HeadlessPlatform> headless;
   std::unique_ptr<platform::VirtualAudioOutput> virtualAudio;
   std::unique_ptr<platform::SdlPlatform> desktop;
@@ -81,6 +85,7 @@ int main(int argc, char** argv) {
 
   {
     Engine engine(*platform, *options);
+    engine.WatchCloseSignals(closeSignals);
     if (options->traceFile == "-")
       engine.trace().SetSink(MakeLineSink(stderr));
     else if (traceFile)
@@ -88,8 +93,13 @@ int main(int argc, char** argv) {
 
     engine.Run();
 
-    if (desktop && !engine.windowCreated())
+    if (engine.secondInstance()) {
+      const SystemSettings& game = engine.systemSettings();
+      std::fprintf(stderr, "lyraban: %s is already running. Switch to its window to go on playing.\n",
+                   game.GameCodePage.ToUtf8(game.Title).c_str());
+    } else if (desktop && !engine.windowCreated()) {
       std::fprintf(stderr, "lyraban: cannot open the window: %s\n", desktop->lastError().c_str());
+    }
     if (engine.missingStartScript())
       std::fprintf(stderr, "lyraban: no start script: %sscript/start.txt is in no archive and no loose file\n",
                    engine.resources().dataFolder().c_str());
