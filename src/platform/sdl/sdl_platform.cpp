@@ -9,6 +9,7 @@
 #include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_keys.h"
 #include "platform/sdl/sdl_popup.h"
+#include "platform/sdl/sdl_question.h"
 
 namespace lyraban::platform {
 
@@ -24,7 +25,8 @@ constexpr int kIconSize = 64;
 SdlPlatform::SdlPlatform(std::string lockFolder)
     : instance_(std::move(lockFolder)),
       audio_(std::make_unique<SdlAudioOutput>()),
-      popup_(std::make_unique<SdlPopupMenu>()) {
+      popup_(std::make_unique<SdlPopupMenu>()),
+      question_(std::make_unique<SdlQuestion>()) {
   // The close box alone asks the quit question; SDL would otherwise add a
   // quit event of its own for the last window.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
@@ -101,6 +103,7 @@ bool SdlPlatform::CreateMainWindow(int width, int height) {
   // No input method on the game window: keys arrive as keys.
   SDL_StopTextInput();
   popup_->Attach(window_, renderer_);
+  question_->Attach(window_, renderer_);
   minimizePending_ = false;
   ApplyIcon();
   gameWidth_ = width;
@@ -129,6 +132,7 @@ void SdlPlatform::ShowMainWindow() {
 void SdlPlatform::DestroyMainWindow() {
   // ImGui's textures belong to the renderer: they go first.
   popup_->Detach();
+  question_->Detach();
   minimizePending_ = false;
   if (texture_) SDL_DestroyTexture(texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
@@ -548,6 +552,13 @@ bool SdlPlatform::CopyLastFrame(std::vector<u8>& bgr, int& width, int& height) {
 }
 
 bool SdlPlatform::AskYesNo(std::string_view utf8Text, std::string_view utf8Caption) {
+  if (window_ && renderer_) {
+    SdlQuestion::Hooks hooks;
+    hooks.drawFrame = [this] { DrawFrame(); };
+    hooks.forward = [this](const SDL_Event& e) { Translate(e); };
+    const SdlQuestion::Answer answer = question_->Ask(utf8Text, utf8Caption, hooks);
+    if (answer != SdlQuestion::Answer::NotShown) return answer == SdlQuestion::Answer::Yes;
+  }
   const std::string text(utf8Text), caption(utf8Caption);
   const SDL_MessageBoxButtonData buttons[] = {
       {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "是"},

@@ -21,6 +21,7 @@ namespace lyraban::platform {
 
 class SdlAudioOutput;
 class SdlPopupMenu;
+class SdlQuestion;
 
 // The desktop platform: one resizable window whose picture keeps the game's
 // aspect (black bars around it), full screen on the desktop's own mode,
@@ -78,8 +79,9 @@ class SdlPlatform final : public Platform {
   bool vsync() const { return vsync_; }
   bool CopyLastFrame(std::vector<u8>& bgr, int& width, int& height) override;
 
-  // Shown with "是" and "否" buttons. When no box can be shown at all the
-  // answer is Yes, so that closing the game is never impossible.
+  // Drawn with Dear ImGui over the game picture (see SdlQuestion); without
+  // a window to draw on, the desktop's own box with "是" and "否". No box
+  // at all gives No: the game does not end on an answer nobody gave.
   bool AskYesNo(std::string_view utf8Text, std::string_view utf8Caption) override;
   void SetClipboardText(std::string_view utf8) override;
 
@@ -110,6 +112,7 @@ class SdlPlatform final : public Platform {
   SingleInstance instance_;
   std::unique_ptr<SdlAudioOutput> audio_;
   std::unique_ptr<SdlPopupMenu> popup_;
+  std::unique_ptr<SdlQuestion> question_;
   bool videoStarted_ = false, joystickStarted_ = false;
 
   SDL_Window* window_ = nullptr;
