@@ -40,7 +40,8 @@ CloseSignals::~CloseSignals() {
     sigaddset(&both, SIGINT);
     if (sigpending(&pending) == 0) {
       const timespec none{0, 0};
-      while ((sigismember(&pending, SIGTERM) || sigismember(&pending, SIGINT)) && sigtimedwait(&both, nullptr, &none) > 0)
+      while ((sigismember(&pending, SIGTERM) || sigismember(&pending, SIGINT)) &&
+             sigtimedwait(&both, nullptr, &none) > 0)
         sigpending(&pending);
     }
     sigset_t previous;

@@ -245,9 +245,11 @@ void MessageWindow::DrawWaitingFrame(WaitingLook& last) {
   DrawMessageWindow(true);
   host_.DrawButtons();
   last.valid = atRest;
-  last.scene = scene;
-  last.prompt = prompt;
-  last.screenEdits = host_.ScreenSurface().edits();
+  if (atRest) {
+    last.scene = scene;
+    last.prompt = prompt;
+    last.screenEdits = host_.ScreenSurface().edits();
+  }
   host_.PresentScreen();
 }
 

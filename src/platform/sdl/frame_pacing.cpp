@@ -29,8 +29,8 @@ void FramePacer::MarkTurn(u32 now) {
   any_ = true;
 }
 
-bool KeepFrameIfChanged(std::vector<u8>& kept, int& keptWidth, int& keptHeight, const u8* pixels, int width,
-                        int height, int pitch) {
+bool KeepFrameIfChanged(std::vector<u8>& kept, int& keptWidth, int& keptHeight, const u8* pixels, int width, int height,
+                        int pitch) {
   if (!pixels || width <= 0 || height <= 0 || pitch < width * 3) return false;
   const size_t row = static_cast<size_t>(width) * 3;
   const size_t total = row * static_cast<size_t>(height);
@@ -42,8 +42,8 @@ bool KeepFrameIfChanged(std::vector<u8>& kept, int& keptWidth, int& keptHeight, 
       changed = std::memcmp(kept.data(), pixels, total) != 0;
     } else {
       for (int y = 0; y < height && !changed; ++y)
-        changed = std::memcmp(kept.data() + row * static_cast<size_t>(y), pixels + static_cast<size_t>(pitch) * y,
-                              row) != 0;
+        changed =
+            std::memcmp(kept.data() + row * static_cast<size_t>(y), pixels + static_cast<size_t>(pitch) * y, row) != 0;
     }
   }
   if (!changed) return false;

@@ -33,7 +33,7 @@ class FramePacer {
 // differs from the kept one in size or in any byte; the answer says whether
 // it did, so that an identical frame is neither uploaded nor presented.
 // `pixels` are width * 3 bytes per row at `pitch` bytes from row to row.
-bool KeepFrameIfChanged(std::vector<u8>& kept, int& keptWidth, int& keptHeight, const u8* pixels, int width,
-                        int height, int pitch);
+bool KeepFrameIfChanged(std::vector<u8>& kept, int& keptWidth, int& keptHeight, const u8* pixels, int width, int height,
+                        int pitch);
 
 }  // namespace lyraban::platform

@@ -226,9 +226,8 @@ SdlQuestion::Answer SdlQuestion::Ask(std::string_view utf8Text, std::string_view
     ImGui::NewFrame();
     ImGui::SetNextWindowPos(ImVec2(winW * 0.5f, winH * 0.5f), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
     ImGui::SetNextWindowFocus();
-    const ImGuiWindowFlags flags = ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
-                                   ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_AlwaysAutoResize |
-                                   ImGuiWindowFlags_NoSavedSettings;
+    const ImGuiWindowFlags flags = ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoCollapse |
+                                   ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings;
     if (ImGui::Begin(title.c_str(), nullptr, flags)) {
       ImGui::TextUnformatted(text.c_str());
       ImGui::Dummy(ImVec2(0.0f, 4.0f));
