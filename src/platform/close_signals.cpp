@@ -50,6 +50,12 @@ CloseSignals::~CloseSignals() {
   }
 }
 
+bool CloseSignals::Pending() {
+  sigset_t pending;
+  if (sigpending(&pending) != 0) return false;
+  return sigismember(&pending, SIGTERM) == 1 || sigismember(&pending, SIGINT) == 1;
+}
+
 bool CloseSignals::Take() {
   if (fd_ < 0) return false;
   bool any = false;

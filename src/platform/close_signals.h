@@ -21,6 +21,9 @@ class CloseSignals {
   bool active() const { return fd_ >= 0; }
   // True when a signal arrived since the last call; never blocks.
   bool Take();
+  // True while SIGTERM or SIGINT waits to be taken, without taking it: for
+  // modal loops of the platform (the quit question) that must give way.
+  static bool Pending();
 
  private:
   int fd_ = -1;

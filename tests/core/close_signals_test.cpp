@@ -32,10 +32,14 @@ TEST(CloseSignals, SignalsAreTakenOnceAndTheMaskComesBackAfterwards) {
     EXPECT_TRUE(Blocked(SIGTERM));
     EXPECT_TRUE(Blocked(SIGINT));
     EXPECT_FALSE(signals.Take());
+    EXPECT_FALSE(platform::CloseSignals::Pending());
     // Two signals before one look are one request.
     raise(SIGTERM);
     raise(SIGINT);
+    EXPECT_TRUE(platform::CloseSignals::Pending());
+    EXPECT_TRUE(platform::CloseSignals::Pending()) << "looking does not take it";
     EXPECT_TRUE(signals.Take());
+    EXPECT_FALSE(platform::CloseSignals::Pending());
     EXPECT_FALSE(signals.Take());
     // One left pending at the end must not kill the process once unblocked.
     raise(SIGTERM);

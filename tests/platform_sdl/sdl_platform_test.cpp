@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <vector>
 
 #include "platform/audio.h"
+#include "platform/close_signals.h"
 #include "sdl_fixture.h"
 
 namespace lyraban::platform {
@@ -183,6 +185,16 @@ TEST_F(SdlPlatformTest, QuestionIsAnsweredFromTheKeyboardInTheWindow) {
   std::vector<u8> after;
   ASSERT_TRUE(platform_->CopyLastFrame(after, w, h));
   EXPECT_EQ(after, before) << "the question is drawn over the frame, not into it";
+}
+
+// A signal to end the program, waiting while the question is up, is a Yes
+// nobody has to give.
+TEST_F(SdlPlatformTest, PendingEndSignalAnswersTheQuestionYes) {
+  CloseSignals signals;
+  ASSERT_TRUE(signals.active());
+  raise(SIGTERM);
+  EXPECT_TRUE(platform_->AskYesNo("结束游戏？", "游戏"));
+  EXPECT_TRUE(signals.Take()) << "left for the engine's pump to take";
 }
 
 // Without a window nothing can be drawn, and here no desktop box either: the

@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "platform/close_signals.h"
 #include "platform/sdl/sdl_popup.h"
 
 namespace lyraban::platform {
@@ -158,6 +159,11 @@ SdlQuestion::Answer SdlQuestion::Ask(std::string_view utf8Text, std::string_view
   while (answer == Answer::NotShown) {
     SDL_Event e;
     bool have = eager > 0 ? SDL_PollEvent(&e) != 0 : SDL_WaitEventTimeout(&e, kIdleWaitMs) != 0;
+    // A signal to end the program is a close nobody needs to confirm.
+    if (CloseSignals::Pending()) {
+      answer = Answer::Yes;
+      break;
+    }
     if (!have && eager == 0) continue;
     if (eager > 0) --eager;
     while (have && answer == Answer::NotShown) {

@@ -14,7 +14,8 @@ namespace lyraban::platform {
 // A yes/no question (the quit question) drawn with Dear ImGui over the game
 // picture, in the window and its full screen, with the popup menu's look and
 // Chinese font: the caption on the title bar, the text, and the buttons
-// "是(Y)" and "否(N)". Enter or Y answers Yes, Escape or N answers No.
+// "是(Y)" and "否(N)". Enter or Y answers Yes, Escape or N answers No; a
+// pending SIGTERM or SIGINT (see CloseSignals) answers Yes.
 class SdlQuestion {
  public:
   struct Hooks {
