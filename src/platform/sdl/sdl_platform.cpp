@@ -446,9 +446,13 @@ void SdlPlatform::Present(const u8* pixels, int width, int height, int pitch) {
   gameWidth_ = width;
   gameHeight_ = height;
   if (!renderer_) return;
-  PaceFrame();
   const bool textureFits = texture_ && textureWidth_ == width && textureHeight_ == height;
-  if (!changed && textureFits && !redrawDue_) return;
+  if (!changed && textureFits && !redrawDue_) {
+    PaceFrame();
+    return;
+  }
+  // With vsync the present itself waits for the display.
+  if (!vsync_) PaceFrame();
   if (!textureFits) {
     if (texture_) SDL_DestroyTexture(texture_);
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_BGR24, SDL_TEXTUREACCESS_STREAMING, width, height);
@@ -463,6 +467,7 @@ void SdlPlatform::Present(const u8* pixels, int width, int height, int pitch) {
   }
   if ((changed || !textureFits) && SDL_UpdateTexture(texture_, nullptr, frame_.data(), width * 3) != 0) Fail();
   Redraw();
+  if (vsync_) pacer_.MarkTurn(clock_.Now());
 }
 
 void SdlPlatform::PresentUnchanged(const u8* pixels, int width, int height, int pitch) {
