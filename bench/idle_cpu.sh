@@ -82,7 +82,7 @@ XDG_RUNTIME_DIR=$work/run DISPLAY=$display SDL_RENDER_DRIVER=${LYRABAN_RENDER:-s
 game_pid=$!
 
 window=
-for _ in $(seq 100); do
+for _ in $(seq 300); do
   window=$(DISPLAY=$display xdotool search --class lyraban 2>/dev/null | head -1 || true)
   [ -n "$window" ] && break
   sleep 0.1
