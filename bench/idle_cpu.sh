@@ -29,8 +29,15 @@ work=$(mktemp -d)
 xvfb_pid=
 game_pid=
 cleanup() {
-  [ -n "$game_pid" ] && kill -KILL "$game_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  if [ -n "$game_pid" ]; then
+    kill -KILL "$game_pid" 2>/dev/null || true
+    wait "$game_pid" 2>/dev/null || true
+  fi
+  # Waited for, so that the next run can have the display number.
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
