@@ -118,4 +118,5 @@ if kill -0 "$game_pid" 2>/dev/null; then
   echo "the game did not end on SIGTERM" >&2
   kill -KILL "$game_pid" 2>/dev/null || true
 fi
+wait "$game_pid" 2>/dev/null || true
 game_pid=
