@@ -10,7 +10,7 @@
 #   PROGRAM      default build/src/core/lyraban
 #   GAME_FOLDER  default build/demo
 # Environment: MEASURE_S (default 8), SETTLE_S (default 5), DISPLAY_NO
-# (default 77), LYRABAN_RENDER (default software), SHOT_DIR (pictures of the
+# (default: the first free one from 77), LYRABAN_RENDER (default software), SHOT_DIR (pictures of the
 # screen before each measurement).
 #
 # Needs Xvfb and xdotool. Runs with the software renderer and SDL's dummy
@@ -22,7 +22,13 @@ program=$(realpath "${1:-build/src/core/lyraban}")
 game=$(realpath "${2:-build/demo}")
 measure=${MEASURE_S:-8}
 settle=${SETTLE_S:-5}
-display=:${DISPLAY_NO:-77}
+# The first display number from 77 on that no X server holds; a display
+# just given up may keep its lock for a moment.
+if [ -z "${DISPLAY_NO:-}" ]; then
+  DISPLAY_NO=77
+  while [ -e "/tmp/.X$DISPLAY_NO-lock" ] && [ "$DISPLAY_NO" -lt 199 ]; do DISPLAY_NO=$((DISPLAY_NO + 1)); done
+fi
+display=:$DISPLAY_NO
 ticks=$(getconf CLK_TCK)
 
 work=$(mktemp -d)
