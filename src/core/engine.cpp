@@ -13,6 +13,7 @@
 #include "flow/flowchart_screen.h"
 #include "graphics/png.h"
 #include "graphics/thumbnail.h"
+#include "platform/close_signals.h"
 #include "platform/freetype/freetype_fonts.h"
 #include "platform/sdl/sdl_audio.h"
 #include "screens/choice_label.h"
@@ -288,6 +289,16 @@ class Engine::Messages final : public MessageHost {
                      e_.IsSkipping() || e_.input_.IsAutoMode());
   }
   void PresentScreen() override { e_.PresentScreen(); }
+  bool SceneAtRest(u64& look) override {
+    if (!e_.transitions_->Settled()) return false;
+    // What the buttons are drawn from: the pointer, skip or auto, and which
+    // sets show.
+    const bool skipOrAuto = e_.IsSkipping() || e_.input_.IsAutoMode();
+    look = u64{static_cast<u16>(e_.input_.mouseX())} | u64{static_cast<u16>(e_.input_.mouseY())} << 16 |
+           u64{e_.input_.leftDown()} << 32 | u64{skipOrAuto} << 33 | u64{e_.buttons_.saveLoadShown()} << 34 |
+           u64{static_cast<u8>(e_.buttons_.mode())} << 40;
+    return true;
+  }
   void SetButtons(MessageButtons buttons) override {
     e_.buttons_.SetMode(buttons == MessageButtons::Waiting ? ButtonMode::Waiting : ButtonMode::Hidden);
   }
@@ -622,7 +633,7 @@ bool Engine::PumpInput(u8 context, bool yield) {
     if (platform_.IsMinimized())
       platform_.WaitEvent();
     else
-      platform_.clock().Sleep(1);
+      platform_.WaitForInputOrFrame();
   }
   CheckTimers();
   platform::Event event;
@@ -696,7 +707,7 @@ void Engine::HandleEvent(const platform::Event& event) {
     case EventKind::Expose: {
       // Repainting is not presenting: it happens even while frames are
       // dropped during forced skip.
-      Surface& front = screens_.FrontBuffer();
+      const Surface& front = screens_.FrontBuffer();
       if (platform_.HasMainWindow() && front.HasPixels())
         platform_.Present(front.pixels(), front.width(), front.height(), front.stride() * front.bytesPerPixel());
       break;
@@ -729,6 +740,7 @@ void Engine::CloseWindow(bool ask) {
 }
 
 void Engine::CheckTimers() {
+  if (closeSignals_ && closeSignals_->Take()) CloseWindow(false);
   const u32 now = platform_.clock().Now();
   if (options_.runLimit && !runLimitReached_ && now >= options_.runMs) {
     runLimitReached_ = true;
@@ -780,9 +792,17 @@ void Engine::UpdateScreen() { transitions_->UpdateScreen(); }
 void Engine::PresentScreen() {
   // Frames shown while the script forces skipping are dropped.
   if (!platform_.HasMainWindow() || input_.IsForcedSkip()) return;
-  Surface& front = screens_.FrontBuffer();
+  const Surface& front = screens_.FrontBuffer();
   if (!front.HasPixels()) return;
-  platform_.Present(front.pixels(), front.width(), front.height(), front.stride() * front.bytesPerPixel());
+  const int pitch = front.stride() * front.bytesPerPixel();
+  // Nothing drew into the front buffer since it was last presented: the
+  // platform may keep the picture it has.
+  if (front.edits() == presentedEdits_) {
+    platform_.PresentUnchanged(front.pixels(), front.width(), front.height(), pitch);
+    return;
+  }
+  presentedEdits_ = front.edits();
+  platform_.Present(front.pixels(), front.width(), front.height(), pitch);
 }
 
 bool Engine::SetFullScreen(bool on) {

@@ -35,6 +35,7 @@ namespace lyraban {
 class SoundSystem;
 namespace platform {
 class AudioConverterFactory;
+class CloseSignals;
 class FontService;
 }  // namespace platform
 
@@ -111,6 +112,10 @@ class Engine {
   bool IsSkipping();
   void UpdateCaption();
   void PostCloseRequest() { platform_.PostCloseRequest(); }
+  // SIGTERM and SIGINT taken from `signals` end the program as a confirmed
+  // close does (no question). The engine only reads them; the caller keeps
+  // them for its whole run.
+  void WatchCloseSignals(platform::CloseSignals& signals) { closeSignals_ = &signals; }
   void PresentScreen();
   // Switches between the window and full screen; the result is kept in the
   // FullScreen setting. False when nothing changed.
@@ -212,6 +217,8 @@ class Engine {
   bool cursorHidden_ = false;
   bool questionOpen_ = false;  // the quit question disables the window
   bool dialogOpen_ = false;    // so does the configuration dialog
+  platform::CloseSignals* closeSignals_ = nullptr;
+  u64 presentedEdits_ = ~u64{0};  // the front buffer's edits() when last presented
 };
 
 }  // namespace lyraban

@@ -11,6 +11,7 @@
 #include "core/options.h"
 #include "graphics/png.h"
 #include "graphics/surface.h"
+#include "platform/close_signals.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/input_script.h"
 #include "platform/headless/virtual_audio.h"
@@ -44,6 +45,9 @@ int main(int argc, char** argv) {
 
   if (options->check) return RunGameCheck(options->gameFolder, stdout);
 
+  // Before any platform starts a thread, so that every thread inherits the
+  // blocked signals.
+  platform::CloseSignals closeSignals;
   std::unique_ptr<platform::HeadlessPlatform> headless;
   std::unique_ptr<platform::VirtualAudioOutput> virtualAudio;
   std::unique_ptr<platform::SdlPlatform> desktop;
@@ -84,6 +88,7 @@ int main(int argc, char** argv) {
 
   {
     Engine engine(*platform, *options);
+    engine.WatchCloseSignals(closeSignals);
     if (options->traceFile == "-")
       engine.trace().SetSink(MakeLineSink(stderr));
     else if (traceFile)
@@ -91,8 +96,13 @@ int main(int argc, char** argv) {
 
     engine.Run();
 
-    if (desktop && !engine.windowCreated())
+    if (engine.secondInstance()) {
+      const SystemSettings& game = engine.systemSettings();
+      std::fprintf(stderr, "lyraban: %s is already running. Switch to its window to go on playing.\n",
+                   game.GameCodePage.ToUtf8(game.Title).c_str());
+    } else if (desktop && !engine.windowCreated()) {
       std::fprintf(stderr, "lyraban: cannot open the window: %s\n", desktop->lastError().c_str());
+    }
   }
 
   if (!options->screenshotFile.empty() && !WriteScreenshot(*platform, options->screenshotFile))

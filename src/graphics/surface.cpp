@@ -1,5 +1,6 @@
 #include "graphics/surface.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -20,6 +21,8 @@ Surface& Surface::operator=(Surface&& other) noexcept {
   width_ = other.width_;
   height_ = other.height_;
   stride_ = other.stride_;
+  edits_ = std::max(edits_, other.edits_) + 1;
+  ++other.edits_;
   other.pixels_ = nullptr;
   other.bytesPerPixel_ = other.width_ = other.height_ = other.stride_ = 0;
   return *this;
@@ -27,6 +30,7 @@ Surface& Surface::operator=(Surface&& other) noexcept {
 
 bool Surface::Create(int bytesPerPixel, int width, int height) {
   Surface::Release();
+  ++edits_;
   if (bytesPerPixel < 1 || bytesPerPixel > 4 || width < 1 || height < 1) return false;
   if (width > kMaxSurfaceSide || height > kMaxSurfaceSide) return false;
   const std::size_t bytes = static_cast<std::size_t>(width) * height * bytesPerPixel;
@@ -44,6 +48,7 @@ bool Surface::Create(int bytesPerPixel, int width, int height) {
 }
 
 void Surface::Release() {
+  ++edits_;
   storage_.reset();
   pixels_ = nullptr;
   bytesPerPixel_ = width_ = height_ = stride_ = 0;
@@ -102,6 +107,11 @@ void BlitLoop(const draw::Span& span, int opacity) {
         a = kOpacity ? Mul255(s[0], opacity) : s[0];
       else if constexpr (kOpacity)
         a = opacity;
+      // Clear pixels leave the destination as it is (Lerp by 0 and the
+      // union with 0 change nothing); pictures are mostly clear around
+      // their shapes, and this keeps drawing them cheap.
+      if constexpr (kBlend)
+        if (a == 0) continue;
       if constexpr (DB <= 2) {
         int value;
         if constexpr (SB <= 2)

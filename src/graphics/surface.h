@@ -25,11 +25,23 @@ class Surface {
   int width() const { return width_; }
   int height() const { return height_; }
   int stride() const { return stride_; }
-  u8* pixels() { return pixels_; }
+  // Every writable access counts as a drawing: edits() then tells a frame
+  // that was drawn into from one that was not touched. Readers go through
+  // the const accessors.
+  u8* pixels() {
+    ++edits_;
+    return pixels_;
+  }
   const u8* pixels() const { return pixels_; }
+  // Grows with every writable access, new storage and release; equal
+  // values mean the pixels are the same as when it was read.
+  u64 edits() const { return edits_; }
   bool HasPixels() const { return pixels_ != nullptr && bytesPerPixel_ != 0; }
   std::size_t ByteSize() const { return static_cast<std::size_t>(width_) * height_ * bytesPerPixel_; }
-  u8* Row(int y) { return pixels_ + static_cast<std::size_t>(y) * stride_ * bytesPerPixel_; }
+  u8* Row(int y) {
+    ++edits_;
+    return pixels_ + static_cast<std::size_t>(y) * stride_ * bytesPerPixel_;
+  }
   const u8* Row(int y) const { return pixels_ + static_cast<std::size_t>(y) * stride_ * bytesPerPixel_; }
 
   // Sets format and size and allocates new (uncleared) storage. False, with
@@ -45,6 +57,7 @@ class Surface {
   int width_ = 0;
   int height_ = 0;
   int stride_ = 0;
+  u64 edits_ = 0;
 };
 
 // A picture loaded from a file, remembered by name so that asking for the

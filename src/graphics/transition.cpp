@@ -37,6 +37,7 @@ void ScreenTransitions::UpdateScreen() {
 
   if (fadeDuration_ <= 0) {
     CopyScreen(front, composed);
+    copiedComposition_ = composed.edits();
     return;
   }
   // Computed wide: a stall of hours then ends the fade instead of wrapping
@@ -46,8 +47,15 @@ void ScreenTransitions::UpdateScreen() {
     CrossFade(front, composed, previous, static_cast<int>(t), mmx_);
   } else {
     CopyScreen(front, composed);
+    copiedComposition_ = composed.edits();
     fadeDuration_ = 0;
   }
+}
+
+bool ScreenTransitions::Settled() {
+  const u8 mode = host_.ScriptMode();
+  return fadeDuration_ <= 0 && !host_.LayersDirty() && mode != kEffectModeSystem && !host_.FirstLayerIsMovie() &&
+         screen_.ComposedBuffer().edits() == copiedComposition_;
 }
 
 void ScreenTransitions::ComposeNow() {

@@ -92,6 +92,11 @@ class ScreenTransitions {
   int fadeDuration() const { return fadeDuration_; }
   u32 fadeStart() const { return fadeStart_; }
   bool IsFading() const { return fadeDuration_ > 0; }
+  // True when UpdateScreen would only copy the same composition into the
+  // front buffer again: no change awaits composing, nothing is animated
+  // (system mode, a movie on layer 0), no cross-fade runs, and the
+  // composition is the one last copied.
+  bool Settled();
 
  private:
   // Shared prologue of both wipes: false when the transition is off or the
@@ -107,6 +112,7 @@ class ScreenTransitions {
   int pendingFade_ = -1;
   int fadeDuration_ = 0;
   u32 fadeStart_ = 0;
+  u64 copiedComposition_ = ~u64{0};  // the composed buffer's edits() when last copied whole
 };
 
 }  // namespace lyraban

@@ -142,6 +142,16 @@ class Platform {
 
   // Shows a 24-bit frame (blue, green, red bytes, top row first).
   virtual void Present(const u8* pixels, int width, int height, int pitch) = 0;
+  // Presents again a frame that nothing has drawn into since it was last
+  // presented. Where presenting costs, the platform may keep the picture on
+  // screen and only keep the pace.
+  virtual void PresentUnchanged(const u8* pixels, int width, int height, int pitch) {
+    Present(pixels, width, height, pitch);
+  }
+  // The pause of a loop that only polls input between its frames: returns
+  // at the next event or once the next frame is due. One millisecond of the
+  // clock where the platform has no frames to pace.
+  virtual void WaitForInputOrFrame() { clock().Sleep(1); }
   // The frame on screen (black after the window was created), width * 3
   // bytes per row; false when there is none.
   virtual bool CopyLastFrame(std::vector<u8>& bgr, int& width, int& height) = 0;

@@ -230,6 +230,29 @@ void MessageWindow::DrawFrame(bool withPrompt, bool withButtons) {
   host_.PresentScreen();
 }
 
+void MessageWindow::DrawWaitingFrame(WaitingLook& last) {
+  // Taken before drawing: a prompt frame that turns while the frame is drawn
+  // only costs one more drawing.
+  const int prompt = PromptFrame(clock_.Now());
+  u64 scene = 0;
+  const bool atRest = host_.SceneAtRest(scene);
+  if (atRest && last.valid && scene == last.scene && prompt == last.prompt &&
+      host_.ScreenSurface().edits() == last.screenEdits) {
+    host_.PresentScreen();
+    return;
+  }
+  host_.UpdateScreen();
+  DrawMessageWindow(true);
+  host_.DrawButtons();
+  last.valid = atRest;
+  if (atRest) {
+    last.scene = scene;
+    last.prompt = prompt;
+    last.screenEdits = host_.ScreenSurface().edits();
+  }
+  host_.PresentScreen();
+}
+
 MessageEnd MessageWindow::ShowScriptText(std::string_view line, bool alreadyRead, u8 mode) {
   std::string_view name, words = line;
   if (const auto colon = line.find(':'); colon != std::string_view::npos) {
@@ -270,6 +293,7 @@ MessageEnd MessageWindow::ShowMessage(std::string_view name, std::string_view wo
   const u32 waitStart = clock_.Now();
   ButtonsHiddenOnExit bar(host_);
   host_.SetButtons(MessageButtons::Waiting);
+  WaitingLook look;
   for (;;) {
     if (!host_.PumpInput(kContextReading, true)) return MessageEnd::Quit;
     if (host_.IsSkipping()) return MessageEnd::Skipped;
@@ -279,7 +303,7 @@ MessageEnd MessageWindow::ShowMessage(std::string_view name, std::string_view wo
                           : ElapsedMs(waitStart, clock_.Now()) >= AutoModeDelay(settings_.AutoModeSpeed))
         return MessageEnd::Advanced;
     }
-    DrawFrame(true, true);
+    DrawWaitingFrame(look);
     const u8 command = host_.PendingCommand();
     if (command == 0) continue;
     if (IsAdvance(command)) {
@@ -292,6 +316,8 @@ MessageEnd MessageWindow::ShowMessage(std::string_view name, std::string_view wo
     // auto mode; what is left here is a system command.
     if (HandleSystemCommand(kContextReading)) return MessageEnd::Abandoned;
     host_.SetButtons(MessageButtons::Waiting);
+    // A menu or a screen may have drawn anything meanwhile.
+    look.valid = false;
   }
 }
 

@@ -51,6 +51,13 @@ class MessageHost {
   virtual void DrawButtons() = 0;
   virtual void PresentScreen() = 0;
   virtual void SetButtons(MessageButtons buttons) = 0;
+  // While the scene stands still (no composition, anime or fade pending),
+  // true with `look` set to a value that changes whenever the on-screen
+  // buttons would draw differently. False while the scene moves.
+  virtual bool SceneAtRest(u64& look) {
+    (void)look;
+    return false;
+  }
 
   // The commands that are the same everywhere (save, load, backlog, menus,
   // configuration, window modes, exit); true when the running script must
@@ -144,6 +151,15 @@ class MessageWindow {
  private:
   void BeginMessage(std::string_view name, bool novel);
   void DrawFrame(bool withPrompt, bool withButtons);
+  // What the waiting frame was last drawn from; a frame drawn from the same
+  // is the same picture, and is presented without drawing it again.
+  struct WaitingLook {
+    bool valid = false;
+    u64 scene = 0;
+    int prompt = 0;
+    u64 screenEdits = 0;
+  };
+  void DrawWaitingFrame(WaitingLook& last);
   void ClearNamePlate();
   bool LoadPicture(std::string_view name, Surface& target);
   void EmptyBox();

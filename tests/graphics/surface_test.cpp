@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 #include <tuple>
+#include <cstring>
+#include <utility>
 
 #include "graphics/pixel.h"
 #include "surface_helpers.h"
@@ -26,6 +28,54 @@ TEST(SurfaceStorage, LimitsSizesAndAlignment) {
   for (int bpp = 1; bpp <= 4; ++bpp) {
     ASSERT_TRUE(s.Create(bpp, 7, 3));
     EXPECT_TRUE(reinterpret_cast<std::uintptr_t>(s.pixels()) % 8 == 0 && s.ByteSize() == 21u * bpp) << bpp;
+  }
+}
+
+// The edit count tells a drawn-into surface from an untouched one: every
+// draw, writable access, new storage and move counts; reading does not.
+TEST(SurfaceStorage, EditsCountDrawingsButNotReadings) {
+  Surface dst, src;
+  ASSERT_TRUE(dst.Create(3, 4, 4));
+  ASSERT_TRUE(src.Create(4, 2, 2));
+  std::memset(src.pixels(), 0, src.ByteSize());
+  const Surface& reader = dst;
+  u64 seen = dst.edits();
+  const auto changed = [&] { return std::exchange(seen, dst.edits()) != dst.edits(); };
+  (void)reader.pixels(), (void)reader.Row(2), (void)IsOpaqueAt(dst, 1, 1);
+  EXPECT_FALSE(changed()) << "reading";
+  Blit(src, dst, 0, 0, 2, 2, 0, 0);
+  EXPECT_FALSE(changed()) << "being the source of a draw";
+  EXPECT_TRUE((Blit(dst, src, 1, 1, 2, 2, 0, 0), changed())) << "an all-clear draw still counts";
+  EXPECT_TRUE((FillRect(dst, 1, 2, 3, 0, 0, 1, 1), changed()));
+  EXPECT_TRUE(((void)dst.Row(0), changed()));
+  EXPECT_TRUE((dst.Create(3, 4, 4), changed())) << "new storage";
+  Surface moved(std::move(dst));
+  EXPECT_GT(moved.edits(), seen) << "the moved-to surface counts past the old one";
+  EXPECT_TRUE(changed()) << "the moved-from surface";
+  EXPECT_TRUE((dst.Release(), changed()));
+}
+
+// Fully clear source pixels leave the destination exactly as it was, and
+// fully opaque ones replace it, in every format with alpha.
+TEST(Blit, ClearAndOpaqueSourcePixelsAreExact) {
+  for (int db = 1; db <= 4; ++db) {
+    for (int sb : {2, 4}) {
+      SCOPED_TRACE(::testing::Message() << db << " from " << sb);
+      Surface dst, src;
+      ASSERT_TRUE(dst.Create(db, 2, 1));
+      ASSERT_TRUE(src.Create(sb, 2, 1));
+      for (size_t i = 0; i < dst.ByteSize(); ++i) dst.pixels()[i] = static_cast<u8>(37 + i * 11);
+      const Bytes before = BytesOf(dst);
+      std::memset(src.pixels(), 90, src.ByteSize());
+      src.pixels()[0] = 0;     // pixel 0 clear
+      src.pixels()[sb] = 255;  // pixel 1 opaque
+      ASSERT_TRUE(Blit(dst, src, 0, 0, 2, 1, 0, 0));
+      const Bytes after = BytesOf(dst);
+      EXPECT_EQ(Bytes(after.begin(), after.begin() + db), Bytes(before.begin(), before.begin() + db));
+      // Grey destinations take the colour's luma: (76 + 150 + 29) · 90 >> 8.
+      const int value = db <= 2 && sb == 4 ? 89 : 90;
+      for (int c = 0; c < db; ++c) EXPECT_EQ(after[db + c], (db == 2 || db == 4) && c == 0 ? 255 : value) << c;
+    }
   }
 }
 

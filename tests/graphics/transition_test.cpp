@@ -135,6 +135,34 @@ TEST(AutomaticFade, FiveHundredMillisecondsRestartsAndDurations) {
   EXPECT_EQ(rig.fx.pendingFadeDuration(), -1);
 }
 
+// Settled: UpdateScreen would only copy the same composition again.
+TEST(AutomaticFade, SettledOnlyWhileTheNextUpdateWouldChangeNothing) {
+  Rig rig;
+  EXPECT_FALSE(rig.fx.Settled()) << "nothing was copied to the front yet";
+  rig.ChangeScene(100);
+  EXPECT_FALSE(rig.fx.Settled()) << "a change waits to be composed";
+  rig.Step();
+  EXPECT_FALSE(rig.fx.Settled()) << "the cross-fade runs";
+  rig.RunUntilSettled();
+  EXPECT_TRUE(rig.fx.Settled());
+  const Bytes shown = rig.Front();
+  const int composes = rig.composes;
+  EXPECT_EQ(rig.Step(1000), shown) << "a settled update shows the same picture";
+  EXPECT_EQ(rig.composes, composes);
+  EXPECT_TRUE(rig.fx.Settled());
+  // Drawn into the composition behind the update's back (a wipe composes
+  // at once): not settled until the next update copies it.
+  rig.fx.ComposeNow();
+  EXPECT_FALSE(rig.fx.Settled());
+  rig.Step();
+  EXPECT_TRUE(rig.fx.Settled());
+  // Anime runs in system mode: every update composes.
+  rig.mode = kEffectModeSystem;
+  EXPECT_FALSE(rig.fx.Settled());
+  rig.mode = kEffectModeDemo;
+  EXPECT_TRUE(rig.fx.Settled()) << "demo mode keeps fades but composes only on changes";
+}
+
 // Wipes on a 4×2 screen through a rule with one grey level per pixel over
 // 160 ms, so the frames come at p = 0, 102, 204, 307, 409, 512, ... 1024.
 struct WipeRig : Rig {

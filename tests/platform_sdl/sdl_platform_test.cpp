@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <vector>
 
 #include "platform/audio.h"
+#include "platform/close_signals.h"
 #include "sdl_fixture.h"
 
 namespace lyraban::platform {
@@ -157,11 +159,76 @@ TEST_F(SdlPlatformTest, VirtualJoystickIsReadScaled) {
   EXPECT_FALSE(platform_->ReadJoystick(s)) << "unplugged: nothing to read";
 }
 
-// With no display no box can be shown; the game must not end on an answer
-// nobody gave.
+// The question is drawn in the window; the key that answers it is the
+// question's alone, while other events still reach the game.
+TEST_F(SdlPlatformTest, QuestionIsAnsweredFromTheKeyboardInTheWindow) {
+  const struct {
+    SDL_Keycode key;
+    SDL_Scancode scancode;
+    bool yes;
+  } cases[] = {{SDLK_RETURN, SDL_SCANCODE_RETURN, true},
+               {SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER, true},
+               {SDLK_y, SDL_SCANCODE_Y, true},
+               {SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, false},
+               {SDLK_n, SDL_SCANCODE_N, false}};
+  std::vector<u8> before;
+  int w = 0, h = 0;
+  ASSERT_TRUE(platform_->CopyLastFrame(before, w, h));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(SDL_GetKeyName(c.key));
+    Window(SDL_WINDOWEVENT_FOCUS_LOST);
+    Key(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A);  // not an answer: the question stays
+    Key(SDL_KEYDOWN, c.key, c.scancode);
+    EXPECT_EQ(platform_->AskYesNo("结束游戏？", "游戏"), c.yes);
+    EXPECT_EQ(Log(), "inactive") << "only the focus change reaches the game";
+  }
+  std::vector<u8> after;
+  ASSERT_TRUE(platform_->CopyLastFrame(after, w, h));
+  EXPECT_EQ(after, before) << "the question is drawn over the frame, not into it";
+}
+
+// A signal to end the program, waiting while the question is up, is a Yes
+// nobody has to give.
+TEST_F(SdlPlatformTest, PendingEndSignalAnswersTheQuestionYes) {
+  CloseSignals signals;
+  ASSERT_TRUE(signals.active());
+  raise(SIGTERM);
+  EXPECT_TRUE(platform_->AskYesNo("结束游戏？", "游戏"));
+  EXPECT_TRUE(signals.Take()) << "left for the engine's pump to take";
+}
+
+// Without a window nothing can be drawn, and here no desktop box either: the
+// game must not end on an answer nobody gave.
 TEST_F(SdlPlatformTest, QuestionThatCannotBeShownIsNotAYes) {
+  platform_->DestroyMainWindow();
   EXPECT_FALSE(platform_->AskYesNo("结束游戏？", "游戏"));
   EXPECT_FALSE(platform_->lastError().empty());
+}
+
+// The same frame again is not presented; a changed one, a repaint of an
+// exposed window and a frame of another size are.
+TEST_F(SdlPlatformTest, IdenticalFramesAreNotPresentedAgain) {
+  std::vector<u8> frame(64 * 48 * 3, 40);
+  platform_->Present(frame.data(), 64, 48, 64 * 3);
+  const u64 first = platform_->framesShown();
+  platform_->Present(frame.data(), 64, 48, 64 * 3);
+  platform_->PresentUnchanged(frame.data(), 64, 48, 64 * 3);
+  EXPECT_EQ(platform_->framesShown(), first);
+  frame[5] = 41;
+  platform_->Present(frame.data(), 64, 48, 64 * 3);
+  EXPECT_EQ(platform_->framesShown(), first + 1);
+  Window(SDL_WINDOWEVENT_EXPOSED);
+  EXPECT_EQ(Log(), "expose");
+  platform_->PresentUnchanged(frame.data(), 64, 48, 64 * 3);
+  EXPECT_EQ(platform_->framesShown(), first + 2) << "an exposed window gets its picture back";
+  std::vector<u8> wider(65 * 48 * 3, 41);
+  platform_->Present(wider.data(), 65, 48, 65 * 3);
+  EXPECT_EQ(platform_->framesShown(), first + 3);
+  std::vector<u8> shown;
+  int w = 0, h = 0;
+  ASSERT_TRUE(platform_->CopyLastFrame(shown, w, h));
+  EXPECT_EQ(w, 65);
+  EXPECT_EQ(shown, wider);
 }
 
 TEST_F(SdlPlatformTest, SoundDevicePullsFromItsSource) {

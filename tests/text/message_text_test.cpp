@@ -219,6 +219,7 @@ class FakeHost : public MessageHost {
   void DrawButtons() override { log += 'B'; }
   void PresentScreen() override { log += 'P', onPresent ? onPresent(*this) : void(); }
   void SetButtons(MessageButtons b) override { log += b == MessageButtons::Waiting ? 'b' : 'h'; }
+  bool SceneAtRest(u64& look) override { return look = buttonsLook, sceneAtRest; }
   bool DispatchSystemCommand(u8 context) override {
     calls += "command" + std::to_string(pending) + "/" + std::to_string(context) + " ";
     return std::exchange(pending, 0) == 19;  // back to the title
@@ -242,7 +243,8 @@ class FakeHost : public MessageHost {
   std::deque<Step> steps;
   u32 frameMs = 0, voiceUntil = 0;
   int idlePumps = 0;
-  bool ranOut = false, skipping = false, autoMode = false;
+  bool ranOut = false, skipping = false, autoMode = false, sceneAtRest = false;
+  u64 buttonsLook = 0;
   u8 pending = 0, mode = 0;
   i32 mouseX = 0, mouseY = 0;
   std::map<std::string, i32> flags;  // by name in the code page
@@ -330,6 +332,41 @@ TEST_F(MessageWindowTest, WaitsWithTheBarThenTheClickAdvancesAndScriptLinesSplit
     settings.TextColour = static_cast<u8>(colours);
     EXPECT_EQ(window->SpeakerColour(Gbk(name)).green, green) << name;
   }
+}
+
+// While the scene stands still the waiting frame is drawn once and then only
+// presented; it is drawn again when the buttons' look, the prompt's frame or
+// the screen surface changed, and on every frame while the scene moves.
+TEST_F(MessageWindowTest, WaitingFrameIsDrawnOnlyWhenSomethingChanged) {
+  host.sceneAtRest = true;
+  host.Do([](FakeHost&) {});  // the one typing frame of an instant line
+  const std::vector<std::pair<std::string, FakeHost::Step>> frames = {
+      {"USBSP", [](FakeHost&) {}},  // the first waiting frame is drawn
+      {"SP", [](FakeHost&) {}},
+      {"SP", [](FakeHost&) {}},
+      {"USBSP", [](FakeHost& h) { h.buttonsLook = 7; }},
+      {"SP", [](FakeHost&) {}},
+      {"SUSBSP", [](FakeHost& h) { h.screen.pixels()[0] ^= 1; }},  // someone drew on the screen
+      {"USBSP", [](FakeHost& h) { h.clock.Advance(128); }},        // the prompt's next frame
+      {"SP", [](FakeHost&) {}},
+      {"USBP", [](FakeHost& h) { h.sceneAtRest = false; }},
+      {"USBP", [](FakeHost&) {}},
+  };
+  std::vector<std::string> drawn;
+  for (const auto& [log, step] : frames) {
+    host.Do([&, step](FakeHost& h) {
+      drawn.push_back(h.log);
+      h.log.clear();
+      step(h);
+    });
+  }
+  host.Do([&](FakeHost& h) { drawn.push_back(h.log), h.log.clear(), h.pending = 1; });
+  EXPECT_EQ(window->ShowMessage("", "ab", false, false), MessageEnd::Advanced);
+  drawn.push_back(host.log);
+  // drawn[i + 1] is what followed the step of frame i.
+  ASSERT_EQ(drawn.size(), frames.size() + 2);
+  for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(drawn[i + 1], frames[i].first) << "frame " << i;
+  EXPECT_EQ(drawn.back(), "USBPh") << "the clicked frame, scene moving";
 }
 
 TEST_F(MessageWindowTest, AutoModeWaitsTheReadersDelayOrTheVoice) {

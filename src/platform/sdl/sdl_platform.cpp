@@ -14,6 +14,7 @@
 #include "platform/sdl/sdl_keys.h"
 #include "platform/sdl/sdl_popup.h"
 #include "platform/sdl/sdl_text_field.h"
+#include "platform/sdl/sdl_question.h"
 
 namespace lyraban::platform {
 
@@ -31,7 +32,8 @@ SdlPlatform::SdlPlatform(std::string lockFolder)
       audio_(std::make_unique<SdlAudioOutput>()),
       popup_(std::make_unique<SdlPopupMenu>()),
       dialog_(std::make_unique<SdlDialog>()),
-      textField_(std::make_unique<SdlTextField>()) {
+      textField_(std::make_unique<SdlTextField>()),
+      question_(std::make_unique<SdlQuestion>()) {
   // The close box alone asks the quit question; SDL would otherwise add a
   // quit event of its own for the last window.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
@@ -75,19 +77,42 @@ bool SdlPlatform::CreateMainWindow(int width, int height) {
     Fail();
     return false;
   }
+  // A software renderer draws into the window's surface, which SDL would
+  // otherwise put on an OpenGL texture; where the renderer is software there
+  // is no GPU worth it, and that OpenGL is one more software rasteriser per
+  // frame. The player's own setting of the hint wins.
+  const char* driver = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+  const bool noAcceleration = !SDL_GetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
+  if (noAcceleration && driver && SDL_strcasecmp(driver, "software") == 0)
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   renderer_ = SDL_CreateRenderer(window_, -1, 0);
-  if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  if (!renderer_) {
+    if (noAcceleration) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  }
   if (!renderer_) {
     Fail();
     SDL_DestroyWindow(window_);
     window_ = nullptr;
     return false;
   }
+  // Vsync paces the frames where the renderer offers it; the others are
+  // paced by waiting for the display's refresh interval. A software
+  // renderer asked for vsync would put an OpenGL window surface under
+  // itself, which costs more than it saves.
+  SDL_RendererInfo info{};
+  if (SDL_GetRendererInfo(renderer_, &info) == 0 && (info.flags & SDL_RENDERER_ACCELERATED) != 0)
+    SDL_RenderSetVSync(renderer_, 1);
+  vsync_ = SDL_GetRendererInfo(renderer_, &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
+  SDL_DisplayMode mode{};
+  const int display = SDL_GetWindowDisplayIndex(window_);
+  pacer_.SetRefreshRate(SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 ? mode.refresh_rate : 0);
   // No input method on the game window: keys arrive as keys.
   SDL_StopTextInput();
   popup_->Attach(window_, renderer_);
   dialog_->Attach(window_, renderer_);
   textField_->Attach(window_, renderer_);
+  question_->Attach(window_, renderer_);
   minimizePending_ = false;
   ApplyIcon();
   gameWidth_ = width;
@@ -118,6 +143,7 @@ void SdlPlatform::DestroyMainWindow() {
   popup_->Detach();
   dialog_->Detach();
   textField_->Detach();
+  question_->Detach();
   minimizePending_ = false;
   if (texture_) SDL_DestroyTexture(texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
@@ -269,6 +295,8 @@ void SdlPlatform::Translate(const SDL_Event& e) {
           Push(out);
           break;
         case SDL_WINDOWEVENT_EXPOSED:
+          // The picture must be put back even though the frame is the same.
+          redrawDue_ = true;
           out.kind = EventKind::Expose;
           Push(out);
           break;
@@ -425,18 +453,18 @@ bool SdlPlatform::IsFullScreen() const { return window_ && (SDL_GetWindowFlags(w
 
 void SdlPlatform::Present(const u8* pixels, int width, int height, int pitch) {
   if (!pixels || width <= 0 || height <= 0 || pitch < width * 3) return;
-  const size_t row = static_cast<size_t>(width) * 3;
-  if (pixels != frame_.data()) {
-    frame_.resize(row * static_cast<size_t>(height));
-    for (int y = 0; y < height; ++y)
-      std::memcpy(frame_.data() + row * static_cast<size_t>(y), pixels + static_cast<size_t>(pitch) * y, row);
-  }
-  frameWidth_ = width;
-  frameHeight_ = height;
+  const bool changed = KeepFrameIfChanged(frame_, frameWidth_, frameHeight_, pixels, width, height, pitch);
   gameWidth_ = width;
   gameHeight_ = height;
   if (!renderer_) return;
-  if (!texture_ || textureWidth_ != width || textureHeight_ != height) {
+  const bool textureFits = texture_ && textureWidth_ == width && textureHeight_ == height;
+  if (!changed && textureFits && !redrawDue_) {
+    PaceFrame();
+    return;
+  }
+  // With vsync the present itself waits for the display.
+  if (!vsync_) PaceFrame();
+  if (!textureFits) {
     if (texture_) SDL_DestroyTexture(texture_);
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_BGR24, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (!texture_) {
@@ -448,14 +476,48 @@ void SdlPlatform::Present(const u8* pixels, int width, int height, int pitch) {
     textureWidth_ = width;
     textureHeight_ = height;
   }
-  if (SDL_UpdateTexture(texture_, nullptr, frame_.data(), static_cast<int>(row)) != 0) Fail();
+  if ((changed || !textureFits) && SDL_UpdateTexture(texture_, nullptr, frame_.data(), width * 3) != 0) Fail();
   Redraw();
+  if (vsync_) pacer_.MarkTurn(clock_.Now());
+}
+
+void SdlPlatform::PresentUnchanged(const u8* pixels, int width, int height, int pitch) {
+  // Only the pace is kept, unless the window needs its picture back or the
+  // frame is not the one kept (then it is an ordinary frame after all).
+  if (!renderer_ || redrawDue_ || !texture_ || width != frameWidth_ || height != frameHeight_ ||
+      width != textureWidth_ || height != textureHeight_) {
+    Present(pixels, width, height, pitch);
+    return;
+  }
+  PaceFrame();
+}
+
+void SdlPlatform::PaceFrame() {
+  for (;;) {
+    const u32 wait = pacer_.WaitBefore(clock_.Now());
+    if (wait == 0) break;
+    SDL_Event e;
+    if (SDL_WaitEventTimeout(&e, static_cast<int>(wait))) Translate(e);
+  }
+  pacer_.MarkTurn(clock_.Now());
+}
+
+void SdlPlatform::WaitForInputOrFrame() {
+  if (!queue_.empty()) return;
+  // Until the next frame is due, or a whole interval when one is due now:
+  // the loop draws its frame after this, and its present keeps the pace.
+  u32 wait = pacer_.WaitBefore(clock_.Now());
+  if (wait == 0) wait = pacer_.intervalMs();
+  SDL_Event e;
+  if (SDL_WaitEventTimeout(&e, static_cast<int>(wait))) Translate(e);
 }
 
 void SdlPlatform::Redraw() {
   if (!renderer_) return;
   DrawFrame();
   SDL_RenderPresent(renderer_);
+  redrawDue_ = false;
+  ++framesShown_;
 }
 
 void SdlPlatform::DrawFrame() {
@@ -555,6 +617,13 @@ bool SdlPlatform::CopyLastFrame(std::vector<u8>& bgr, int& width, int& height) {
 }
 
 bool SdlPlatform::AskYesNo(std::string_view utf8Text, std::string_view utf8Caption) {
+  if (window_ && renderer_) {
+    SdlQuestion::Hooks hooks;
+    hooks.drawFrame = [this] { DrawFrame(); };
+    hooks.forward = [this](const SDL_Event& e) { Translate(e); };
+    const SdlQuestion::Answer answer = question_->Ask(utf8Text, utf8Caption, hooks);
+    if (answer != SdlQuestion::Answer::NotShown) return answer == SdlQuestion::Answer::Yes;
+  }
   const std::string text(utf8Text), caption(utf8Caption);
   const SDL_MessageBoxButtonData buttons[] = {
       {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "是"},

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sdl/frame_pacing.h"
 #include "platform/sdl/sdl_clock.h"
 #include "platform/sdl/single_instance.h"
 
@@ -22,6 +23,7 @@ class SdlAudioOutput;
 class SdlPopupMenu;
 class SdlDialog;
 class SdlTextField;
+class SdlQuestion;
 
 // The desktop platform: one resizable window whose picture keeps the game's
 // aspect (black bars around it), full screen on the desktop's own mode,
@@ -69,11 +71,21 @@ class SdlPlatform final : public Platform {
   bool SetFullScreen(bool on) override;
   bool IsFullScreen() const override;
 
+  // At most one frame per display refresh (vsync where the renderer has
+  // it, a wait for the next event or the due time where not); a frame
+  // byte-identical to the one on screen is neither uploaded nor presented.
   void Present(const u8* pixels, int width, int height, int pitch) override;
+  void PresentUnchanged(const u8* pixels, int width, int height, int pitch) override;
+  void WaitForInputOrFrame() override;
+  // Frames that reached the screen, and whether the renderer waits for the
+  // display's refresh itself.
+  u64 framesShown() const { return framesShown_; }
+  bool vsync() const { return vsync_; }
   bool CopyLastFrame(std::vector<u8>& bgr, int& width, int& height) override;
 
-  // Shown with "是" and "否" buttons. When no box can be shown at all the
-  // answer is Yes, so that closing the game is never impossible.
+  // Drawn with Dear ImGui over the game picture (see SdlQuestion); without
+  // a window to draw on, the desktop's own box with "是" and "否". No box
+  // at all gives No: the game does not end on an answer nobody gave.
   bool AskYesNo(std::string_view utf8Text, std::string_view utf8Caption) override;
   void ShowMessage(std::string_view utf8Text, std::string_view utf8Caption) override;
   void SetClipboardText(std::string_view utf8) override;
@@ -99,6 +111,8 @@ class SdlPlatform final : public Platform {
   void MapToGame(int windowX, int windowY, i32& x, i32& y) const;
   void Redraw();
   void DrawFrame();
+  // Waits, taking events into the queue, until the next frame is due.
+  void PaceFrame();
   void GameToWindow(i32 x, i32 y, int& windowX, int& windowY) const;
   void ApplyIcon();
   void ServiceOtherCopies(bool now);
@@ -110,6 +124,7 @@ class SdlPlatform final : public Platform {
   std::unique_ptr<SdlPopupMenu> popup_;
   std::unique_ptr<SdlDialog> dialog_;
   std::unique_ptr<SdlTextField> textField_;
+  std::unique_ptr<SdlQuestion> question_;
   bool videoStarted_ = false, joystickStarted_ = false;
 
   SDL_Window* window_ = nullptr;
@@ -123,6 +138,10 @@ class SdlPlatform final : public Platform {
 
   std::vector<u8> frame_;
   int frameWidth_ = 0, frameHeight_ = 0;
+  FramePacer pacer_;
+  bool vsync_ = false;
+  bool redrawDue_ = false;  // the window lost its picture (exposed, resized)
+  u64 framesShown_ = 0;
 
   std::deque<Event> queue_;
   bool altAlone_ = false;  // Alt is down and nothing else was pressed since

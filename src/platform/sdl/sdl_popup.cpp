@@ -20,6 +20,9 @@ constexpr float kFontPixels = 16.0f;
 // While nothing happens the loop still turns this often, for the timers.
 constexpr int kIdleWaitMs = 50;
 constexpr const char* kPopupName = "##lyraban_popup";
+// The shortcut column of enabled items: readable on white and on the row
+// highlight alike.
+const ImVec4 kShortcutColour(0.18f, 0.18f, 0.22f, 1.0f);
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -324,10 +327,14 @@ i32 SdlPopupMenu::Run(const std::vector<PopupItem>& items, int windowX, int wind
         }
         ImGui::PushID(static_cast<int>(i));
         const char* shortcut = labels[i].shortcut.empty() ? nullptr : labels[i].shortcut.c_str();
+        // ImGui draws the shortcut in its disabled grey, which vanishes on
+        // the blue of a highlighted row; enabled items get a dark one.
+        if (item.enabled) ImGui::PushStyleColor(ImGuiCol_TextDisabled, kShortcutColour);
         if (ImGui::MenuItem(labels[i].text.c_str(), shortcut, item.checked, item.enabled)) {
           chosen = item.id;
           done = true;
         }
+        if (item.enabled) ImGui::PopStyleColor();
         ImGui::PopID();
       }
       ImGui::EndPopup();

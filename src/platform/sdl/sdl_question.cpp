@@ -1,0 +1,262 @@
+#include "platform/sdl/sdl_question.h"
+
+#include <SDL.h>
+#include <imgui.h>
+#include <imgui_impl_sdl.h>
+#include <imgui_impl_sdlrenderer.h>
+
+#include <cstring>
+
+#include "platform/close_signals.h"
+#include "platform/sdl/sdl_popup.h"
+
+namespace lyraban::platform {
+
+namespace {
+
+// The popup menu's look: its text size in window pixels, its light colours,
+// square corners and a thin border.
+constexpr float kFontPixels = 16.0f;
+constexpr float kButtonWidth = 88.0f;
+// With nothing happening the loop wakes this often; nothing is redrawn then.
+constexpr int kIdleWaitMs = 250;
+constexpr const char* kYes = "是(Y)";
+constexpr const char* kNo = "否(N)";
+
+int MouseIndex(Uint8 button) {
+  switch (button) {
+    case SDL_BUTTON_LEFT:
+      return 0;
+    case SDL_BUTTON_RIGHT:
+      return 1;
+    case SDL_BUTTON_MIDDLE:
+      return 2;
+    default:
+      return -1;
+  }
+}
+
+}  // namespace
+
+SdlQuestion::~SdlQuestion() { Detach(); }
+
+void SdlQuestion::Attach(SDL_Window* window, SDL_Renderer* renderer) {
+  Detach();
+  window_ = window;
+  renderer_ = renderer;
+}
+
+void SdlQuestion::Detach() {
+  DestroyContext();
+  window_ = nullptr;
+  renderer_ = nullptr;
+}
+
+void SdlQuestion::DestroyContext() {
+  if (!context_) return;
+  ImGuiContext* previous = ImGui::GetCurrentContext();
+  ImGui::SetCurrentContext(context_);
+  ImGui_ImplSDLRenderer_Shutdown();
+  ImGui_ImplSDL2_Shutdown();
+  ImGui::DestroyContext(context_);
+  ImGui::SetCurrentContext(previous == context_ ? nullptr : previous);
+  context_ = nullptr;
+  bakedTexts_.clear();
+}
+
+SdlQuestion::Answer SdlQuestion::AnswerForKey(int sdlKey) {
+  switch (sdlKey) {
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+    case SDLK_y:
+      return Answer::Yes;
+    case SDLK_ESCAPE:
+    case SDLK_n:
+      return Answer::No;
+    default:
+      return Answer::NotShown;
+  }
+}
+
+bool SdlQuestion::EnsureContext(const std::string& texts) {
+  if (context_ && texts == bakedTexts_) {
+    ImGui::SetCurrentContext(context_);
+    return true;
+  }
+  DestroyContext();
+  context_ = ImGui::CreateContext();
+  ImGui::SetCurrentContext(context_);
+  ImGuiIO& io = ImGui::GetIO();
+  io.IniFilename = nullptr;
+  io.LogFilename = nullptr;
+  ImGui::StyleColorsLight();
+  ImGuiStyle& style = ImGui::GetStyle();
+  style.WindowRounding = 0.0f;
+  style.WindowBorderSize = 1.0f;
+  style.FrameRounding = 0.0f;
+  style.FrameBorderSize = 1.0f;
+  style.ItemSpacing.y = 6.0f;
+  style.WindowPadding = ImVec2(16.0f, 12.0f);
+
+  // Only the question's own characters: a handful of glyphs bake at once.
+  int index = 0;
+  fontFile_ = FindCjkFontFile(index);
+  bool loaded = false;
+  if (!fontFile_.empty()) {
+    ImFontGlyphRangesBuilder builder;
+    builder.AddRanges(io.Fonts->GetGlyphRangesDefault());
+    builder.AddText(texts.data(), texts.data() + texts.size());
+    ImVector<ImWchar> built;
+    builder.BuildRanges(&built);
+    ranges_.assign(built.begin(), built.end());
+    ImFontConfig config;
+    config.FontNo = index;
+    config.OversampleH = 1;
+    config.PixelSnapH = true;
+    loaded = io.Fonts->AddFontFromFileTTF(fontFile_.c_str(), kFontPixels, &config, ranges_.data()) != nullptr;
+  }
+  if (!loaded) {
+    fontFile_.clear();
+    io.Fonts->AddFontDefault();
+  }
+  if (!ImGui_ImplSDL2_InitForSDLRenderer(window_)) {
+    ImGui::DestroyContext(context_);
+    context_ = nullptr;
+    return false;
+  }
+  if (!ImGui_ImplSDLRenderer_Init(renderer_)) {
+    ImGui_ImplSDL2_Shutdown();
+    ImGui::DestroyContext(context_);
+    context_ = nullptr;
+    return false;
+  }
+  bakedTexts_ = texts;
+  return true;
+}
+
+SdlQuestion::Answer SdlQuestion::Ask(std::string_view utf8Text, std::string_view utf8Caption, const Hooks& hooks) {
+  if (!window_ || !renderer_) return Answer::NotShown;
+  const std::string text(utf8Text);
+  // The title bar needs a label; "###" keeps ImGui's identity of the window
+  // apart from what it shows.
+  const std::string title = std::string(utf8Caption.empty() ? " " : utf8Caption) + "###lyraban_question";
+  if (!EnsureContext(text + std::string(utf8Caption) + kYes + kNo)) return Answer::NotShown;
+
+  ImGuiIO& io = ImGui::GetIO();
+  std::memset(io.KeysDown, 0, sizeof io.KeysDown);
+  const Uint32 windowId = SDL_GetWindowID(window_);
+  int mx = 0, my = 0;
+  SDL_GetMouseState(&mx, &my);
+  float mouseX = static_cast<float>(mx), mouseY = static_cast<float>(my);
+  bool held[3] = {false, false, false}, pressed[3] = {false, false, false};
+  Answer answer = Answer::NotShown;
+
+  // Frames still to draw without waiting: ImGui sizes a new window on the
+  // frame before it shows it, and a click needs a frame with the button
+  // down and one with it up. Otherwise a frame is drawn only when something
+  // happened.
+  int eager = 2;
+  while (answer == Answer::NotShown) {
+    SDL_Event e;
+    bool have = eager > 0 ? SDL_PollEvent(&e) != 0 : SDL_WaitEventTimeout(&e, kIdleWaitMs) != 0;
+    // A signal to end the program is a close nobody needs to confirm.
+    if (CloseSignals::Pending()) {
+      answer = Answer::Yes;
+      break;
+    }
+    if (!have && eager == 0) continue;
+    if (eager > 0) --eager;
+    while (have && answer == Answer::NotShown) {
+      if (e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP || e.type == SDL_KEYDOWN || e.type == SDL_KEYUP)
+        eager = 2;
+      switch (e.type) {
+        case SDL_QUIT:
+          break;  // the question is already open
+        case SDL_WINDOWEVENT:
+          if (e.window.windowID != windowId) break;
+          // The close box while the question is up does nothing, as with the
+          // desktop's own boxes; everything else still reaches the game.
+          if (e.window.event != SDL_WINDOWEVENT_CLOSE && e.window.event != SDL_WINDOWEVENT_EXPOSED && hooks.forward)
+            hooks.forward(e);
+          break;
+        case SDL_KEYDOWN:
+          if ((e.key.keysym.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) == 0) answer = AnswerForKey(e.key.keysym.sym);
+          if (answer == Answer::NotShown) ImGui_ImplSDL2_ProcessEvent(&e);
+          break;
+        case SDL_KEYUP:
+          ImGui_ImplSDL2_ProcessEvent(&e);
+          break;
+        case SDL_MOUSEMOTION:
+          if (e.motion.windowID != windowId) break;
+          mouseX = static_cast<float>(e.motion.x);
+          mouseY = static_cast<float>(e.motion.y);
+          break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+          if (e.button.windowID != windowId) break;
+          const int b = MouseIndex(e.button.button);
+          if (b < 0) break;
+          mouseX = static_cast<float>(e.button.x);
+          mouseY = static_cast<float>(e.button.y);
+          if (e.type == SDL_MOUSEBUTTONDOWN)
+            pressed[b] = held[b] = true;
+          else
+            held[b] = false;
+          break;
+        }
+        case SDL_MOUSEWHEEL:
+        case SDL_TEXTINPUT:
+        case SDL_TEXTEDITING:
+          break;
+        default:
+          if (hooks.forward) hooks.forward(e);
+          break;
+      }
+      if (answer == Answer::NotShown) have = SDL_PollEvent(&e) != 0;
+    }
+    if (answer != Answer::NotShown) break;
+    // The window may have gone while an event was forwarded.
+    if (!context_ || !window_) return Answer::No;
+
+    ImGui_ImplSDLRenderer_NewFrame();
+    ImGui_ImplSDL2_NewFrame();
+    int outW = 0, outH = 0, winW = 0, winH = 0;
+    SDL_GetWindowSize(window_, &winW, &winH);
+    if (SDL_GetRendererOutputSize(renderer_, &outW, &outH) == 0 && winW > 0 && winH > 0)
+      io.DisplayFramebufferScale = ImVec2(static_cast<float>(outW) / winW, static_cast<float>(outH) / winH);
+    io.MousePos = ImVec2(mouseX, mouseY);
+    for (int b = 0; b < 3; ++b) {
+      io.MouseDown[b] = held[b] || pressed[b];
+      pressed[b] = false;
+    }
+    ImGui::NewFrame();
+    ImGui::SetNextWindowPos(ImVec2(winW * 0.5f, winH * 0.5f), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
+    ImGui::SetNextWindowFocus();
+    const ImGuiWindowFlags flags = ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoCollapse |
+                                   ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings;
+    if (ImGui::Begin(title.c_str(), nullptr, flags)) {
+      ImGui::TextUnformatted(text.c_str());
+      ImGui::Dummy(ImVec2(0.0f, 4.0f));
+      // The buttons sit right, as the desktop's boxes put them.
+      const float buttons = kButtonWidth * 2 + ImGui::GetStyle().ItemSpacing.x;
+      const float room = ImGui::GetContentRegionAvail().x;
+      if (room > buttons) ImGui::SetCursorPosX(ImGui::GetCursorPosX() + room - buttons);
+      if (ImGui::Button(kYes, ImVec2(kButtonWidth, 0.0f))) answer = Answer::Yes;
+      ImGui::SameLine();
+      if (ImGui::Button(kNo, ImVec2(kButtonWidth, 0.0f))) answer = Answer::No;
+    }
+    ImGui::End();
+    ImGui::Render();
+    if (hooks.drawFrame) hooks.drawFrame();
+    ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
+    SDL_RenderPresent(renderer_);
+  }
+  // The game picture without the question.
+  if (hooks.drawFrame) {
+    hooks.drawFrame();
+    SDL_RenderPresent(renderer_);
+  }
+  return answer;
+}
+
+}  // namespace lyraban::platform
