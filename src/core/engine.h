@@ -16,23 +16,26 @@
 #include "persist/user_settings.h"
 #include "platform/platform.h"
 #include "resources/resources.h"
+#include "screens/button_sets.h"
+#include "screens/choice_menu.h"
 #include "script/flags.h"
 #include "script/interpreter.h"
 #include "script/script_host.h"
 #include "script/tag_targets.h"
 #include "script/tags.h"
-#include "screens/button_sets.h"
-#include "screens/choice_menu.h"
 #include "text/glyph.h"
 #include "text/message_window.h"
 
 namespace lyraban {
 
 class SoundSystem;
+class MovieHost;
+class MoviePlayer;
 namespace platform {
 class AudioConverterFactory;
 class FontService;
-}
+class MovieDecoderFactory;
+}  // namespace platform
 
 // The engine's own words, converted once to the game's code page so they
 // match what authors write in their files.
@@ -76,6 +79,9 @@ class Engine {
   InputState& input() { return input_; }
   ReadLog& readLog() { return readLog_; }
   SoundSystem* sound() { return sound_.get(); }
+  MoviePlayer* movie() { return movie_.get(); }
+  // While a movie plays, presentation and full-screen switching rest.
+  bool IsMoviePlaying() const;
   MessageWindow* messageWindow() { return window_.get(); }
   // The message window's display state: 1 shown, 3 hidden by the player.
   u8 displayState() const { return window_ ? window_->displayState() : MessageWindow::kDisplayShown; }
@@ -112,6 +118,7 @@ class Engine {
   class Screens;
   class Boss;
   class Messages;
+  class Movies;
 
   bool InitEngine();
   void ShutdownEngine();
@@ -141,6 +148,9 @@ class Engine {
   PopupMenu popup_;
   std::unique_ptr<platform::AudioConverterFactory> converters_;
   std::unique_ptr<SoundSystem> sound_;
+  std::unique_ptr<platform::MovieDecoderFactory> movieDecoders_;
+  std::unique_ptr<MovieHost> movieHost_;
+  std::unique_ptr<MoviePlayer> movie_;
   FlagStore flags_;
   ReadLog readLog_;
   std::unique_ptr<platform::FontService> fonts_;
@@ -159,8 +169,8 @@ class Engine {
   Interpreter interpreter_;
 
   // Window and loop state.
-  bool quit_ = false;         // sticky: every loop unwinds once it is set
-  bool quitPosted_ = false;   // the window is gone; the next pump quits
+  bool quit_ = false;        // sticky: every loop unwinds once it is set
+  bool quitPosted_ = false;  // the window is gone; the next pump quits
   bool skipQuitQuestion_ = false;
   bool windowClosed_ = false;
   bool missingStartScript_ = false;

@@ -11,6 +11,7 @@
 namespace lyraban::platform {
 
 class AudioOutput;
+class VideoPicture;
 
 // Largest frame a platform keeps a copy of (a 16384 × 5461 screen); larger
 // sizes come only from broken configuration files.
@@ -29,7 +30,7 @@ enum class EventKind : u8 {
   Minimize,
   Restore,
   Maximize,  // the window's maximise box: the game goes full screen instead
-  Expose,  // the window needs repainting
+  Expose,    // the window needs repainting
 };
 
 enum class MouseButton : u8 { Left, Right, Middle };
@@ -116,6 +117,11 @@ class Platform {
   // The frame on screen (black after the window was created), width * 3
   // bytes per row; false when there is none.
   virtual bool CopyLastFrame(std::vector<u8>& bgr, int& width, int& height) = 0;
+  // Shows a movie picture stretched over the game screen, letterboxed like
+  // Present's frames, until the next Present. False where the platform does
+  // not draw movies itself: the caller then converts the picture into its
+  // frame and presents that.
+  virtual bool PresentVideo(const VideoPicture&) { return false; }
 
   // The quit question and other yes/no questions; true for Yes.
   virtual bool AskYesNo(std::string_view utf8Text, std::string_view utf8Caption) = 0;

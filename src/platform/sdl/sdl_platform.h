@@ -67,6 +67,9 @@ class SdlPlatform final : public Platform {
 
   void Present(const u8* pixels, int width, int height, int pitch) override;
   bool CopyLastFrame(std::vector<u8>& bgr, int& width, int& height) override;
+  // The YUV planes go to a streaming texture: the graphics card converts
+  // and scales them.
+  bool PresentVideo(const VideoPicture& picture) override;
 
   // Shown with "是" and "否" buttons. When no box can be shown at all the
   // answer is Yes, so that closing the game is never impossible.
@@ -104,6 +107,9 @@ class SdlPlatform final : public Platform {
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
   int textureWidth_ = 0, textureHeight_ = 0;
+  SDL_Texture* video_ = nullptr;  // the movie picture, shown instead while showingVideo_
+  int videoWidth_ = 0, videoHeight_ = 0;
+  bool showingVideo_ = false;
   int gameWidth_ = 0, gameHeight_ = 0;
   std::string caption_;
   bool minimizePending_ = false;  // minimising was asked and not yet seen done
