@@ -54,7 +54,7 @@ RUNS = [
     Run("map_bakery_disabled", "good_ending.input", 22500, text=False),
     Run("home_three_choices", "good_ending.input", 27500, text=True),
     Run("ending_birds", "good_ending.input", 33000, text=False),
-    Run("title_after_clear", "good_ending.input", 40000, text=True, folder="cleared"),
+    Run("title_after_clear", "good_ending.input", 40117, text=True, folder="cleared"),
     # The same game folder again: the clear count and seen marks persist.
     Run("replay_rain_answer", "replay.input", 17500, text=True, folder="cleared"),
     Run("home_two_choices", "bad_ending.input", 24000, text=True),
@@ -138,6 +138,9 @@ def main():
             if game is None:
                 game = os.path.join(work, "game-" + run.folder)
                 shutil.copytree(data, os.path.join(game, "data"))
+                movies = os.path.join(args.game, "movie")
+                if os.path.isdir(movies):
+                    shutil.copytree(movies, os.path.join(game, "movie"))
                 folders[run.folder] = game
             cwd = os.path.join(work, "cwd-" + run.name)
             os.makedirs(cwd)
