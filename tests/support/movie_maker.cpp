@@ -23,6 +23,8 @@ std::vector<short> MovieTone(const MovieSpec& spec) {
 
 bool MakeMovie(const MovieSpec& spec, const std::filesystem::path& path, std::string& log) {
   TempDir work;
+  std::error_code ec;
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
   std::string pixels;
   for (const auto& colour : spec.colours)
     for (int i = 0; i < spec.width * spec.height; ++i) pixels.append(reinterpret_cast<const char*>(colour.data()), 3);
