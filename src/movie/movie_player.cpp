@@ -54,7 +54,8 @@ bool MoviePlayer::Play(std::string_view name, const std::string& gameFolder) {
   soundStarted_ = false;
   soundOrigin_ = 0;
   lastPlayed_ = 0;
-  lastPictureMs_ = pictureSpacingMs_ = 0;
+  lastPictureMs_ = pictureSpacingMs_ = soundEndMs_ = 0;
+  soundFrames_ = 0;
   start_ = clock_.Now();
   base_ = baseWall_ = clockMs_ = 0;
 
@@ -72,7 +73,10 @@ bool MoviePlayer::Play(std::string_view name, const std::string& gameFolder) {
     const u32 now = PlayClock();
     ShowDue(now);
     const bool soundLeft = stream_ && mixer_->StreamQueued(stream_) > 0;
-    if (ended_ && pictures_.empty() && !soundLeft && now >= lastPictureMs_ + pictureSpacingMs_) {
+    // Over when the clock has passed the last picture and the sound. The
+    // clock, not the queue, decides: a device that stops pulling must not
+    // hold the movie forever.
+    if (ended_ && pictures_.empty() && now >= std::max(lastPictureMs_ + pictureSpacingMs_, soundEndMs_)) {
       stats_.completed = true;
       break;
     }
@@ -130,6 +134,9 @@ void MoviePlayer::DecodeAhead(u32 now) {
           soundOrigin_ = decoder_->soundMs();
         }
         mixer_->QueueStream(stream_, sound.data(), sound.size() / platform::kAudioChannels);
+        soundFrames_ += sound.size() / platform::kAudioChannels;
+        soundEndMs_ =
+            soundOrigin_ + static_cast<u32>(std::min<u64>(soundFrames_ * 1000 / platform::kAudioRate, 0x7fffffff));
         break;
       }
       case platform::MovieDecoder::Item::End:

@@ -101,6 +101,9 @@ class MoviePlayer {
   // When the last picture decoded so far is due, and how long it lasts (the
   // spacing of the two before it).
   u32 lastPictureMs_ = 0, pictureSpacingMs_ = 0;
+  // Sound queued so far, and the movie time when it is over.
+  u64 soundFrames_ = 0;
+  u32 soundEndMs_ = 0;
   u64 lastPlayed_ = 0;
   // The clock: movie time `base_` at `baseWall_` ms after the start, running
   // on with the platform clock until the sound moves it again.

@@ -199,6 +199,17 @@ TEST_F(MoviePlayerTest, WithoutSoundThePlatformClockTimesThePictures) {
   EXPECT_LE(took, 600u + 2 * MoviePlayer::kMaxWaitMs + 2 * platform::HeadlessPlatform::kFrameMs);
 }
 
+TEST_F(MoviePlayerTest, ASoundDeviceThatStopsPullingDoesNotHoldTheMovie) {
+  MovieSpec spec;
+  spec.colours = {kRed, kGreen, kBlue};
+  const std::string path = Make(spec, "stalled.avi");
+  audio.Close();
+  const u32 took = PlayTimed(path);
+  EXPECT_EQ(host.Sequence(), "red green blue black");
+  EXPECT_GE(took, 600u);
+  EXPECT_LE(took, 600u + 2 * MoviePlayer::kMaxWaitMs + 2 * platform::HeadlessPlatform::kFrameMs);
+}
+
 TEST_F(MoviePlayerTest, CancelIsNoticedWithinOneFrameAndQuitEndsAtOnce) {
   MovieSpec spec;
   spec.colours = {kRed, kGreen, kBlue, kWhite, kYellow};
