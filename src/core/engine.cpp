@@ -12,8 +12,8 @@
 #include "platform/freetype/freetype_fonts.h"
 #include "platform/sdl/sdl_audio.h"
 #include "screens/choice_label.h"
-#include "sound/sound.h"
 #include "text/game_font.h"
+#include "sound/sound.h"
 
 namespace lyraban {
 
@@ -534,7 +534,9 @@ bool Engine::PumpMessagesBlocking() {
   return PumpMessages();
 }
 
-bool Engine::IsSkipping() { return input_.IsSkipping(platform_.IsKeyHeld(platform::vk::Control), input_.appActive()); }
+bool Engine::IsSkipping() {
+  return input_.IsSkipping(platform_.IsKeyHeld(platform::vk::Control), input_.appActive());
+}
 
 void Engine::HandleEvent(const platform::Event& event) {
   using platform::EventKind;

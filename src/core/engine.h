@@ -16,13 +16,13 @@
 #include "persist/user_settings.h"
 #include "platform/platform.h"
 #include "resources/resources.h"
-#include "screens/button_sets.h"
-#include "screens/choice_menu.h"
 #include "script/flags.h"
 #include "script/interpreter.h"
 #include "script/script_host.h"
 #include "script/tag_targets.h"
 #include "script/tags.h"
+#include "screens/button_sets.h"
+#include "screens/choice_menu.h"
 #include "text/glyph.h"
 #include "text/message_window.h"
 
@@ -35,7 +35,7 @@ namespace platform {
 class AudioConverterFactory;
 class FontService;
 class MovieDecoderFactory;
-}  // namespace platform
+}
 
 // The engine's own words, converted once to the game's code page so they
 // match what authors write in their files.
@@ -169,8 +169,8 @@ class Engine {
   Interpreter interpreter_;
 
   // Window and loop state.
-  bool quit_ = false;        // sticky: every loop unwinds once it is set
-  bool quitPosted_ = false;  // the window is gone; the next pump quits
+  bool quit_ = false;         // sticky: every loop unwinds once it is set
+  bool quitPosted_ = false;   // the window is gone; the next pump quits
   bool skipQuitQuestion_ = false;
   bool windowClosed_ = false;
   bool missingStartScript_ = false;

@@ -30,7 +30,7 @@ enum class EventKind : u8 {
   Minimize,
   Restore,
   Maximize,  // the window's maximise box: the game goes full screen instead
-  Expose,    // the window needs repainting
+  Expose,  // the window needs repainting
 };
 
 enum class MouseButton : u8 { Left, Right, Middle };
