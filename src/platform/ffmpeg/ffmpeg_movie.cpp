@@ -18,7 +18,7 @@ namespace lyraban::platform {
 namespace {
 
 // Pictures larger than this come from broken or hostile files.
-constexpr int kMaxSide = 8192;
+constexpr int kMaxSide = 4096;
 // One decoded sound frame never holds more than this many output frames.
 constexpr int kMaxSoundBlock = 1 << 20;
 
