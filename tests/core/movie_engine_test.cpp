@@ -31,11 +31,11 @@ std::string Name(const std::array<int, 3>& p) {
 // tone) and then sets score to 1 and waits.
 struct MovieGame : TestGame {
   MovieGame() {
-    testing::MovieSpec spec;
-    spec.colours = {kRed, kGreen, kBlue, kWhite, kYellow};
+    testing::MovieRecipe recipe;
+    recipe.colours = {kRed, kGreen, kBlue, kWhite, kYellow};
     std::string log;
-    EXPECT_TRUE(MakeMovie(spec, dir.path() / "movie" / "op.avi", log)) << log;
-    tone = testing::MovieTone(spec);
+    EXPECT_TRUE(MakeMovie(recipe, dir.path() / "movie" / "op.avi", log)) << log;
+    tone = testing::MovieTone(recipe);
     Script(".movie movie\\op.avi\r\n?score = 1\r\n.wait 3000\r\n.QUIT\r\n");
   }
   std::vector<short> tone;

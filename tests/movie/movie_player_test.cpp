@@ -18,7 +18,7 @@ namespace lyraban {
 namespace {
 
 using testing::MakeMovie;
-using testing::MovieSpec;
+using testing::MovieRecipe;
 using Colour = std::array<unsigned char, 3>;
 
 constexpr Colour kRed{230, 20, 20}, kGreen{20, 200, 40}, kBlue{30, 40, 220}, kWhite{240, 240, 240},
@@ -97,10 +97,10 @@ class MoviePlayerTest : public ::testing::Test {
     audio.StartCapture();
     trace.SetSink([this](std::string_view m) { traced += std::string(m) + "\n"; });
   }
-  std::string Make(const MovieSpec& spec, const std::string& name) {
+  std::string Make(const MovieRecipe& recipe, const std::string& name) {
     std::string log;
     const auto path = dir.path() / name;
-    EXPECT_TRUE(MakeMovie(spec, path, log)) << log;
+    EXPECT_TRUE(MakeMovie(recipe, path, log)) << log;
     return path.string();
   }
   // Plays and returns how long it took on the virtual clock.
@@ -125,9 +125,9 @@ class MoviePlayerTest : public ::testing::Test {
 };
 
 TEST_F(MoviePlayerTest, PicturesAppearAtTheirTimesAndTheScreenIsBlackAfterwards) {
-  MovieSpec spec;
-  spec.colours = {kRed, kGreen, kBlue, kWhite, kYellow};  // 200 ms each
-  const u32 took = PlayTimed(Make(spec, "five.avi"));
+  MovieRecipe recipe;
+  recipe.colours = {kRed, kGreen, kBlue, kWhite, kYellow};  // 200 ms each
+  const u32 took = PlayTimed(Make(recipe, "five.avi"));
   EXPECT_TRUE(played);
   EXPECT_EQ(host.Sequence(), "red green blue white yellow black");
   ASSERT_EQ(host.shown.size(), 6u);
@@ -146,10 +146,10 @@ TEST_F(MoviePlayerTest, PicturesAppearAtTheirTimesAndTheScreenIsBlackAfterwards)
 }
 
 TEST_F(MoviePlayerTest, SoundReachesTheMixerUnchangedAtFullVolumeAndFollowsTheAttenuation) {
-  MovieSpec spec;
-  spec.colours = {kRed, kGreen, kBlue};
-  const std::string path = Make(spec, "tone.avi");
-  const std::vector<short> tone = testing::MovieTone(spec);
+  MovieRecipe recipe;
+  recipe.colours = {kRed, kGreen, kBlue};
+  const std::string path = Make(recipe, "tone.avi");
+  const std::vector<short> tone = testing::MovieTone(recipe);
   struct Case {
     i32 attenuation;
     double gain;
@@ -174,10 +174,10 @@ TEST_F(MoviePlayerTest, SoundReachesTheMixerUnchangedAtFullVolumeAndFollowsTheAt
 }
 
 TEST_F(MoviePlayerTest, LatePicturesAreDroppedWhileTheSoundKeepsTime) {
-  MovieSpec spec;
-  spec.fps = 25;
-  for (int i = 0; i < 25; ++i) spec.colours.push_back(i < 12 ? kRed : i < 24 ? kBlue : kYellow);
-  const std::string path = Make(spec, "fast.avi");
+  MovieRecipe recipe;
+  recipe.fps = 25;
+  for (int i = 0; i < 25; ++i) recipe.colours.push_back(i < 12 ? kRed : i < 24 ? kBlue : kYellow);
+  const std::string path = Make(recipe, "fast.avi");
   host.slowPresentMs = 60;  // a display that needs 76 ms a frame
   const u32 took = PlayTimed(path);
   const MovieStats& stats = player.lastStats();
@@ -189,20 +189,20 @@ TEST_F(MoviePlayerTest, LatePicturesAreDroppedWhileTheSoundKeepsTime) {
 }
 
 TEST_F(MoviePlayerTest, WithoutSoundThePlatformClockTimesThePictures) {
-  MovieSpec spec;
-  spec.colours = {kRed, kGreen, kBlue};
-  spec.audioCodec.clear();
+  MovieRecipe recipe;
+  recipe.colours = {kRed, kGreen, kBlue};
+  recipe.audioCodec.clear();
   host.withSound = false;
-  const u32 took = PlayTimed(Make(spec, "mute.avi"));
+  const u32 took = PlayTimed(Make(recipe, "mute.avi"));
   EXPECT_EQ(host.Sequence(), "red green blue black");
   EXPECT_GE(took, 600u);
   EXPECT_LE(took, 600u + 2 * MoviePlayer::kMaxWaitMs + 2 * platform::HeadlessPlatform::kFrameMs);
 }
 
 TEST_F(MoviePlayerTest, ASoundDeviceThatStopsPullingDoesNotHoldTheMovie) {
-  MovieSpec spec;
-  spec.colours = {kRed, kGreen, kBlue};
-  const std::string path = Make(spec, "stalled.avi");
+  MovieRecipe recipe;
+  recipe.colours = {kRed, kGreen, kBlue};
+  const std::string path = Make(recipe, "stalled.avi");
   audio.Close();
   const u32 took = PlayTimed(path);
   EXPECT_EQ(host.Sequence(), "red green blue black");
@@ -211,9 +211,9 @@ TEST_F(MoviePlayerTest, ASoundDeviceThatStopsPullingDoesNotHoldTheMovie) {
 }
 
 TEST_F(MoviePlayerTest, CancelIsNoticedWithinOneFrameAndQuitEndsAtOnce) {
-  MovieSpec spec;
-  spec.colours = {kRed, kGreen, kBlue, kWhite, kYellow};
-  const std::string path = Make(spec, "long.avi");
+  MovieRecipe recipe;
+  recipe.colours = {kRed, kGreen, kBlue, kWhite, kYellow};
+  const std::string path = Make(recipe, "long.avi");
   host.cancelAt = 300;
   PlayTimed(path);
   EXPECT_TRUE(player.lastStats().cancelled);
@@ -231,9 +231,9 @@ TEST_F(MoviePlayerTest, CancelIsNoticedWithinOneFrameAndQuitEndsAtOnce) {
 }
 
 TEST_F(MoviePlayerTest, BadFilesEndAtOnceWithTheirReasonTraced) {
-  MovieSpec spec;
-  spec.colours = {kRed, kGreen, kBlue, kWhite, kYellow};
-  const std::string good = testing::ReadFileBytes(Make(spec, "good.avi"));
+  MovieRecipe recipe;
+  recipe.colours = {kRed, kGreen, kBlue, kWhite, kYellow};
+  const std::string good = testing::ReadFileBytes(Make(recipe, "good.avi"));
   std::string noisy = good;
   for (size_t i = 600; i < noisy.size(); i += 7) noisy[i] = static_cast<char>(noisy[i] * 31 + 17);
   std::string noise(20000, '\0');
@@ -288,16 +288,16 @@ TEST_F(MoviePlayerTest, CommonContainersAndCodecsPlay) {
       {"theora.ogg", "libtheora", "libvorbis"},
   };
   for (const Case& c : cases) {
-    MovieSpec spec;
-    spec.fps = 25;  // MPEG-1 knows only the usual rates
-    for (int i = 0; i < 25; ++i) spec.colours.push_back(i < 5 ? kRed : i < 10 ? kGreen : kBlue);
-    spec.videoCodec = c.video;
-    spec.audioCodec = c.audio;
-    spec.soundRate = 48000;
-    spec.extra = {"-b:v", "2M"};
+    MovieRecipe recipe;
+    recipe.fps = 25;  // MPEG-1 knows only the usual rates
+    for (int i = 0; i < 25; ++i) recipe.colours.push_back(i < 5 ? kRed : i < 10 ? kGreen : kBlue);
+    recipe.videoCodec = c.video;
+    recipe.audioCodec = c.audio;
+    recipe.soundRate = 48000;
+    recipe.extra = {"-b:v", "2M"};
     std::string log;
     const auto path = dir.path() / c.file;
-    if (!MakeMovie(spec, path, log)) {
+    if (!MakeMovie(recipe, path, log)) {
       ADD_FAILURE() << "ffmpeg could not make " << c.file << ": " << log;
       continue;
     }

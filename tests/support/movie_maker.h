@@ -8,7 +8,7 @@ namespace lyraban::testing {
 
 // A small movie made at test time by the ffmpeg program: every picture one
 // solid colour, and a sine tone as its sound.
-struct MovieSpec {
+struct MovieRecipe {
   int width = 64, height = 48;
   int fps = 5;
   std::vector<std::array<unsigned char, 3>> colours;  // red, green, blue per picture
@@ -23,10 +23,10 @@ struct MovieSpec {
 };
 
 // The tone's samples, interleaved, as the movie's sound holds them.
-std::vector<short> MovieTone(const MovieSpec& spec);
+std::vector<short> MovieTone(const MovieRecipe& recipe);
 
 // Writes the movie to `path` (its extension picks the container). False
 // with ffmpeg's messages in `log` when it fails.
-bool MakeMovie(const MovieSpec& spec, const std::filesystem::path& path, std::string& log);
+bool MakeMovie(const MovieRecipe& recipe, const std::filesystem::path& path, std::string& log);
 
 }  // namespace lyraban::testing
