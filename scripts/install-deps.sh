@@ -10,6 +10,7 @@ packages=(
   libsdl2-dev libpixman-1-dev
   libfreetype-dev libfontconfig-dev
   libimgui-dev libstb-dev
+  libavformat-dev libavcodec-dev libswresample-dev libswscale-dev libavutil-dev ffmpeg
   fonts-wqy-microhei
   dpkg-dev desktop-file-utils groff-base
 )

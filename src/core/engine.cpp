@@ -14,6 +14,8 @@
 #include "graphics/png.h"
 #include "graphics/thumbnail.h"
 #include "platform/close_signals.h"
+#include "movie/movie_player.h"
+#include "platform/ffmpeg/ffmpeg_movie.h"
 #include "platform/freetype/freetype_fonts.h"
 #include "platform/sdl/sdl_audio.h"
 #include "screens/choice_label.h"
@@ -84,8 +86,7 @@ class Engine::Host final : public ScriptHost {
 };
 
 // What the tag commands act on. Operations of subsystems that this build
-// does not have yet do nothing (layers, transitions, screens, backlog,
-// flow chart, movies).
+// does not have yet do nothing (screens, backlog, flow chart).
 class Engine::Targets final : public TagTargets {
  public:
   explicit Targets(Engine& e) : e_(e) {}
@@ -185,9 +186,7 @@ class Engine::Targets final : public TagTargets {
   void SetChapterName(std::string_view name) override { e_.interpreter_.ChapterName = std::string(name); }
   void UpdateCaption() override { e_.UpdateCaption(); }
 
-  bool OpenMovie(std::string_view) override { return false; }
-  bool IsMoviePlaying() override { return false; }
-  void CloseMovie() override {}
+  void PlayMovie(std::string_view name) override { e_.movie_->Play(name, e_.gameFolder_); }
 
  private:
   Engine& e_;
@@ -353,6 +352,29 @@ class Engine::Saves final : public SaveSlotHost {
   Engine& e_;
 };
 
+// What the movie player needs from the engine.
+class Engine::Movies final : public MovieHost {
+ public:
+  explicit Movies(Engine& e) : e_(e) {}
+  bool PumpInput() override { return e_.PumpInput(ContextMenu, false); }
+  u8 PendingCommand() override { return e_.input_.pending(); }
+  void ClearPendingInput() override { e_.input_.ClearPending(); }
+  bool PresentVideo(const platform::VideoPicture& picture) override {
+    return e_.platform_.HasMainWindow() && e_.platform_.PresentVideo(picture);
+  }
+  Surface& ScreenSurface() override { return e_.screens_.FrontBuffer(); }
+  void PresentSurface() override {
+    Surface& front = e_.screens_.FrontBuffer();
+    if (e_.platform_.HasMainWindow() && front.HasPixels())
+      e_.platform_.Present(front.pixels(), front.width(), front.height(), front.stride() * front.bytesPerPixel());
+  }
+  Mixer* SoundMixer() override { return e_.sound_ && e_.sound_->started() ? &e_.sound_->mixer() : nullptr; }
+  i32 MusicAttenuation() override { return e_.user_.BgmEnabled ? VolumeToAttenuation(e_.user_.BgmVolume) : -10000; }
+
+ private:
+  Engine& e_;
+};
+
 // What the save/load screen needs from the engine: the panel's pen, the
 // comment field and the load.
 class Engine::SaveScreen final : public SaveLoadHost {
@@ -425,6 +447,9 @@ Engine::Engine(platform::Platform& platform, EngineOptions options, FolderEnviro
       popup_(platform, input_, trace_),
       converters_(std::make_unique<platform::SdlAudioConverterFactory>()),
       sound_(std::make_unique<SoundSystem>(resources_, platform.clock(), *converters_, trace_)),
+      movieDecoders_(std::make_unique<platform::FfmpegMovieDecoderFactory>()),
+      movieHost_(std::make_unique<Movies>(*this)),
+      movie_(std::make_unique<MoviePlayer>(*movieHost_, *movieDecoders_, platform.clock(), trace_)),
       flags_(trace_, {}),
       readLog_(trace_),
       messageHost_(std::make_unique<Messages>(*this)),
@@ -706,7 +731,8 @@ void Engine::HandleEvent(const platform::Event& event) {
       break;
     case EventKind::Expose: {
       // Repainting is not presenting: it happens even while frames are
-      // dropped during forced skip.
+      // dropped during forced skip. A movie repaints with its next picture.
+      if (IsMoviePlaying()) break;
       const Surface& front = screens_.FrontBuffer();
       if (platform_.HasMainWindow() && front.HasPixels())
         platform_.Present(front.pixels(), front.width(), front.height(), front.stride() * front.bytesPerPixel());
@@ -789,9 +815,11 @@ void Engine::UpdateCaption() {
 
 void Engine::UpdateScreen() { transitions_->UpdateScreen(); }
 
+bool Engine::IsMoviePlaying() const { return movie_ && movie_->playing(); }
+
 void Engine::PresentScreen() {
   // Frames shown while the script forces skipping are dropped.
-  if (!platform_.HasMainWindow() || input_.IsForcedSkip()) return;
+  if (!platform_.HasMainWindow() || input_.IsForcedSkip() || IsMoviePlaying()) return;
   const Surface& front = screens_.FrontBuffer();
   if (!front.HasPixels()) return;
   const int pitch = front.stride() * front.bytesPerPixel();
@@ -806,7 +834,7 @@ void Engine::PresentScreen() {
 }
 
 bool Engine::SetFullScreen(bool on) {
-  if (!platform_.HasMainWindow() || on == platform_.IsFullScreen()) return false;
+  if (!platform_.HasMainWindow() || on == platform_.IsFullScreen() || IsMoviePlaying()) return false;
   if (!platform_.SetFullScreen(on)) return false;
   user_.FullScreen = platform_.IsFullScreen() ? 1 : 0;
   return true;

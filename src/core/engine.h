@@ -33,10 +33,13 @@
 namespace lyraban {
 
 class SoundSystem;
+class MovieHost;
+class MoviePlayer;
 namespace platform {
 class AudioConverterFactory;
 class CloseSignals;
 class FontService;
+class MovieDecoderFactory;
 }  // namespace platform
 
 // The engine's own words, converted once to the game's code page so they
@@ -88,6 +91,9 @@ class Engine {
   FlowState& flow() { return flow_; }
   SaveSlots& saveSlots() { return *slots_; }
   SoundSystem* sound() { return sound_.get(); }
+  MoviePlayer* movie() { return movie_.get(); }
+  // While a movie plays, presentation and full-screen switching rest.
+  bool IsMoviePlaying() const;
   MessageWindow* messageWindow() { return window_.get(); }
   // The message window's display state: 1 shown, 3 hidden by the player.
   u8 displayState() const { return window_ ? window_->displayState() : MessageWindow::kDisplayShown; }
@@ -143,6 +149,7 @@ class Engine {
   class DialogHost;
   class Saves;
   class SaveScreen;
+  class Movies;
 
   bool InitEngine();
   void ShutdownEngine();
@@ -179,6 +186,9 @@ class Engine {
   PopupMenu popup_;
   std::unique_ptr<platform::AudioConverterFactory> converters_;
   std::unique_ptr<SoundSystem> sound_;
+  std::unique_ptr<platform::MovieDecoderFactory> movieDecoders_;
+  std::unique_ptr<MovieHost> movieHost_;
+  std::unique_ptr<MoviePlayer> movie_;
   FlagStore flags_;
   ReadLog readLog_;
   BacklogStore backlog_;

@@ -1,6 +1,7 @@
 #include <utility>
 
 #include "core/engine.h"
+#include "movie/movie_player.h"
 #include "screens/config_dialog.h"
 #include "sound/sound.h"
 #include "sysinfo/system_info.h"
@@ -82,8 +83,8 @@ bool Engine::RunConfigDialog() {
   DescribeMemory(r.ram);
   r.vram = FormatVideoMemory(GetVideoMemoryBytes(graphics.desktopBytes));
   facts.soundAvailable = sound_->started();
-  // Movies are not part of this build.
-  r.missing = DescribeMissingFeatures(ProcessorHasMmx(), graphics.fullScreen, facts.soundAvailable, false);
+  r.missing = DescribeMissingFeatures(ProcessorHasMmx(), graphics.fullScreen, facts.soundAvailable,
+                                      movie_ && movie_->available());
 
   DialogHost host(*this);
   // The pointer is never hidden while the dialog is open.

@@ -21,6 +21,7 @@ struct GraphicsFacts {
   u64 desktopBytes = 0;     // the visible desktop surface: width x height x bytes per pixel
   bool fullScreen = false;  // a full-screen mode can be entered
 };
+class VideoPicture;
 
 // Largest frame a platform keeps a copy of (a 16384 × 5461 screen); larger
 // sizes come only from broken configuration files.
@@ -155,6 +156,11 @@ class Platform {
   // The frame on screen (black after the window was created), width * 3
   // bytes per row; false when there is none.
   virtual bool CopyLastFrame(std::vector<u8>& bgr, int& width, int& height) = 0;
+  // Shows a movie picture stretched over the game screen, letterboxed like
+  // Present's frames, until the next Present. False where the platform does
+  // not draw movies itself: the caller then converts the picture into its
+  // frame and presents that.
+  virtual bool PresentVideo(const VideoPicture&) { return false; }
 
   // The quit question and other yes/no questions; true for Yes.
   virtual bool AskYesNo(std::string_view utf8Text, std::string_view utf8Caption) = 0;

@@ -87,10 +87,9 @@ class TagTargets {
   virtual void SetChapterName(std::string_view name) = 0;
   virtual void UpdateCaption() = 0;
 
-  // Movie player.
-  virtual bool OpenMovie(std::string_view name) = 0;
-  virtual bool IsMoviePlaying() = 0;
-  virtual void CloseMovie() = 0;
+  // Movie player: plays the file until it ends, a cancel or a quit; a
+  // file that cannot be played ends it at once.
+  virtual void PlayMovie(std::string_view name) = 0;
 };
 
 }  // namespace lyraban

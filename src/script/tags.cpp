@@ -19,11 +19,9 @@ bool StartsWithDigit(std::string_view s) { return !s.empty() && s.front() >= '0'
 // Input sets of PumpInput: reading text, and a screen of its own.
 constexpr u8 kReadingInput = 0;
 constexpr u8 kMenuInput = 2;
-constexpr u8 kCancelCommand = 3;
 
 constexpr int kDefaultEffectMs = 500;
 constexpr int kMaxFadeMs = 60000;
-constexpr u32 kMoviePollMs = 1000;
 // Spacing of the five standing positions `pos1`..`pos5`.
 constexpr int kStandingStep = 133;
 
@@ -390,18 +388,7 @@ bool TagTable::TagMovie() {
   targets_.StopEnv();
   targets_.StopSE();
   targets_.ClearScreenSurfaces();
-  if (!targets_.OpenMovie(Arg(0))) {
-    targets_.CloseMovie();
-    return true;
-  }
-  targets_.ClearPendingInput();
-  // The player runs on its own; only a cancel or a quit ends it early.
-  while (targets_.IsMoviePlaying() && targets_.PumpInput(kMenuInput, false)) {
-    if (targets_.PendingCommand() == kCancelCommand) break;
-    clock_.Sleep(kMoviePollMs);
-  }
-  targets_.CloseMovie();
-  targets_.ClearPendingInput();
+  targets_.PlayMovie(Arg(0));
   return true;
 }
 

@@ -70,6 +70,10 @@ bool Mixer::Play(BufferId id, bool looping) {
   auto it = buffers_.find(id);
   if (it == buffers_.end()) return false;
   Buffer& buffer = it->second;
+  if (buffer.stream) {
+    buffer.playing = true;
+    return true;
+  }
   buffer.looping = looping;
   if (buffer.cursor >= buffer.pcm.size() || buffer.draining) {
     buffer.cursor = 0;
@@ -157,8 +161,58 @@ void Mixer::Mix(i16* out, size_t frames) {
   for (size_t i = 0; i < samples; ++i) out[i] = static_cast<i16>(std::clamp<i32>(sum_[i], -32768, 32767));
 }
 
+Mixer::BufferId Mixer::CreateStream() {
+  Buffer buffer;
+  buffer.channels = platform::kAudioChannels;
+  buffer.rate = platform::kAudioRate;
+  buffer.stream = true;
+  std::lock_guard<std::mutex> lock(mutex_);
+  BufferId id = nextId_++;
+  if (id == 0) id = nextId_++;
+  buffers_[id] = std::move(buffer);
+  return id;
+}
+
+bool Mixer::QueueStream(BufferId id, const i16* samples, size_t frames) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = buffers_.find(id);
+  if (it == buffers_.end() || !it->second.stream) return false;
+  Buffer& buffer = it->second;
+  // What has been played is dropped once it is the larger part, so the
+  // queue holds about what is waiting.
+  if (buffer.cursor > 0 && buffer.cursor >= buffer.pcm.size() / 2) {
+    buffer.pcm.erase(buffer.pcm.begin(), buffer.pcm.begin() + static_cast<std::ptrdiff_t>(buffer.cursor));
+    buffer.cursor = 0;
+  }
+  const u8* bytes = reinterpret_cast<const u8*>(samples);
+  buffer.pcm.insert(buffer.pcm.end(), bytes, bytes + frames * platform::kAudioFrameBytes);
+  return true;
+}
+
+size_t Mixer::StreamQueued(BufferId id) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = buffers_.find(id);
+  if (it == buffers_.end() || !it->second.stream) return 0;
+  return (it->second.pcm.size() - it->second.cursor) / platform::kAudioFrameBytes;
+}
+
+u64 Mixer::StreamPlayed(BufferId id) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = buffers_.find(id);
+  return it == buffers_.end() ? 0 : it->second.played;
+}
+
+void Mixer::RenderStream(Buffer& buffer, i16* out, size_t frames) {
+  const size_t n = std::min(frames, (buffer.pcm.size() - buffer.cursor) / platform::kAudioFrameBytes);
+  if (n) std::memcpy(out, buffer.pcm.data() + buffer.cursor, n * platform::kAudioFrameBytes);
+  buffer.cursor += n * platform::kAudioFrameBytes;
+  buffer.played += n;
+}
+
 void Mixer::Render(Buffer& buffer, i16* out, size_t frames) {
-  if (buffer.converter)
+  if (buffer.stream)
+    RenderStream(buffer, out, frames);
+  else if (buffer.converter)
     RenderConverted(buffer, out, frames);
   else
     RenderDirect(buffer, out, frames);

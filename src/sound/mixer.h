@@ -52,6 +52,15 @@ class Mixer {
   std::optional<Format> GetFormat(BufferId id) const;
   size_t bufferCount() const;
 
+  // A stream: output-format frames queued by a producer and played once, in
+  // order, as they arrive; silence while it is starved. Stop and SetVolume
+  // work as for buffers.
+  BufferId CreateStream();
+  bool QueueStream(BufferId id, const i16* samples, size_t frames);
+  // Frames queued and not yet played, and frames played since creation.
+  size_t StreamQueued(BufferId id) const;
+  u64 StreamPlayed(BufferId id) const;
+
   // Fills `frames` output frames with the sum of the playing buffers.
   void Mix(i16* out, size_t frames);
 
@@ -64,6 +73,8 @@ class Mixer {
     bool playing = false;
     bool looping = false;
     bool draining = false;  // converter flushed after a one-shot ended
+    bool stream = false;    // pcm is a queue read from `cursor`
+    u64 played = 0;         // stream frames played
     i32 attenuation = 0;
     float gain = 1.0f;
     std::unique_ptr<platform::AudioConverter> converter;  // null: already output format
@@ -72,6 +83,7 @@ class Mixer {
   void Render(Buffer& buffer, i16* out, size_t frames);
   void RenderDirect(Buffer& buffer, i16* out, size_t frames);
   void RenderConverted(Buffer& buffer, i16* out, size_t frames);
+  void RenderStream(Buffer& buffer, i16* out, size_t frames);
 
   platform::AudioConverterFactory& converters_;
   mutable std::mutex mutex_;

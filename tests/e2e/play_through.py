@@ -111,13 +111,13 @@ RUNS = [
     # Closed right after the first frame: the splash picture.
     Run("splash", None, 1, text=False),
     # The first two lines of the prologue, measured in pixels.
-    Run("prologue_first_line", "prologue.input", 5300, text=True, layout=prologue_first_line),
-    Run("prologue_name", "prologue.input", 6000, text=True, layout=name_centred),
+    Run("prologue_first_line", "prologue.input", 5410, text=True, layout=prologue_first_line),
+    Run("prologue_name", "prologue.input", 6110, text=True, layout=name_centred),
     # The best route, closed at moments along the way.
     Run("map_bakery_disabled", "good_ending.input", 22500, text=False),
     Run("home_three_choices", "good_ending.input", 27500, text=True),
     Run("ending_birds", "good_ending.input", 33000, text=False),
-    Run("title_after_clear", "good_ending.input", 40000, text=True, folder="cleared"),
+    Run("title_after_clear", "good_ending.input", 40117, text=True, folder="cleared"),
     # The same game folder again: the clear count and seen marks persist. The
     # recollection from the title shows its dialogue.
     Run("recollection_text", "replay.input", 4700, text=True, folder="cleared"),
@@ -127,7 +127,7 @@ RUNS = [
     # BgmVolume 20 and Space: backlog, set in the dialog the title opens.
     Run("title_quit", "title_menu.input", 16000, text=True, settings={32: 20, 312: 14}),
     # Escape in the prologue; Space: backlog, effects off, wheel up: hide.
-    Run("escape_settings", "escape_settings.input", 6000, text=True, settings={312: 14, 40: 0, 310: 12}),
+    Run("escape_settings", "escape_settings.input", 6110, text=True, settings={312: 14, 40: 0, 310: 12}),
 ]
 
 
@@ -206,6 +206,9 @@ def main():
             if game is None:
                 game = os.path.join(work, "game-" + run.folder)
                 shutil.copytree(data, os.path.join(game, "data"))
+                movies = os.path.join(args.game, "movie")
+                if os.path.isdir(movies):
+                    shutil.copytree(movies, os.path.join(game, "movie"))
                 folders[run.folder] = game
             cwd = os.path.join(work, "cwd-" + run.name)
             os.makedirs(cwd)

@@ -91,6 +91,9 @@ def main():
         }
         for name in sample:
             expected["usr/share/games/lyraban/sample/data/" + name] = "-rw-r--r--"
+        movies = os.path.join(args.build, "demo", "movie")
+        for name in sorted(os.listdir(movies)) if os.path.isdir(movies) else []:
+            expected["usr/share/games/lyraban/sample/movie/" + name] = "-rw-r--r--"
         if not sample:
             problems.append("the build holds no sample game archives")
         missing = sorted(set(expected) - set(files))

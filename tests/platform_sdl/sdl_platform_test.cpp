@@ -7,6 +7,7 @@
 
 #include "platform/audio.h"
 #include "platform/close_signals.h"
+#include "platform/video.h"
 #include "sdl_fixture.h"
 
 namespace lyraban::platform {
@@ -240,6 +241,35 @@ TEST_F(SdlPlatformTest, SoundDevicePullsFromItsSource) {
   for (int i = 0; i < 500 && frames.load() == 0; ++i) SDL_Delay(10);
   out->Close();
   EXPECT_GT(frames.load(), 0u);
+}
+
+}  // namespace
+}  // namespace lyraban::platform
+
+namespace lyraban::platform {
+namespace {
+
+// A movie picture of another size covers the whole game area; the next
+// game frame replaces it.
+TEST_F(SdlPlatformTest, VideoPictureCoversTheGameScreenUntilTheNextFrame) {
+  // 32 × 16 of pure red in limited-range BT.601: Y 81, U 90, V 240.
+  std::vector<u8> y(32 * 16, 81), u(16 * 8, 90), v(16 * 8, 240);
+  VideoPicture picture;
+  picture.width = 32, picture.height = 16;
+  picture.planes[0] = y.data(), picture.planes[1] = u.data(), picture.planes[2] = v.data();
+  picture.pitches[0] = 32, picture.pitches[1] = picture.pitches[2] = 16;
+  ASSERT_TRUE(platform_->PresentVideo(picture));
+  int w = 0;
+  std::vector<Uint32> shown = Shown(platform_->window(), w);
+  for (const auto& [x, yy] : {std::pair{0, 0}, {63, 47}, {32, 24}}) {
+    const Uint32 px = shown[yy * w + x];
+    EXPECT_GE(px >> 16, 240u) << "red at " << x << "," << yy << " of " << std::hex << px;
+    EXPECT_LE(px & 0xFFFF, 0x1010u) << "green and blue at " << x << "," << yy << " of " << std::hex << px;
+  }
+  const std::vector<u8> black(64 * 48 * 3, 0);
+  platform_->Present(black.data(), 64, 48, 64 * 3);
+  shown = Shown(platform_->window(), w);
+  EXPECT_EQ(shown[24 * w + 32], 0u);
 }
 
 }  // namespace

@@ -257,3 +257,34 @@ TEST(OggStream, DamagedInputIsRejectedOrEndsTheDecode) {
 
 }  // namespace
 }  // namespace lyraban
+
+namespace lyraban {
+namespace {
+
+// A stream plays what is queued, in order and once; starved it is silent
+// and its played count stands still; compaction keeps the order.
+TEST_F(MixerTest, StreamPlaysQueuedFramesOnceAndIsSilentWhenStarved) {
+  const auto s = mixer_.CreateStream();
+  ASSERT_NE(s, 0u);
+  std::vector<i16> ramp;
+  for (i16 i = 1; i <= 6; ++i) ramp.insert(ramp.end(), {i, static_cast<i16>(-i)});
+  ASSERT_TRUE(mixer_.QueueStream(s, ramp.data(), 3));
+  EXPECT_EQ(Mix(2), std::vector<i16>(4, 0)) << "played before Play";
+  mixer_.Play(s, false);
+  EXPECT_EQ(Mix(2), (std::vector<i16>{1, -1, 2, -2}));
+  ASSERT_TRUE(mixer_.QueueStream(s, ramp.data() + 6, 3));  // drops the played part
+  EXPECT_EQ(mixer_.StreamQueued(s), 4u);
+  EXPECT_EQ(Mix(5), (std::vector<i16>{3, -3, 4, -4, 5, -5, 6, -6, 0, 0}));
+  EXPECT_EQ(mixer_.StreamPlayed(s), 6u);
+  EXPECT_EQ(Mix(3), std::vector<i16>(6, 0));
+  EXPECT_EQ(mixer_.StreamPlayed(s), 6u) << "silence counted as played";
+  EXPECT_TRUE(mixer_.IsPlaying(s)) << "a starved stream stopped for good";
+  mixer_.SetVolume(s, -602);
+  const i16 loud[2] = {10000, -10000};
+  mixer_.QueueStream(s, loud, 1);
+  EXPECT_NEAR(Mix(1)[0], 5000, 2);
+  EXPECT_FALSE(mixer_.QueueStream(mixer_.CreateBuffer(2, 44100, Constant(4, 1)), loud, 1)) << "queued into a buffer";
+}
+
+}  // namespace
+}  // namespace lyraban

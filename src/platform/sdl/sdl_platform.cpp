@@ -15,6 +15,7 @@
 #include "platform/sdl/sdl_popup.h"
 #include "platform/sdl/sdl_text_field.h"
 #include "platform/sdl/sdl_question.h"
+#include "platform/video.h"
 
 namespace lyraban::platform {
 
@@ -146,9 +147,13 @@ void SdlPlatform::DestroyMainWindow() {
   question_->Detach();
   minimizePending_ = false;
   if (texture_) SDL_DestroyTexture(texture_);
+  if (video_) SDL_DestroyTexture(video_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
   if (window_) SDL_DestroyWindow(window_);
   texture_ = nullptr;
+  video_ = nullptr;
+  videoWidth_ = videoHeight_ = 0;
+  showingVideo_ = false;
   renderer_ = nullptr;
   window_ = nullptr;
   textureWidth_ = textureHeight_ = 0;
@@ -456,6 +461,7 @@ void SdlPlatform::Present(const u8* pixels, int width, int height, int pitch) {
   const bool changed = KeepFrameIfChanged(frame_, frameWidth_, frameHeight_, pixels, width, height, pitch);
   gameWidth_ = width;
   gameHeight_ = height;
+  showingVideo_ = false;
   if (!renderer_) return;
   const bool textureFits = texture_ && textureWidth_ == width && textureHeight_ == height;
   if (!changed && textureFits && !redrawDue_) {
@@ -512,6 +518,31 @@ void SdlPlatform::WaitForInputOrFrame() {
   if (SDL_WaitEventTimeout(&e, static_cast<int>(wait))) Translate(e);
 }
 
+bool SdlPlatform::PresentVideo(const VideoPicture& picture) {
+  if (!renderer_ || picture.width <= 0 || picture.height <= 0) return false;
+  if (!video_ || videoWidth_ != picture.width || videoHeight_ != picture.height) {
+    if (video_) SDL_DestroyTexture(video_);
+    video_ =
+        SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_IYUV, SDL_TEXTUREACCESS_STREAMING, picture.width, picture.height);
+    if (!video_) {
+      Fail();
+      videoWidth_ = videoHeight_ = 0;
+      return false;
+    }
+    SDL_SetTextureScaleMode(video_, SDL_ScaleModeLinear);
+    videoWidth_ = picture.width;
+    videoHeight_ = picture.height;
+  }
+  if (SDL_UpdateYUVTexture(video_, nullptr, picture.planes[0], picture.pitches[0], picture.planes[1],
+                           picture.pitches[1], picture.planes[2], picture.pitches[2]) != 0) {
+    Fail();
+    return false;
+  }
+  showingVideo_ = true;
+  Redraw();
+  return true;
+}
+
 void SdlPlatform::Redraw() {
   if (!renderer_) return;
   DrawFrame();
@@ -526,7 +557,12 @@ void SdlPlatform::DrawFrame() {
   if (SDL_GetRendererOutputSize(renderer_, &w, &h) != 0) return;
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
-  if (texture_) {
+  if (showingVideo_ && video_ && gameWidth_ > 0 && gameHeight_ > 0) {
+    // The movie covers the game screen, whatever its own size.
+    const Viewport v = FitViewport(w, h, gameWidth_, gameHeight_);
+    const SDL_Rect target{v.x, v.y, v.width, v.height};
+    SDL_RenderCopy(renderer_, video_, nullptr, &target);
+  } else if (texture_) {
     const Viewport v = FitViewport(w, h, textureWidth_, textureHeight_);
     const SDL_Rect target{v.x, v.y, v.width, v.height};
     SDL_RenderCopy(renderer_, texture_, nullptr, &target);

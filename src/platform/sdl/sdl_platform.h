@@ -82,6 +82,9 @@ class SdlPlatform final : public Platform {
   u64 framesShown() const { return framesShown_; }
   bool vsync() const { return vsync_; }
   bool CopyLastFrame(std::vector<u8>& bgr, int& width, int& height) override;
+  // The YUV planes go to a streaming texture: the graphics card converts
+  // and scales them.
+  bool PresentVideo(const VideoPicture& picture) override;
 
   // Drawn with Dear ImGui over the game picture (see SdlQuestion); without
   // a window to draw on, the desktop's own box with "是" and "否". No box
@@ -131,6 +134,9 @@ class SdlPlatform final : public Platform {
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
   int textureWidth_ = 0, textureHeight_ = 0;
+  SDL_Texture* video_ = nullptr;  // the movie picture, shown instead while showingVideo_
+  int videoWidth_ = 0, videoHeight_ = 0;
+  bool showingVideo_ = false;
   int gameWidth_ = 0, gameHeight_ = 0;
   std::string caption_;
   bool minimizePending_ = false;  // minimising was asked and not yet seen done

@@ -1,0 +1,338 @@
+#include "movie/movie_player.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+
+#include "graphics/surface.h"
+#include "platform/ffmpeg/ffmpeg_movie.h"
+#include "platform/headless/headless_platform.h"
+#include "platform/headless/virtual_audio.h"
+#include "platform/sdl/sdl_audio.h"
+#include "support/movie_maker.h"
+#include "support/temp_dir.h"
+
+namespace lyraban {
+namespace {
+
+using testing::MakeMovie;
+using testing::MovieRecipe;
+using Colour = std::array<unsigned char, 3>;
+
+constexpr Colour kRed{230, 20, 20}, kGreen{20, 200, 40}, kBlue{30, 40, 220}, kWhite{240, 240, 240},
+    kYellow{230, 220, 30}, kBlack{0, 0, 0};
+
+// The name of the test colour nearest to a sampled pixel, so that a wrong
+// picture reads as the wrong colour's name.
+std::string ColourName(int r, int g, int b) {
+  const std::pair<const char*, Colour> names[] = {{"red", kRed},     {"green", kGreen},   {"blue", kBlue},
+                                                  {"white", kWhite}, {"yellow", kYellow}, {"black", kBlack}};
+  const char* best = "?";
+  int bestDistance = 40 * 40 * 3;  // farther than this from every colour: unknown
+  for (const auto& [name, c] : names) {
+    const int d = (r - c[0]) * (r - c[0]) + (g - c[1]) * (g - c[1]) + (b - c[2]) * (b - c[2]);
+    if (d < bestDistance) bestDistance = d, best = name;
+  }
+  return best;
+}
+
+// Records every frame the player puts on the screen, with its time.
+class RecordingHost final : public MovieHost {
+ public:
+  RecordingHost(platform::HeadlessPlatform& platform, Mixer& mixer) : platform_(platform), mixer_(mixer) {
+    screen_.Create(3, 64, 48);
+    FillScreen(screen_, 90, 90, 90);
+  }
+  bool PumpInput() override {
+    ++pumps;
+    const u32 now = platform_.clock().Now();
+    if (quitAt && now >= quitAt) return false;
+    if (cancelAt && now >= cancelAt) pending = MoviePlayer::kCancelCommand;
+    return true;
+  }
+  u8 PendingCommand() override { return pending; }
+  void ClearPendingInput() override { pending = 0; }
+  bool PresentVideo(const platform::VideoPicture&) override { return false; }
+  Surface& ScreenSurface() override { return screen_; }
+  void PresentSurface() override {
+    const u8* p = screen_.Row(24) + 32 * 3;
+    shown.push_back({platform_.clock().Now(), ColourName(p[2], p[1], p[0])});
+    platform_.Present(screen_.pixels(), 64, 48, 64 * 3);
+    if (slowPresentMs) platform_.clock().Sleep(slowPresentMs);
+  }
+  Mixer* SoundMixer() override { return withSound ? &mixer_ : nullptr; }
+  i32 MusicAttenuation() override { return attenuation; }
+
+  // "red green …", each colour once per run of equal frames.
+  std::string Sequence() const {
+    std::string out, last;
+    for (const auto& s : shown)
+      if (s.colour != last) out += (out.empty() ? "" : " ") + s.colour, last = s.colour;
+    return out;
+  }
+
+  struct Shown {
+    u32 at;
+    std::string colour;
+  };
+  std::vector<Shown> shown;
+  int pumps = 0;
+  u8 pending = 0;
+  u32 cancelAt = 0, quitAt = 0, slowPresentMs = 0;
+  bool withSound = true;
+  i32 attenuation = 0;
+
+ private:
+  platform::HeadlessPlatform& platform_;
+  Mixer& mixer_;
+  Surface screen_;
+};
+
+class MoviePlayerTest : public ::testing::Test {
+ protected:
+  MoviePlayerTest() {
+    audio.Open([this](i16* out, size_t frames) { mixer.Mix(out, frames); });
+    audio.StartCapture();
+    trace.SetSink([this](std::string_view m) { traced += std::string(m) + "\n"; });
+  }
+  std::string Make(const MovieRecipe& recipe, const std::string& name) {
+    std::string log;
+    const auto path = dir.path() / name;
+    EXPECT_TRUE(MakeMovie(recipe, path, log)) << log;
+    return path.string();
+  }
+  // Plays and returns how long it took on the virtual clock.
+  u32 PlayTimed(const std::string& path) {
+    start = platform.clock().Now();
+    played = player.Play(path, {});
+    return platform.clock().Now() - start;
+  }
+
+  testing::TempDir dir;
+  platform::HeadlessPlatform platform;
+  platform::VirtualAudioOutput audio{platform.virtualClock()};
+  platform::SdlAudioConverterFactory converters;
+  Mixer mixer{converters};
+  platform::FfmpegMovieDecoderFactory decoders;
+  Trace trace;
+  std::string traced;
+  RecordingHost host{platform, mixer};
+  MoviePlayer player{host, decoders, platform.clock(), trace};
+  u32 start = 0;
+  bool played = false;
+};
+
+TEST_F(MoviePlayerTest, PicturesAppearAtTheirTimesAndTheScreenIsBlackAfterwards) {
+  MovieRecipe recipe;
+  recipe.colours = {kRed, kGreen, kBlue, kWhite, kYellow};  // 200 ms each
+  const u32 took = PlayTimed(Make(recipe, "five.avi"));
+  EXPECT_TRUE(played);
+  EXPECT_EQ(host.Sequence(), "red green blue white yellow black");
+  ASSERT_EQ(host.shown.size(), 6u);
+  for (size_t i = 0; i < 5; ++i) {
+    const u32 at = host.shown[i].at - start;
+    EXPECT_GE(at, 200 * i) << "picture " << i << " came early";
+    EXPECT_LE(at, 200 * i + MoviePlayer::kMaxWaitMs) << "picture " << i << " came late";
+  }
+  EXPECT_TRUE(player.lastStats().completed);
+  EXPECT_EQ(player.lastStats().dropped, 0u);
+  // Over when the sound is over: the last picture's time plus its length.
+  EXPECT_GE(took, 1000u);
+  EXPECT_LE(took, 1000u + 2 * MoviePlayer::kMaxWaitMs + 2 * platform::HeadlessPlatform::kFrameMs);
+  EXPECT_FALSE(player.playing());
+  EXPECT_EQ(mixer.bufferCount(), 0u) << "the sound stream outlived the movie";
+}
+
+TEST_F(MoviePlayerTest, SoundReachesTheMixerUnchangedAtFullVolumeAndFollowsTheAttenuation) {
+  MovieRecipe recipe;
+  recipe.colours = {kRed, kGreen, kBlue};
+  const std::string path = Make(recipe, "tone.avi");
+  const std::vector<short> tone = testing::MovieTone(recipe);
+  struct Case {
+    i32 attenuation;
+    double gain;
+  };
+  for (const Case c : {Case{0, 1.0}, Case{-602, 0.5}, Case{-10000, 0.0}}) {
+    host.attenuation = c.attenuation;
+    audio.TakeCaptured();
+    PlayTimed(path);
+    const std::vector<i16> mixed = audio.TakeCaptured();
+    // The movie's sound starts with the playback: sample for sample from
+    // the first pulled frame, scaled by the gain.
+    ASSERT_GE(mixed.size(), tone.size()) << "attenuation " << c.attenuation;
+    size_t worst = 0;
+    double worstError = 0;
+    for (size_t i = 0; i < tone.size(); ++i) {
+      const double error = std::abs(mixed[i] - tone[i] * c.gain);
+      if (error > worstError) worstError = error, worst = i;
+    }
+    EXPECT_LE(worstError, 0.005 * 8000 + 1) << "attenuation " << c.attenuation << ": sample " << worst << " is "
+                                            << mixed[worst] << ", the tone there is " << tone[worst];
+  }
+}
+
+TEST_F(MoviePlayerTest, LatePicturesAreDroppedWhileTheSoundKeepsTime) {
+  MovieRecipe recipe;
+  recipe.fps = 25;
+  for (int i = 0; i < 25; ++i) recipe.colours.push_back(i < 12 ? kRed : i < 24 ? kBlue : kYellow);
+  const std::string path = Make(recipe, "fast.avi");
+  host.slowPresentMs = 60;  // a display that needs 76 ms a frame
+  const u32 took = PlayTimed(path);
+  const MovieStats& stats = player.lastStats();
+  EXPECT_GT(stats.dropped, 0u);
+  EXPECT_EQ(stats.shown + stats.dropped, 25u);
+  EXPECT_EQ(host.Sequence(), "red blue yellow black");
+  // One second of movie (and the black frame after it), not 25 slow frames.
+  EXPECT_LE(took, 1000u + 3 * 76);
+}
+
+TEST_F(MoviePlayerTest, WithoutSoundThePlatformClockTimesThePictures) {
+  MovieRecipe recipe;
+  recipe.colours = {kRed, kGreen, kBlue};
+  recipe.audioCodec.clear();
+  host.withSound = false;
+  const u32 took = PlayTimed(Make(recipe, "mute.avi"));
+  EXPECT_EQ(host.Sequence(), "red green blue black");
+  EXPECT_GE(took, 600u);
+  EXPECT_LE(took, 600u + 2 * MoviePlayer::kMaxWaitMs + 2 * platform::HeadlessPlatform::kFrameMs);
+}
+
+TEST_F(MoviePlayerTest, ASoundDeviceThatStopsPullingDoesNotHoldTheMovie) {
+  MovieRecipe recipe;
+  recipe.colours = {kRed, kGreen, kBlue};
+  const std::string path = Make(recipe, "stalled.avi");
+  audio.Close();
+  const u32 took = PlayTimed(path);
+  EXPECT_EQ(host.Sequence(), "red green blue black");
+  EXPECT_GE(took, 600u);
+  EXPECT_LE(took, 600u + 2 * MoviePlayer::kMaxWaitMs + 2 * platform::HeadlessPlatform::kFrameMs);
+}
+
+TEST_F(MoviePlayerTest, CancelIsNoticedWithinOneFrameAndQuitEndsAtOnce) {
+  MovieRecipe recipe;
+  recipe.colours = {kRed, kGreen, kBlue, kWhite, kYellow};
+  const std::string path = Make(recipe, "long.avi");
+  host.cancelAt = 300;
+  PlayTimed(path);
+  EXPECT_TRUE(player.lastStats().cancelled);
+  EXPECT_EQ(host.Sequence(), "red green black");
+  EXPECT_LE(platform.clock().Now(), 300u + MoviePlayer::kMaxWaitMs + platform::HeadlessPlatform::kFrameMs);
+  EXPECT_EQ(host.pending, 0) << "the cancel was left pending for the script";
+  EXPECT_EQ(mixer.bufferCount(), 0u);
+
+  host.cancelAt = 0;
+  host.quitAt = platform.clock().Now() + 100;
+  host.shown.clear();
+  const u32 took = PlayTimed(path);
+  EXPECT_TRUE(player.lastStats().quit);
+  EXPECT_LE(took, 100u + MoviePlayer::kMaxWaitMs + platform::HeadlessPlatform::kFrameMs);
+}
+
+TEST_F(MoviePlayerTest, BadFilesEndAtOnceWithTheirReasonTraced) {
+  MovieRecipe recipe;
+  recipe.colours = {kRed, kGreen, kBlue, kWhite, kYellow};
+  const std::string good = testing::ReadFileBytes(Make(recipe, "good.avi"));
+  std::string noisy = good;
+  for (size_t i = 600; i < noisy.size(); i += 7) noisy[i] = static_cast<char>(noisy[i] * 31 + 17);
+  std::string noise(20000, '\0');
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 2654435761u) >> 13);
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool opens;
+  };
+  const Case cases[] = {
+      {"missing.avi", {}, false},
+      {"noise.avi", noise, false},
+      {"text.avi", "this is not a movie\n", false},
+      {"empty.avi", "", false},
+      {"truncated.avi", good.substr(0, good.size() / 3), true},
+      {"damaged.avi", noisy, true},
+  };
+  for (const Case& c : cases) {
+    if (std::string(c.name) != "missing.avi") dir.Write(c.name, c.bytes);
+    traced.clear();
+    const u32 took = PlayTimed((dir.path() / c.name).string());
+    EXPECT_EQ(played, c.opens) << c.name;
+    // Never longer than the intact movie, however much of it is left.
+    EXPECT_LE(took, 1000u + 4 * MoviePlayer::kMaxWaitMs + 4 * platform::HeadlessPlatform::kFrameMs) << c.name;
+    if (!c.opens) {
+      EXPECT_NE(traced.find(c.name), std::string::npos) << c.name << " not named in: " << traced;
+    }
+    EXPECT_FALSE(player.playing()) << c.name;
+    EXPECT_EQ(mixer.bufferCount(), 0u) << c.name;
+  }
+  // The reason is FFmpeg's: a missing file says so.
+  traced.clear();
+  PlayTimed("nowhere/missing.avi");
+  EXPECT_NE(traced.find("no such file"), std::string::npos) << traced;
+}
+
+// Each of the formats a game may ship plays its pictures in order.
+TEST_F(MoviePlayerTest, CommonContainersAndCodecsPlay) {
+  EXPECT_TRUE(player.available()) << "the system information page would say movies cannot play";
+  struct Case {
+    const char* file;
+    const char* video;
+    const char* audio;
+  };
+  const Case cases[] = {
+      {"mpeg1.mpg", "mpeg1video", "mp2"},
+      {"mpeg4.avi", "mpeg4", "libmp3lame"},
+      {"wmv.wmv", "wmv2", "wmav2"},
+      {"h264.mp4", "libx264", "aac"},
+      {"vp8.webm", "libvpx", "libvorbis"},
+      {"vp9.webm", "libvpx-vp9", "libopus"},
+      {"theora.ogg", "libtheora", "libvorbis"},
+  };
+  for (const Case& c : cases) {
+    MovieRecipe recipe;
+    recipe.fps = 25;  // MPEG-1 knows only the usual rates
+    for (int i = 0; i < 25; ++i) recipe.colours.push_back(i < 5 ? kRed : i < 10 ? kGreen : kBlue);
+    recipe.videoCodec = c.video;
+    recipe.audioCodec = c.audio;
+    recipe.soundRate = 48000;
+    recipe.extra = {"-b:v", "2M"};
+    std::string log;
+    const auto path = dir.path() / c.file;
+    if (!MakeMovie(recipe, path, log)) {
+      ADD_FAILURE() << "ffmpeg could not make " << c.file << ": " << log;
+      continue;
+    }
+    host.shown.clear();
+    traced.clear();
+    PlayTimed(path.string());
+    EXPECT_TRUE(played) << c.file << ": " << traced;
+    EXPECT_EQ(host.Sequence(), "red green blue black") << c.file;
+  }
+}
+
+TEST(MovieFiles, WorkingDirectoryFirstThenTheGameFolder) {
+  testing::TempDir cwd, game;
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(cwd.path());
+  cwd.Write("both.avi", "x");
+  game.Write("both.avi", "x");
+  game.Write("movie/op.avi", "x");
+  cwd.Write("here.avi", "x");
+  struct Case {
+    const char* name;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"both.avi", "both.avi"},
+      {"here.avi", "here.avi"},
+      {"movie\\op.avi", (game.path() / "movie/op.avi").string()},
+      {"movie/op.avi", (game.path() / "movie/op.avi").string()},
+      {"absent.avi", ""},
+      {"movie", ""},  // a folder is not a movie
+      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MoviePlayer::FindMovieFile(c.name, game.str()), c.expected) << c.name;
+  std::filesystem::current_path(previous);
+}
+
+}  // namespace
+}  // namespace lyraban
