@@ -70,6 +70,7 @@ class RecordingTargets final : public TagTargets {
   explicit RecordingTargets(FlagStore& flags) : flags_(flags) {}
 
   std::vector<NamedResource> named;
+  std::vector<std::string> movies;  // movie files are on disk, not resources
   // Definition name -> the codes it is applied with.
   std::map<std::string, std::set<int>, LessNoCase> definitionCodes;
 
@@ -134,9 +135,9 @@ class RecordingTargets final : public TagTargets {
   void SetChapterDate(std::string_view) override {}
   void SetChapterName(std::string_view) override {}
   void UpdateCaption() override {}
-  bool OpenMovie(std::string_view) override { return false; }
-  bool IsMoviePlaying() override { return false; }
-  void CloseMovie() override {}
+  void PlayMovie(std::string_view name) override {
+    if (!name.empty()) movies.emplace_back(name);
+  }
 
  private:
   // Layers outside 0..9 hold nothing, as in the engine.
@@ -720,6 +721,7 @@ void GameChecker::CheckTag(const std::string& file, size_t lineIndex, std::strin
 
   // The real tag runs against recording stand-ins and names what it opens.
   targets_->named.clear();
+  targets_->movies.clear();
   messages_.clear();
   tags_->RunTag(keyword, arguments);
   trace_.ClearReason();
@@ -730,6 +732,16 @@ void GameChecker::CheckTag(const std::string& file, size_t lineIndex, std::strin
                std::string_view(named.folder) == "voice" && !voiceFolderSet
                    ? "no voice folder was set (.voice \\folder) earlier in this script"
                    : "");
+  for (const std::string& movie : targets_->movies) {
+    std::string path = Utf8(movie);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    const std::filesystem::path onDisk =
+        path.front() == '/' ? std::filesystem::path(path) : std::filesystem::path(gameFolder_) / path;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(onDisk, error))
+      Add(file, lineIndex, Severity::Warning,
+          "movie " + Utf8(movie) + " is not a file of the game folder (movies are read from disk, not archives)");
+  }
 }
 
 void GameChecker::CheckDefinition(const std::string& name, const std::set<int>& usedCodes) {

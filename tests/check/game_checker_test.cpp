@@ -154,6 +154,8 @@ TEST_F(GameCheckerTest, EachMistakeGivesExactlyItsFinding) {
      "this { is never closed"},
     {"duplicate label", "script/start.txt", {"#top"}, true, "script/start.txt", 1, kWarning,
      "label #top is also on line 2"},
+    {"missing movie file", "script/start.txt", {".movie movie\\op.webm"}, true, "script/start.txt", 1, kWarning,
+     "movie movie\\op.webm is not a file of the game folder"},
     {"unknown tag", "script/start.txt", {".fooo 1"}, true, "script/start.txt", 1, kError, "unknown tag .fooo"},
     {"tag in the wrong case", "script/start.txt", {".Wait 1"}, true, "script/start.txt", 1, kError,
      "tag names are case-sensitive: .wait"},

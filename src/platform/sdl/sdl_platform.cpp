@@ -461,10 +461,13 @@ void SdlPlatform::Present(const u8* pixels, int width, int height, int pitch) {
   const bool changed = KeepFrameIfChanged(frame_, frameWidth_, frameHeight_, pixels, width, height, pitch);
   gameWidth_ = width;
   gameHeight_ = height;
+  // A movie picture on screen is replaced by the game's frame even when that
+  // frame is the one kept from before the movie.
+  const bool afterVideo = showingVideo_;
   showingVideo_ = false;
   if (!renderer_) return;
   const bool textureFits = texture_ && textureWidth_ == width && textureHeight_ == height;
-  if (!changed && textureFits && !redrawDue_) {
+  if (!changed && textureFits && !redrawDue_ && !afterVideo) {
     PaceFrame();
     return;
   }
@@ -490,7 +493,7 @@ void SdlPlatform::Present(const u8* pixels, int width, int height, int pitch) {
 void SdlPlatform::PresentUnchanged(const u8* pixels, int width, int height, int pitch) {
   // Only the pace is kept, unless the window needs its picture back or the
   // frame is not the one kept (then it is an ordinary frame after all).
-  if (!renderer_ || redrawDue_ || !texture_ || width != frameWidth_ || height != frameHeight_ ||
+  if (!renderer_ || redrawDue_ || showingVideo_ || !texture_ || width != frameWidth_ || height != frameHeight_ ||
       width != textureWidth_ || height != textureHeight_) {
     Present(pixels, width, height, pitch);
     return;
