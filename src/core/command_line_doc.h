@@ -18,8 +18,9 @@ inline constexpr UsageItem kOptions[] = {
     {"--screenshot FILE", "at exit, write the last presented frame as a PNG file"},
     {"--audio-dump FILE", "write everything mixed as a 16-bit stereo 44,100 Hz WAV file"},
     {"--input FILE", "scripted input for headless runs"},
-    {"--check", "check every script, configuration and definition file of the game without playing it; findings go "
-                "to standard output as file:line: error|warning: message (exit status 1 on errors)"},
+    {"--check",
+     "check every script, configuration and definition file of the game without playing it; findings go "
+     "to standard output as file:line: error|warning: message (exit status 1 on errors)"},
     {"--help", "show this text"},
 };
 

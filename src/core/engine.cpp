@@ -7,14 +7,14 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "core/config/flag_definitions.h"
 #include "core/default_game.h"
 #include "core/unusable_game.h"
-#include "core/config/flag_definitions.h"
 #include "flow/flowchart_screen.h"
 #include "graphics/png.h"
 #include "graphics/thumbnail.h"
-#include "platform/close_signals.h"
 #include "movie/movie_player.h"
+#include "platform/close_signals.h"
 #include "platform/ffmpeg/ffmpeg_movie.h"
 #include "platform/freetype/freetype_fonts.h"
 #include "platform/sdl/sdl_audio.h"
@@ -556,8 +556,7 @@ int Engine::Run() {
     // Started from the desktop there is no terminal: the player hears why
     // the game did not start through a message box.
     if (missingStartScript_)
-      platform_.ShowMessage(UnusableGameMessage(DiagnoseUnusableGame(resources_.dataFolder()), gameFolder_),
-                            "Lyraban");
+      platform_.ShowMessage(UnusableGameMessage(DiagnoseUnusableGame(resources_.dataFolder()), gameFolder_), "Lyraban");
   }
   ShutdownEngine();
   platform_.ReleaseSingleInstance();

@@ -6,15 +6,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/sdl/dialog_program.h"
 #include "platform/dialog.h"
+#include "platform/sdl/dialog_program.h"
 #include "platform/sdl/letterbox.h"
-#include "platform/sdl/sdl_dialog.h"
 #include "platform/sdl/sdl_audio.h"
+#include "platform/sdl/sdl_dialog.h"
 #include "platform/sdl/sdl_keys.h"
 #include "platform/sdl/sdl_popup.h"
-#include "platform/sdl/sdl_text_field.h"
 #include "platform/sdl/sdl_question.h"
+#include "platform/sdl/sdl_text_field.h"
 #include "platform/video.h"
 
 namespace lyraban::platform {
