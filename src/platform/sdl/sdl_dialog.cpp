@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/sdl/sdl_popup.h"
+#include "platform/sdl/imgui_panel.h"
 
 namespace lyraban::platform {
 
@@ -34,27 +34,9 @@ int MouseIndex(Uint8 button) {
   }
 }
 
-// Builds the glyph ranges of `texts` plus printable ASCII into `ranges`.
-void BuildRanges(ImFontAtlas& atlas, const std::string& texts, std::vector<unsigned short>& ranges) {
-  ImFontGlyphRangesBuilder builder;
-  builder.AddRanges(atlas.GetGlyphRangesDefault());
-  builder.AddText(texts.data(), texts.data() + texts.size());
-  ImVector<ImWchar> built;
-  builder.BuildRanges(&built);
-  ranges.assign(built.begin(), built.end());
-}
-
-// Adds the CJK face at `pixels`; false when there is none (ImGui's own
-// font then draws the ASCII texts, the rest as boxes).
-bool AddDialogFont(ImFontAtlas& atlas, float pixels, const std::vector<unsigned short>& ranges) {
-  int index = 0;
-  const std::string file = FindCjkFontFile(index);
-  if (file.empty()) return false;
-  ImFontConfig config;
-  config.FontNo = index;
-  config.OversampleH = 1;
-  config.PixelSnapH = true;
-  return atlas.AddFontFromFileTTF(file.c_str(), pixels, &config, ranges.data()) != nullptr;
+// The glyph ranges of `texts` plus printable ASCII.
+std::vector<unsigned short> DialogRanges(ImFontAtlas& atlas, std::string_view texts) {
+  return BuildGlyphRanges({atlas.GetGlyphRangesDefault()}, texts);
 }
 
 // The next character of UTF-8 text; 0xFFFD for a broken sequence. Moves `p`.
@@ -88,10 +70,9 @@ std::string DialogTexts(const DialogForm& form) {
 std::u32string MissingDialogGlyphs(std::string_view utf8) {
   const std::string texts(utf8);
   ImFontAtlas atlas;
-  std::vector<unsigned short> ranges;
-  BuildRanges(atlas, texts, ranges);
+  const std::vector<unsigned short> ranges = DialogRanges(atlas, texts);
   std::u32string missing;
-  ImFont* font = AddDialogFont(atlas, kFontPixels, ranges) && atlas.Build() ? atlas.Fonts[0] : nullptr;
+  ImFont* font = !AddPanelFont(atlas, kFontPixels, ranges).empty() && atlas.Build() ? atlas.Fonts[0] : nullptr;
   const char* p = texts.c_str();
   const char* end = p + texts.size();
   while (p < end) {
@@ -128,14 +109,7 @@ void SdlDialog::Detach() {
 }
 
 void SdlDialog::DestroyContext() {
-  if (!context_) return;
-  ImGuiContext* previous = ImGui::GetCurrentContext();
-  ImGui::SetCurrentContext(context_);
-  ImGui_ImplSDLRenderer_Shutdown();
-  ImGui_ImplSDL2_Shutdown();
-  ImGui::DestroyContext(context_);
-  ImGui::SetCurrentContext(previous == context_ ? nullptr : previous);
-  context_ = nullptr;
+  DestroyPanelContext(context_);
   bakedScale_ = 0.0f;
   bakedTexts_.clear();
 }
@@ -147,36 +121,22 @@ bool SdlDialog::BuildContext(const DialogForm& form, float scale) {
     return true;
   }
   DestroyContext();
-  context_ = ImGui::CreateContext();
-  ImGui::SetCurrentContext(context_);
-  ImGuiIO& io = ImGui::GetIO();
-  io.IniFilename = nullptr;
-  io.LogFilename = nullptr;
-  ImGui::StyleColorsLight();
-  ImGuiStyle& style = ImGui::GetStyle();
-  style.WindowRounding = 0.0f;
-  style.FrameRounding = 2.0f;
-  style.WindowBorderSize = 1.0f;
-  style.FrameBorderSize = 1.0f;
-  style.WindowPadding = ImVec2(0.0f, 0.0f);
-  style.FramePadding = ImVec2(4.0f, 2.0f);
-  style.ItemInnerSpacing = ImVec2(3.0f, 3.0f);
-  style.GrabMinSize = 8.0f;
-  style.ScaleAllSizes(scale);
-
-  BuildRanges(*io.Fonts, texts, ranges_);
-  if (!AddDialogFont(*io.Fonts, std::round(kFontPixels * scale), ranges_)) io.Fonts->AddFontDefault();
-  if (!ImGui_ImplSDL2_InitForSDLRenderer(window_)) {
-    ImGui::DestroyContext(context_);
-    context_ = nullptr;
-    return false;
-  }
-  if (!ImGui_ImplSDLRenderer_Init(renderer_)) {
-    ImGui_ImplSDL2_Shutdown();
-    ImGui::DestroyContext(context_);
-    context_ = nullptr;
-    return false;
-  }
+  context_ = CreatePanelContext(window_, renderer_, [&](ImGuiIO& io) {
+    ImGui::StyleColorsLight();
+    ImGuiStyle& style = ImGui::GetStyle();
+    style.WindowRounding = 0.0f;
+    style.FrameRounding = 2.0f;
+    style.WindowBorderSize = 1.0f;
+    style.FrameBorderSize = 1.0f;
+    style.WindowPadding = ImVec2(0.0f, 0.0f);
+    style.FramePadding = ImVec2(4.0f, 2.0f);
+    style.ItemInnerSpacing = ImVec2(3.0f, 3.0f);
+    style.GrabMinSize = 8.0f;
+    style.ScaleAllSizes(scale);
+    ranges_ = DialogRanges(*io.Fonts, texts);
+    AddPanelFont(*io.Fonts, std::round(kFontPixels * scale), ranges_);
+  });
+  if (!context_) return false;
   bakedScale_ = scale;
   bakedTexts_ = std::move(texts);
   shownPage_ = -1;

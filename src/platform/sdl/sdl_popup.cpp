@@ -1,13 +1,14 @@
 #include "platform/sdl/sdl_popup.h"
 
 #include <SDL.h>
-#include <fontconfig/fontconfig.h>
 #include <imgui.h>
 #include <imgui_impl_sdl.h>
 #include <imgui_impl_sdlrenderer.h>
 
 #include <cstring>
 #include <type_traits>
+
+#include "platform/sdl/imgui_panel.h"
 
 namespace lyraban::platform {
 
@@ -83,38 +84,6 @@ int FindPopupMnemonic(const std::vector<PopupItem>& items, char key) {
   return -1;
 }
 
-std::string FindCjkFontFile(int& index) {
-  index = 0;
-  FcConfig* config = FcInitLoadConfigAndFonts();
-  if (!config) return {};
-  std::string file;
-  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif:lang=zh-cn"));
-  if (pattern) {
-    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(config, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(config, pattern, &result);
-    if (match) {
-      // fontconfig answers with its best face even when none holds Chinese;
-      // such a face would draw the menu as boxes.
-      FcCharSet* chars = nullptr;
-      FcChar8* path = nullptr;
-      const bool chinese = FcPatternGetCharSet(match, FC_CHARSET, 0, &chars) == FcResultMatch && chars &&
-                           FcCharSetHasChar(chars, 0x5B58) && FcCharSetHasChar(chars, 0x6863);
-      if (chinese && FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path) {
-        file = reinterpret_cast<const char*>(path);
-        int i = 0;
-        if (FcPatternGetInteger(match, FC_INDEX, 0, &i) == FcResultMatch) index = i;
-      }
-      FcPatternDestroy(match);
-    }
-    FcPatternDestroy(pattern);
-  }
-  FcConfigDestroy(config);
-  return file;
-}
-
 SdlPopupMenu::~SdlPopupMenu() { Detach(); }
 
 void SdlPopupMenu::Attach(SDL_Window* window, SDL_Renderer* renderer) {
@@ -130,14 +99,7 @@ void SdlPopupMenu::Detach() {
 }
 
 void SdlPopupMenu::DestroyContext() {
-  if (!context_) return;
-  ImGuiContext* previous = ImGui::GetCurrentContext();
-  ImGui::SetCurrentContext(context_);
-  ImGui_ImplSDLRenderer_Shutdown();
-  ImGui_ImplSDL2_Shutdown();
-  ImGui::DestroyContext(context_);
-  ImGui::SetCurrentContext(previous == context_ ? nullptr : previous);
-  context_ = nullptr;
+  DestroyPanelContext(context_);
   bakedTexts_.clear();
 }
 
@@ -151,51 +113,19 @@ bool SdlPopupMenu::EnsureContext(const std::vector<PopupItem>& items) {
     return true;
   }
   DestroyContext();
-  context_ = ImGui::CreateContext();
-  ImGui::SetCurrentContext(context_);
-  ImGuiIO& io = ImGui::GetIO();
-  io.IniFilename = nullptr;  // nothing of the menu is worth remembering
-  io.LogFilename = nullptr;
-  io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
-  ImGui::StyleColorsLight();
-  ImGuiStyle& style = ImGui::GetStyle();
-  style.PopupRounding = 0.0f;
-  style.PopupBorderSize = 1.0f;
-  style.ItemSpacing.y = 6.0f;
-
-  int index = 0;
-  fontFile_ = FindCjkFontFile(index);
-  bool loaded = false;
-  if (!fontFile_.empty()) {
+  context_ = CreatePanelContext(window_, renderer_, [&](ImGuiIO& io) {
+    io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
+    ImGui::StyleColorsLight();
+    ImGuiStyle& style = ImGui::GetStyle();
+    style.PopupRounding = 0.0f;
+    style.PopupBorderSize = 1.0f;
+    style.ItemSpacing.y = 6.0f;
     // The Chinese set ImGui offers, plus every character of the items
     // themselves (the arrows of the shortcuts are in neither).
-    ImFontGlyphRangesBuilder builder;
-    builder.AddRanges(io.Fonts->GetGlyphRangesChineseSimplifiedCommon());
-    builder.AddText(texts.data(), texts.data() + texts.size());
-    ImVector<ImWchar> built;
-    builder.BuildRanges(&built);
-    ranges_.assign(built.begin(), built.end());
-    ImFontConfig config;
-    config.FontNo = index;
-    config.OversampleH = 1;
-    config.PixelSnapH = true;
-    loaded = io.Fonts->AddFontFromFileTTF(fontFile_.c_str(), kFontPixels, &config, ranges_.data()) != nullptr;
-  }
-  if (!loaded) {
-    fontFile_.clear();
-    io.Fonts->AddFontDefault();
-  }
-  if (!ImGui_ImplSDL2_InitForSDLRenderer(window_)) {
-    ImGui::DestroyContext(context_);
-    context_ = nullptr;
-    return false;
-  }
-  if (!ImGui_ImplSDLRenderer_Init(renderer_)) {
-    ImGui_ImplSDL2_Shutdown();
-    ImGui::DestroyContext(context_);
-    context_ = nullptr;
-    return false;
-  }
+    ranges_ = BuildGlyphRanges({io.Fonts->GetGlyphRangesChineseSimplifiedCommon()}, texts);
+    fontFile_ = AddPanelFont(*io.Fonts, kFontPixels, ranges_);
+  });
+  if (!context_) return false;
   bakedTexts_ = std::move(texts);
   return true;
 }

@@ -67,10 +67,6 @@ class SdlPopupMenu {
   std::vector<unsigned short> ranges_;  // glyph ranges; the atlas keeps a pointer
 };
 
-// A scalable font with Chinese glyphs, found through fontconfig; empty when
-// there is none. `index` is the face inside a collection file.
-std::string FindCjkFontFile(int& index);
-
 // The window icons, drawn in code: `size` × `size` pixels, 0xAARRGGBB, rows
 // top first.
 std::vector<u32> DrawWindowIcon(WindowIcon icon, int size);

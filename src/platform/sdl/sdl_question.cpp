@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/close_signals.h"
+#include "platform/sdl/imgui_panel.h"
 #include "platform/sdl/sdl_popup.h"
 
 namespace lyraban::platform {
@@ -53,14 +54,7 @@ void SdlQuestion::Detach() {
 }
 
 void SdlQuestion::DestroyContext() {
-  if (!context_) return;
-  ImGuiContext* previous = ImGui::GetCurrentContext();
-  ImGui::SetCurrentContext(context_);
-  ImGui_ImplSDLRenderer_Shutdown();
-  ImGui_ImplSDL2_Shutdown();
-  ImGui::DestroyContext(context_);
-  ImGui::SetCurrentContext(previous == context_ ? nullptr : previous);
-  context_ = nullptr;
+  DestroyPanelContext(context_);
   bakedTexts_.clear();
 }
 
@@ -84,52 +78,20 @@ bool SdlQuestion::EnsureContext(const std::string& texts) {
     return true;
   }
   DestroyContext();
-  context_ = ImGui::CreateContext();
-  ImGui::SetCurrentContext(context_);
-  ImGuiIO& io = ImGui::GetIO();
-  io.IniFilename = nullptr;
-  io.LogFilename = nullptr;
-  ImGui::StyleColorsLight();
-  ImGuiStyle& style = ImGui::GetStyle();
-  style.WindowRounding = 0.0f;
-  style.WindowBorderSize = 1.0f;
-  style.FrameRounding = 0.0f;
-  style.FrameBorderSize = 1.0f;
-  style.ItemSpacing.y = 6.0f;
-  style.WindowPadding = ImVec2(16.0f, 12.0f);
-
-  // Only the question's own characters: a handful of glyphs bake at once.
-  int index = 0;
-  fontFile_ = FindCjkFontFile(index);
-  bool loaded = false;
-  if (!fontFile_.empty()) {
-    ImFontGlyphRangesBuilder builder;
-    builder.AddRanges(io.Fonts->GetGlyphRangesDefault());
-    builder.AddText(texts.data(), texts.data() + texts.size());
-    ImVector<ImWchar> built;
-    builder.BuildRanges(&built);
-    ranges_.assign(built.begin(), built.end());
-    ImFontConfig config;
-    config.FontNo = index;
-    config.OversampleH = 1;
-    config.PixelSnapH = true;
-    loaded = io.Fonts->AddFontFromFileTTF(fontFile_.c_str(), kFontPixels, &config, ranges_.data()) != nullptr;
-  }
-  if (!loaded) {
-    fontFile_.clear();
-    io.Fonts->AddFontDefault();
-  }
-  if (!ImGui_ImplSDL2_InitForSDLRenderer(window_)) {
-    ImGui::DestroyContext(context_);
-    context_ = nullptr;
-    return false;
-  }
-  if (!ImGui_ImplSDLRenderer_Init(renderer_)) {
-    ImGui_ImplSDL2_Shutdown();
-    ImGui::DestroyContext(context_);
-    context_ = nullptr;
-    return false;
-  }
+  context_ = CreatePanelContext(window_, renderer_, [&](ImGuiIO& io) {
+    ImGui::StyleColorsLight();
+    ImGuiStyle& style = ImGui::GetStyle();
+    style.WindowRounding = 0.0f;
+    style.WindowBorderSize = 1.0f;
+    style.FrameRounding = 0.0f;
+    style.FrameBorderSize = 1.0f;
+    style.ItemSpacing.y = 6.0f;
+    style.WindowPadding = ImVec2(16.0f, 12.0f);
+    // Only the question's own characters: a handful of glyphs bake at once.
+    ranges_ = BuildGlyphRanges({io.Fonts->GetGlyphRangesDefault()}, texts);
+    fontFile_ = AddPanelFont(*io.Fonts, kFontPixels, ranges_);
+  });
+  if (!context_) return false;
   bakedTexts_ = texts;
   return true;
 }

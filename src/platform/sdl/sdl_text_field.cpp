@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/sdl/sdl_popup.h"
+#include "platform/sdl/imgui_panel.h"
 
 namespace lyraban::platform {
 
@@ -51,59 +51,21 @@ void SdlTextField::Detach() {
   renderer_ = nullptr;
 }
 
-void SdlTextField::DestroyContext() {
-  if (!context_) return;
-  ImGuiContext* previous = ImGui::GetCurrentContext();
-  ImGui::SetCurrentContext(context_);
-  ImGui_ImplSDLRenderer_Shutdown();
-  ImGui_ImplSDL2_Shutdown();
-  ImGui::DestroyContext(context_);
-  ImGui::SetCurrentContext(previous == context_ ? nullptr : previous);
-  context_ = nullptr;
-}
+void SdlTextField::DestroyContext() { DestroyPanelContext(context_); }
 
 bool SdlTextField::EnsureContext(std::string_view text) {
   if (context_) {
     ImGui::SetCurrentContext(context_);
     return true;
   }
-  context_ = ImGui::CreateContext();
-  ImGui::SetCurrentContext(context_);
-  ImGuiIO& io = ImGui::GetIO();
-  io.IniFilename = nullptr;
-  io.LogFilename = nullptr;
-  int index = 0;
-  const std::string file = FindCjkFontFile(index);
-  bool loaded = false;
-  if (!file.empty()) {
+  context_ = CreatePanelContext(window_, renderer_, [&](ImGuiIO& io) {
     // Common Chinese and Japanese characters, kana and the text the field
     // opens with.
-    ImFontGlyphRangesBuilder builder;
-    builder.AddRanges(io.Fonts->GetGlyphRangesChineseSimplifiedCommon());
-    builder.AddRanges(io.Fonts->GetGlyphRangesJapanese());
-    builder.AddText(text.data(), text.data() + text.size());
-    ImVector<ImWchar> built;
-    builder.BuildRanges(&built);
-    ranges_.assign(built.begin(), built.end());
-    ImFontConfig config;
-    config.FontNo = index;
-    config.OversampleH = 1;
-    config.PixelSnapH = true;
-    loaded = io.Fonts->AddFontFromFileTTF(file.c_str(), 20.0f, &config, ranges_.data()) != nullptr;
-  }
-  if (!loaded) io.Fonts->AddFontDefault();
-  if (!ImGui_ImplSDL2_InitForSDLRenderer(window_)) {
-    ImGui::DestroyContext(context_);
-    context_ = nullptr;
-    return false;
-  }
-  if (!ImGui_ImplSDLRenderer_Init(renderer_)) {
-    ImGui_ImplSDL2_Shutdown();
-    ImGui::DestroyContext(context_);
-    context_ = nullptr;
-    return false;
-  }
-  return true;
+    ranges_ =
+        BuildGlyphRanges({io.Fonts->GetGlyphRangesChineseSimplifiedCommon(), io.Fonts->GetGlyphRangesJapanese()}, text);
+    AddPanelFont(*io.Fonts, 20.0f, ranges_);
+  });
+  return context_ != nullptr;
 }
 
 bool SdlTextField::Run(const TextFieldRequest& field, const Area& area, std::string& utf8,
