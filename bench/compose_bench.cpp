@@ -1,4 +1,4 @@
-// Composing a typical scene: an 800 × 600 background, three characters with
+// Composing a typical scene, at 800 × 600 and at 1920 × 1080: a background, three characters with
 // alpha, and a "back" layer with three full-screen overlays (Normal at half
 // opacity, Multi, Screen). The pixman side does the same drawing with its
 // nearest-filter operators OVER, MULTIPLY and SCREEN.
@@ -26,9 +26,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kWidth = 800;
-constexpr int kHeight = 600;
-constexpr int kCharWidth = 400;
+// The screen; characters are half as wide. Pictures are drawn in the
+// coordinates of the 800 × 600 scene and stretched, so both sizes show the
+// same scene.
+struct Size {
+  int width, height;
+  int charWidth() const { return width / 2; }
+  double sx() const { return 800.0 / width; }
+  double sy() const { return 600.0 / height; }
+};
+constexpr Size kSmall{800, 600};
+constexpr Size kFullHd{1920, 1080};
 
 class StillClock final : public platform::Clock {
  public:
@@ -40,15 +48,17 @@ class StillClock final : public platform::Clock {
 
 u8 Clamp(double v) { return static_cast<u8>(std::clamp(v, 0.0, 255.0)); }
 
-Surface MakeBackground() {
+Surface MakeBackground(Size size) {
   Surface s;
-  s.Create(3, kWidth, kHeight);
-  for (int y = 0; y < kHeight; ++y) {
+  s.Create(3, size.width, size.height);
+  for (int y = 0; y < size.height; ++y) {
     u8* p = s.Row(y);
-    for (int x = 0; x < kWidth; ++x, p += 3) {
-      const double wave = std::sin(x * 0.013) * std::cos(y * 0.017);
-      p[0] = Clamp(90 + 60 * wave + y * 0.1);
-      p[1] = Clamp(120 + 50 * wave + x * 0.08);
+    const double v = y * size.sy();
+    for (int x = 0; x < size.width; ++x, p += 3) {
+      const double u = x * size.sx();
+      const double wave = std::sin(u * 0.013) * std::cos(v * 0.017);
+      p[0] = Clamp(90 + 60 * wave + v * 0.1);
+      p[1] = Clamp(120 + 50 * wave + u * 0.08);
       p[2] = Clamp(140 - 40 * wave);
     }
   }
@@ -56,14 +66,14 @@ Surface MakeBackground() {
 }
 
 // A shaded figure on a transparent background, soft at its edge.
-Surface MakeCharacter(int shade) {
+Surface MakeCharacter(Size size, int shade) {
   Surface s;
-  s.Create(4, kCharWidth, kHeight);
+  s.Create(4, size.charWidth(), size.height);
   std::memset(s.pixels(), 0, s.ByteSize());
-  for (int y = 0; y < kHeight; ++y) {
+  for (int y = 0; y < size.height; ++y) {
     u8* p = s.Row(y);
-    for (int x = 0; x < kCharWidth; ++x, p += 4) {
-      const double dx = (x - 200) / 170.0, dy = (y - 330) / 280.0;
+    for (int x = 0; x < size.charWidth(); ++x, p += 4) {
+      const double dx = (x * size.sx() - 200) / 170.0, dy = (y * size.sy() - 330) / 280.0;
       const double r = dx * dx + dy * dy;
       if (r > 1.0) continue;
       p[0] = Clamp(r > 0.94 ? (1.0 - r) * 255 / 0.06 : 255);
@@ -75,17 +85,19 @@ Surface MakeCharacter(int shade) {
   return s;
 }
 
-Surface MakeOverlay(int bytesPerPixel, int seed) {
+Surface MakeOverlay(Size size, int bytesPerPixel, int seed) {
   Surface s;
-  s.Create(bytesPerPixel, kWidth, kHeight);
-  for (int y = 0; y < kHeight; ++y) {
+  s.Create(bytesPerPixel, size.width, size.height);
+  for (int y = 0; y < size.height; ++y) {
     u8* p = s.Row(y);
-    for (int x = 0; x < kWidth; ++x, p += bytesPerPixel) {
+    const int v = static_cast<int>(y * size.sy());
+    for (int x = 0; x < size.width; ++x, p += bytesPerPixel) {
+      const int u = static_cast<int>(x * size.sx());
       u8* c = p;
-      if (bytesPerPixel == 4) *c++ = Clamp(128 + 127 * std::sin((x + seed) * 0.01));
-      c[0] = Clamp(128 + 100 * std::cos((y + seed) * 0.02));
-      c[1] = Clamp(160 + 60 * std::sin((x * 0.7 + y + seed) * 0.01));
-      c[2] = Clamp(200 - (x + y + seed) % 90);
+      if (bytesPerPixel == 4) *c++ = Clamp(128 + 127 * std::sin((u + seed) * 0.01));
+      c[0] = Clamp(128 + 100 * std::cos((v + seed) * 0.02));
+      c[1] = Clamp(160 + 60 * std::sin((u * 0.7 + v + seed) * 0.01));
+      c[2] = Clamp(200 - (u + v + seed) % 90);
     }
   }
   return s;
@@ -93,16 +105,24 @@ Surface MakeOverlay(int bytesPerPixel, int seed) {
 
 // The scene's pictures, in our surface formats.
 struct Scene {
-  Surface background = MakeBackground();
-  Surface characters[3] = {MakeCharacter(120), MakeCharacter(160), MakeCharacter(200)};
-  Surface normal = MakeOverlay(4, 0);
-  Surface multi = MakeOverlay(3, 37);
-  Surface screen = MakeOverlay(3, 91);
+  explicit Scene(Size size)
+      : background(MakeBackground(size)),
+        characters{MakeCharacter(size, 120), MakeCharacter(size, 160), MakeCharacter(size, 200)},
+        normal(MakeOverlay(size, 4, 0)),
+        multi(MakeOverlay(size, 3, 37)),
+        screen(MakeOverlay(size, 3, 91)) {}
+  Surface background;
+  Surface characters[3];
+  Surface normal;
+  Surface multi;
+  Surface screen;
 };
 
 class GameFolder {
  public:
-  GameFolder() : root_(fs::temp_directory_path() / ("lyraban-compose-" + std::to_string(::getpid()))) {
+  explicit GameFolder(Size size)
+      : root_(fs::temp_directory_path() /
+              ("lyraban-compose-" + std::to_string(::getpid()) + "-" + std::to_string(size.width))) {
     fs::create_directories(root_ / "data" / "img");
     fs::create_directories(root_ / "data" / "anime");
   }
@@ -124,9 +144,10 @@ class GameFolder {
   fs::path root_;
 };
 
-void ComposeLyraban(benchmark::State& state) {
-  const Scene scene;
-  GameFolder game;
+void ComposeLyraban(benchmark::State& state, Size size) {
+  const int width = size.width, height = size.height;
+  const Scene scene(size);
+  GameFolder game(size);
   game.WritePicture("bg.png", scene.background);
   for (int i = 0; i < 3; ++i) game.WritePicture("chara" + std::to_string(i) + ".png", scene.characters[i]);
   game.WritePicture("normal.png", scene.normal);
@@ -140,22 +161,22 @@ void ComposeLyraban(benchmark::State& state) {
   Resources resources(trace);
   resources.OpenDataFolder(game.path());
   StillClock clock;
-  LayerSet layers(resources, trace, clock, kWidth, kHeight);
+  LayerSet layers(resources, trace, clock, width, height);
   bool ok = layers.SetLayerImage(0, "bg.png");
   for (int i = 0; i < 3; ++i) {
     ok = ok && layers.SetLayerImage(i + 1, "chara" + std::to_string(i) + ".png");
-    layers.SetLayerX(i + 1, kWidth / 4 * (i + 1));
+    layers.SetLayerX(i + 1, width / 4 * (i + 1));
   }
   ok = ok && layers.SetLayerImage(4, "room.img");
   Surface composed;
-  composed.Create(3, kWidth, kHeight);
+  composed.Create(3, width, height);
   layers.ComposeLayers(composed);  // loads and caches every picture
   if (!ok) state.SkipWithError("scene did not load");
   for (auto _ : state) {
     layers.ComposeLayers(composed);
     benchmark::DoNotOptimize(composed.pixels());
   }
-  state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
+  state.SetItemsProcessed(state.iterations() * width * height);
 }
 
 // pixman works on premultiplied 32-bit pixels; the conversion is set-up, not
@@ -183,8 +204,9 @@ pixman_image_t* ToPixman(const Surface& s) {
 
 // `destinationFormat` PIXMAN_r8g8b8 is our 3-byte screen layout; the 32-bit
 // variant shows pixman on its preferred format.
-void ComposePixman(benchmark::State& state, pixman_format_code_t destinationFormat) {
-  const Scene scene;
+void ComposePixman(benchmark::State& state, Size size, pixman_format_code_t destinationFormat) {
+  const int width = size.width, height = size.height, charWidth = size.charWidth();
+  const Scene scene(size);
   pixman_image_t* background = ToPixman(scene.background);
   pixman_image_t* characters[3];
   for (int i = 0; i < 3; ++i) characters[i] = ToPixman(scene.characters[i]);
@@ -195,33 +217,42 @@ void ComposePixman(benchmark::State& state, pixman_format_code_t destinationForm
   pixman_image_t* opacity = pixman_image_create_solid_fill(&half);
   const pixman_color_t black = {0, 0, 0, 0xffff};
   const int bpp = PIXMAN_FORMAT_BPP(destinationFormat) / 8;
-  const int stride = (kWidth * bpp + 3) / 4 * 4;
-  std::vector<u32> storage(static_cast<size_t>(stride) * kHeight / 4);
-  pixman_image_t* dst = pixman_image_create_bits(destinationFormat, kWidth, kHeight, storage.data(), stride);
-  const pixman_rectangle16_t whole = {0, 0, kWidth, kHeight};
+  const int stride = (width * bpp + 3) / 4 * 4;
+  std::vector<u32> storage(static_cast<size_t>(stride) * height / 4);
+  pixman_image_t* dst = pixman_image_create_bits(destinationFormat, width, height, storage.data(), stride);
+  const pixman_rectangle16_t whole = {0, 0, static_cast<u16>(width), static_cast<u16>(height)};
 
   for (auto _ : state) {
     pixman_image_fill_rectangles(PIXMAN_OP_SRC, dst, &black, 1, &whole);
-    pixman_image_composite32(PIXMAN_OP_OVER, background, nullptr, dst, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
+    pixman_image_composite32(PIXMAN_OP_OVER, background, nullptr, dst, 0, 0, 0, 0, 0, 0, width, height);
     for (int i = 0; i < 3; ++i)
       pixman_image_composite32(PIXMAN_OP_OVER, characters[i], nullptr, dst, 0, 0, 0, 0,
-                               kWidth / 4 * (i + 1) - kCharWidth / 2, 0, kCharWidth, kHeight);
-    pixman_image_composite32(PIXMAN_OP_OVER, normal, opacity, dst, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
-    pixman_image_composite32(PIXMAN_OP_MULTIPLY, multi, nullptr, dst, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
-    pixman_image_composite32(PIXMAN_OP_SCREEN, screen, nullptr, dst, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
+                               width / 4 * (i + 1) - charWidth / 2, 0, charWidth, height);
+    pixman_image_composite32(PIXMAN_OP_OVER, normal, opacity, dst, 0, 0, 0, 0, 0, 0, width, height);
+    pixman_image_composite32(PIXMAN_OP_MULTIPLY, multi, nullptr, dst, 0, 0, 0, 0, 0, 0, width, height);
+    pixman_image_composite32(PIXMAN_OP_SCREEN, screen, nullptr, dst, 0, 0, 0, 0, 0, 0, width, height);
     benchmark::DoNotOptimize(storage.data());
   }
-  state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
+  state.SetItemsProcessed(state.iterations() * width * height);
 
   for (pixman_image_t* image :
        {background, characters[0], characters[1], characters[2], normal, multi, screen, opacity, dst})
     pixman_image_unref(image);
 }
 
-BENCHMARK(ComposeLyraban)->Name("Compose/lyraban")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(ComposePixman, rgb24, PIXMAN_r8g8b8)->Name("Compose/pixman")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(ComposePixman, xrgb32, PIXMAN_x8r8g8b8)
-    ->Name("Compose/pixman_x8r8g8b8")
+BENCHMARK_CAPTURE(ComposeLyraban, small, kSmall)->Name("Compose/800x600/lyraban")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ComposePixman, small_rgb24, kSmall, PIXMAN_r8g8b8)
+    ->Name("Compose/800x600/pixman")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ComposePixman, small_xrgb32, kSmall, PIXMAN_x8r8g8b8)
+    ->Name("Compose/800x600/pixman_x8r8g8b8")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ComposeLyraban, fullhd, kFullHd)->Name("Compose/1920x1080/lyraban")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ComposePixman, fullhd_rgb24, kFullHd, PIXMAN_r8g8b8)
+    ->Name("Compose/1920x1080/pixman")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ComposePixman, fullhd_xrgb32, kFullHd, PIXMAN_x8r8g8b8)
+    ->Name("Compose/1920x1080/pixman_x8r8g8b8")
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

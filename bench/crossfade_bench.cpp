@@ -1,6 +1,7 @@
-// One cross-fade frame of an 800×600 screen against the memory bound: the
-// memcpy pair moves as many bytes as the cross-fade touches (two sources
-// read, one destination written, 3 × 1.44 MB), as 1.5 screens copied.
+// One cross-fade frame of an 800×600 and of a 1920×1080 screen against the
+// memory bound: the memcpy pair moves as many bytes as the cross-fade touches
+// (two sources read, one destination written: 3 screens' bytes), as 1.5
+// screens copied.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -12,8 +13,11 @@
 namespace lyraban {
 namespace {
 
-constexpr int kWidth = 800;
-constexpr int kHeight = 600;
+struct Size {
+  int width, height;
+};
+constexpr Size kSmall{800, 600};
+constexpr Size kFullHd{1920, 1080};
 
 void Randomise(Surface& s, unsigned seed) {
   std::mt19937 random(seed);
@@ -21,10 +25,10 @@ void Randomise(Surface& s, unsigned seed) {
 }
 
 struct Screens {
-  Screens() {
-    front.Create(3, kWidth, kHeight);
-    composed.Create(3, kWidth, kHeight);
-    previous.Create(3, kWidth, kHeight);
+  explicit Screens(Size size) {
+    front.Create(3, size.width, size.height);
+    composed.Create(3, size.width, size.height);
+    previous.Create(3, size.width, size.height);
     Randomise(front, 1);
     Randomise(composed, 2);
     Randomise(previous, 3);
@@ -33,9 +37,8 @@ struct Screens {
   Surface front, composed, previous;
 };
 
-void CrossFadeLyraban(benchmark::State& state) {
-  Screens s;
-  const bool saturating = state.range(0) != 0;
+void CrossFadeLyraban(benchmark::State& state, Size size, bool saturating) {
+  Screens s(size);
   int t = 0;
   for (auto _ : state) {
     CrossFade(s.front, s.composed, s.previous, t, saturating);
@@ -45,10 +48,13 @@ void CrossFadeLyraban(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 3 * s.size());
 }
-BENCHMARK(CrossFadeLyraban)->Name("CrossFade/lyraban")->Arg(0)->Arg(1);
+BENCHMARK_CAPTURE(CrossFadeLyraban, small, kSmall, false)->Name("CrossFade/800x600/lyraban");
+BENCHMARK_CAPTURE(CrossFadeLyraban, small_saturating, kSmall, true)->Name("CrossFade/800x600/lyraban_saturating");
+BENCHMARK_CAPTURE(CrossFadeLyraban, fullhd, kFullHd, false)->Name("CrossFade/1920x1080/lyraban");
+BENCHMARK_CAPTURE(CrossFadeLyraban, fullhd_saturating, kFullHd, true)->Name("CrossFade/1920x1080/lyraban_saturating");
 
-void CrossFadeMemcpy(benchmark::State& state) {
-  Screens s;
+void CrossFadeMemcpy(benchmark::State& state, Size size) {
+  Screens s(size);
   const std::size_t n = s.size();
   for (auto _ : state) {
     // Both sources read, 1.5 screens written: the same 3 × n bytes of traffic.
@@ -60,7 +66,8 @@ void CrossFadeMemcpy(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 3 * n);
 }
-BENCHMARK(CrossFadeMemcpy)->Name("CrossFade/memcpy");
+BENCHMARK_CAPTURE(CrossFadeMemcpy, small, kSmall)->Name("CrossFade/800x600/memcpy");
+BENCHMARK_CAPTURE(CrossFadeMemcpy, fullhd, kFullHd)->Name("CrossFade/1920x1080/memcpy");
 
 }  // namespace
 }  // namespace lyraban

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git python3
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libpng-dev libogg-dev libvorbis-dev
-  libsdl2-dev libpixman-1-dev
+  libsdl2-dev libpixman-1-dev libspng-dev
   libfreetype-dev libfontconfig-dev
   libimgui-dev libstb-dev
   libavformat-dev libavcodec-dev libswresample-dev libswscale-dev libavutil-dev ffmpeg
