@@ -62,7 +62,10 @@ class Trace {
 };
 
 // A sink that writes each diagnostic as one line: line breaks and tabs inside
-// a message are written as the escapes \n and \t. The file is not owned.
+// a message are written as the escapes \n and \t. A run of identical lines is
+// written once, followed by a line with the count of the repeats (written when
+// a different line comes or the sink is destroyed). The file is not owned and
+// must outlive the sink.
 Trace::Sink MakeLineSink(std::FILE* file);
 
 }  // namespace lyraban

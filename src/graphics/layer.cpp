@@ -95,7 +95,11 @@ bool LayerSet::SetLayerImage(int index, std::string_view name) {
     layer->type = LayerType::Picture;
     // A failed picture keeps whatever rows were decoded and shows them at the
     // top-left, as the base name stays empty.
-    if (!LoadImage(reader_, layer->basePicture, name)) return false;
+    std::string why;
+    if (!LoadImage(reader_, layer->basePicture, name, &why)) {
+      trace_.DebugTrace("画像『%s』を表示できない：%s", name, why);
+      return false;
+    }
     layer->baseName = name;
   }
 
@@ -137,7 +141,10 @@ void LayerSet::ResetLayerAnchor(int index) {
 
 void LayerSet::LoadPicture(ImageSurface& picture, const std::string& name) {
   // An empty name loads nothing; the picture keeps what it holds.
-  if (!name.empty()) LoadImage(reader_, picture, name);
+  // The name is kept after a failure, so a broken picture is said once.
+  std::string why;
+  if (!name.empty() && !LoadImage(reader_, picture, name, &why))
+    trace_.DebugTrace("定義ファイルの画像『%s』を表示できない：%s", name, why);
 }
 
 void LayerSet::DrawLayer(Layer& layer, Surface& composed) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "base/regular_file.h"
 #include "base/strings.h"
 
 namespace lyraban {
@@ -144,7 +145,7 @@ bool Resources::OpenResource(PackFile& file, std::string_view folder, std::strin
   else
     path = fullPath ? file.resolvedName_ : FindLooseFile(file.resolvedName_);
 
-  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  std::FILE* stream = OpenRegularStreamForRead(path.c_str());
   struct stat st;
   if (stream && (::fstat(::fileno(stream), &st) != 0 || !S_ISREG(st.st_mode))) {
     std::fclose(stream);
@@ -206,6 +207,11 @@ bool Resources::ReadWhole(std::string_view folder, std::string_view name, Buffer
     Diagnose(kReadFailed, file, file.size_, file.scrambleCode_);
     return false;
   }
+  if (file.size_ > kMaxWholeResourceBytes) {
+    trace_.DebugTrace("リソースが大きすぎる（%s：%u バイト、上限 %u バイト）", file.resolvedName_,
+                      static_cast<unsigned>(file.size_), static_cast<unsigned>(kMaxWholeResourceBytes));
+    return false;
+  }
   out.resize(file.size_);
   if (!ReadResource(file, out.data(), file.size_)) {
     out.clear();
@@ -226,7 +232,11 @@ bool Resources::LoadTextLines(TextLines& lines, std::string_view folder, std::st
   lines.Clear();
   std::string text;
   if (!ReadWhole(folder, name, text)) return false;
-  return lines.Split(std::move(text));
+  const bool ok = lines.Split(std::move(text));
+  if (lines.cutAtNul())
+    trace_.DebugTrace("NUL バイトでテキストが終わっている（%s\\%s：%zu 行目の後は読まない）", folder, name,
+                      lines.LineCount());
+  return ok;
 }
 
 }  // namespace lyraban

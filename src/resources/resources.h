@@ -73,7 +73,9 @@ class Resources {
 
   // Reads a whole resource. Fails (with the read diagnostic) when the file
   // does not hold as many bytes as the entry claims, so a lying size never
-  // turns into a large allocation. An empty resource gives false.
+  // turns into a large allocation, and (traced) when it is larger than any
+  // game needs. An empty resource gives false.
+  static constexpr u32 kMaxWholeResourceBytes = u32{256} << 20;
   bool ReadWholeResource(std::string_view folder, std::string_view name, std::vector<u8>& out);
   bool ReadWholeResource(std::string_view folder, std::string_view name, std::string& out);
   bool LoadTextLines(TextLines& lines, std::string_view folder, std::string_view name);
