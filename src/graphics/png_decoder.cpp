@@ -105,8 +105,11 @@ bool DecodePng(std::string_view bytes, Surface& target, std::string* why) {
   const int channels = ChannelsOf(colourType);
   if (channels == 0) return false;
   // Size limits are checked before anything is allocated.
-  if (width == 0 || height == 0 || width > u32{kMaxSurfaceSide} || height > u32{kMaxSurfaceSide}) return false;
-  if (std::size_t{width} * height * channels > kMaxSurfaceBytes) return false;
+  if (width == 0 || height == 0 || width > u32{kMaxSurfaceSide} || height > u32{kMaxSurfaceSide} ||
+      std::size_t{width} * height * channels > kMaxSurfaceBytes) {
+    if (why) *why = "declares " + std::to_string(width) + "x" + std::to_string(height) + ", beyond the largest picture";
+    return false;
+  }
   // Deflate expands at most about 1032:1, so rows beyond what the image data
   // could ever hold come from a lying header: refuse them before allocating.
   // A file that merely ends early, within that bound, still decodes.

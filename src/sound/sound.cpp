@@ -112,6 +112,10 @@ Mixer::BufferId SoundSystem::LoadWhole(const char* folder, std::string_view name
   const i64 size = samples * frameBytes;
   std::vector<u8> pcm(static_cast<size_t>(size));
   if (!pcm.empty()) stream.Decode(pcm.data(), pcm.size());
+  if (stream.faulted()) {
+    trace_.DebugTrace("Oggの復号中にデコーダが異常終了した（%s\\%s：壊れたヘッダ）", folder, name);
+    return 0;
+  }
   const Mixer::BufferId buffer = mixer_.CreateBuffer(stream.channels(), stream.rate(), std::move(pcm));
   if (!buffer) TraceUnplayable(folder, name, stream);
   return buffer;
@@ -202,6 +206,11 @@ bool SoundSystem::StartMusic(std::string_view name, bool loop) {
   music_.SetLoop(loop);
   std::vector<u8> pcm(kMusicBufferBytes);
   music_.Decode(pcm.data(), pcm.size());
+  if (music_.faulted()) {
+    trace_.DebugTrace("Oggの復号中にデコーダが異常終了した（bgm\\%s：壊れたヘッダ）", name);
+    music_.Close();
+    return false;
+  }
   bgm_.buffer = mixer_.CreateBuffer(music_.channels(), music_.rate(), std::move(pcm));
   if (!bgm_.buffer) {
     TraceUnplayable("bgm", name, music_);

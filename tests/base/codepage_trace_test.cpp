@@ -36,7 +36,9 @@ TEST(CodePage, ShiftJisLeadBytesAndUnmappable) {
   EXPECT_FALSE(sjis.IsLeadByte(0xFD));
   EXPECT_EQ(sjis.ToUtf8(sjis.FromUtf8("シーン回想")), "シーン回想");
   // A character outside the code page becomes one question mark.
-  EXPECT_EQ(sjis.FromUtf8("a\xF0\x9F\x98\x80" "b"), "a?b");
+  EXPECT_EQ(sjis.FromUtf8("a\xF0\x9F\x98\x80"
+                          "b"),
+            "a?b");
   // A truncated double-byte character is marked, not dropped silently.
   EXPECT_EQ(sjis.ToUtf8("x\x82"), "x\xEF\xBF\xBD");
 }
@@ -66,6 +68,23 @@ TEST(Trace, LineSinkEscapesBreaks) {
   sink("c");
   std::fclose(f);
   EXPECT_STREQ(buffer, "a\\n\\tb\nc\n");
+}
+
+// A loop that traces the same line gives it once with a count, written when
+// another line comes or the sink goes away.
+TEST(Trace, LineSinkFoldsRepeatedLines) {
+  char buffer[512] = {};
+  std::FILE* f = fmemopen(buffer, sizeof buffer, "w");
+  ASSERT_NE(f, nullptr);
+  {
+    auto sink = MakeLineSink(f);
+    for (int i = 0; i < 1000; ++i) sink("again");
+    sink("other");
+    sink("other");
+    sink("last");
+  }
+  std::fclose(f);
+  EXPECT_STREQ(buffer, "again\n（直前の行がさらに 999 回）\nother\n（直前の行がさらに 1 回）\nlast\n");
 }
 
 TEST(Strings, CaseFoldingTouchesOnlyAsciiLetters) {

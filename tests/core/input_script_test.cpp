@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 namespace lyraban::platform {
 namespace {
 
@@ -76,6 +78,32 @@ TEST(InputScript, MalformedLinesScheduleNothing) {
   for (const char* bad : {"10 click 1", "10 wheel sideways", "10 key Hyper+A", "10 jump", "10", "10 ctrl maybe"})
     EXPECT_FALSE(ScheduleInputScript(p, bad, error)) << bad;
   EXPECT_TRUE(Drain(p, 100).empty());
+}
+
+}  // namespace
+}  // namespace lyraban::platform
+
+namespace lyraban::platform {
+namespace {
+
+// Very many events at one time used to be moved out of the schedule one by
+// one from the middle of a vector; they must arrive in linear time and in
+// the order written.
+TEST(InputScript, ManyEventsAtOneTimeArriveInOrderAndQuickly) {
+  HeadlessPlatform p;
+  std::string script;
+  constexpr int kCount = 200000;
+  for (int i = 0; i < kCount; ++i) script += "10 move " + std::to_string(i) + " 1\n";
+  std::string error;
+  ASSERT_TRUE(ScheduleInputScript(p, script, error)) << error;
+  const auto start = std::chrono::steady_clock::now();
+  const auto events = Drain(p, 20);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_EQ(events.size(), static_cast<size_t>(kCount));
+  int outOfOrder = 0;
+  for (int i = 0; i < kCount; ++i) outOfOrder += events[static_cast<size_t>(i)].x != i;
+  EXPECT_EQ(outOfOrder, 0);
+  EXPECT_LT(seconds, 10.0) << "quadratic scheduling";
 }
 
 }  // namespace
