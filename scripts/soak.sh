@@ -8,9 +8,9 @@
 # wheel, the skip key, popup menu answers) spread over many hours of virtual
 # time; when a run ends (the game can be quit from its menus) the next one
 # starts with a new seed. Memory is sampled every SOAK_SAMPLE_SECONDS (5)
-# into BUILD_DIR/soak/memory.csv. A crash (a run that ends on a signal or a
-# sanitizer report) is kept with its input under BUILD_DIR/soak/ and makes
-# the exit status 1. MINUTES may be a fraction (CI runs a short version).
+# into SOAK_DIR/memory.csv (SOAK_DIR: BUILD_DIR/soak). A crash (a run that
+# ends on a signal or a sanitizer report) is kept with its input under
+# SOAK_DIR and makes the exit status 1. MINUTES may be a fraction (CI runs a short version).
 set -euo pipefail
 
 minutes=${1:?usage: soak.sh MINUTES [BUILD_DIR]}
@@ -22,7 +22,7 @@ sample=${SOAK_SAMPLE_SECONDS:-5}
 [ -x "$lyraban" ] || { echo "soak: no $lyraban; build first" >&2; exit 2; }
 [ -d "$game/data" ] || { echo "soak: no sample game in $game; build the demo target first" >&2; exit 2; }
 
-out=$build/soak
+out=${SOAK_DIR:-$build/soak}
 rm -rf "$out"
 mkdir -p "$out/run"
 csv=$out/memory.csv
