@@ -75,6 +75,11 @@ struct Layer {
 class LayerSet {
  public:
   static constexpr int kLayerCount = 10;
+  // Pixels all layers' pictures may hold together; a picture that would go
+  // beyond is dropped (traced) and the layer drawn without it.
+  static constexpr std::size_t kPictureBudgetBytes = std::size_t{512} << 20;
+  std::size_t PictureBytes() const;
+  void SetPictureBudget(std::size_t bytes) { pictureBudget_ = bytes; }
   // Anime programs longer than this are cut: no real definition comes near,
   // and each command runs on every composed frame.
   static constexpr size_t kMaxAnimeCommands = 4096;
@@ -119,6 +124,7 @@ class LayerSet {
 
  private:
   Layer* Find(int index);
+  bool WithinPictureBudget(ImageSurface& picture);
   void DrawLayer(Layer& layer, Surface& composed);
   void LoadPicture(ImageSurface& picture, const std::string& name);
   void ApplyKeyLine(Layer& layer, std::string_view line);
@@ -131,6 +137,7 @@ class LayerSet {
   int screenHeight_;
   Hooks hooks_;
   std::array<Layer, kLayerCount> layers_;
+  std::size_t pictureBudget_ = kPictureBudgetBytes;
   AnimeRegisters registers_;
   bool dirty_ = false;
 };
