@@ -138,3 +138,22 @@ TEST(HostileGame, AHugeReadLogIsKeptAsideAndStartUpGoesOn) {
 
 }  // namespace
 }  // namespace lyraban
+
+namespace lyraban {
+namespace {
+
+// The clock event is caught by a click near the clock. A click at the far
+// corner of the coordinate range once overflowed the squared distance into a
+// negative number, which counted as a catch.
+TEST(HostileGame, AClickAtTheEndOfTheCoordinateRangeDoesNotCatchTheClock) {
+  testing::TestGame game(800, 600, "G003=caught\r\nG004=armed\r\n");
+  game.Script("?armed = 1\r\n.custom caught armed\r\n?runs = runs + 1\r\n.QUIT\r\n");
+  testing::Play play(game, "500 click -2147483648 -2147483648\n");
+  play.Run();
+  EXPECT_EQ(game.Global(2), 1);
+  EXPECT_EQ(game.Global(3), 0) << "caught";
+  EXPECT_GE(play.platform.clock().Now(), 4000u) << "the clock event ended early: the far click counted as a catch";
+}
+
+}  // namespace
+}  // namespace lyraban
