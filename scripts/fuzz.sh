@@ -40,6 +40,7 @@ seed() {  # harness file...
   return 0
 }
 if [ ! -d "$fuzz/corpus" ]; then
+  for h in "${all[@]}"; do mkdir -p "$fuzz/corpus/$h"; done
   game=$root/build/demo
   unpacked=$fuzz/seed-game
   lyrapack=$root/build/tools/lyrapack
@@ -60,8 +61,6 @@ if [ ! -d "$fuzz/corpus" ]; then
   seed map_file "$unpacked"/**/*.map
   seed ogg_stream "$unpacked"/**/*.ogg
   seed input_script "$root"/tests/e2e/*.input
-  mkdir -p "$fuzz/corpus/read_log" "$fuzz/corpus/flag_file" "$fuzz/corpus/user_settings" "$fuzz/corpus/save_container" \
-    "$fuzz/corpus/loose_names"
   printf '\\1 5\r\\8 12\rstart\r\\3 3\rchapter1\r\0' > "$fuzz/corpus/read_log/seed-1"
   head -c 4000 /dev/zero > "$fuzz/corpus/flag_file/seed-1"
   head -c 336 /dev/zero > "$fuzz/corpus/user_settings/seed-1"
@@ -74,7 +73,6 @@ def e(k, v): return struct.pack('<I', len(k)) + k + struct.pack('<I', len(v)) + 
 inner = e(b'Flags', bytes(4000))
 sys.stdout.buffer.write(e(b'Name', b'slot\0') + e(b'Time', struct.pack('<I', 7)) + e(b'Data_Flags', inner))
 " > "$fuzz/corpus/save_container/seed-1"
-  for h in "${all[@]}"; do mkdir -p "$fuzz/corpus/$h"; done
 fi
 
 # --- runs ----------------------------------------------------------------------
