@@ -31,8 +31,10 @@ int Replay(const std::filesystem::path& file) {
 
 int main(int argc, char** argv) {
   int failures = 0, inputs = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::filesystem::path path(argv[i]);
+  // Absolute first: a harness may change the current folder.
+  std::vector<std::filesystem::path> paths;
+  for (int i = 1; i < argc; ++i) paths.push_back(std::filesystem::absolute(argv[i]));
+  for (const auto& path : paths) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) {
       std::vector<std::filesystem::path> files;
