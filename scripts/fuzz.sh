@@ -3,6 +3,7 @@
 # for SECONDS (default 60), two at a time, at the lowest priority.
 #
 #   scripts/fuzz.sh [SECONDS] [HARNESS...]
+#   scripts/fuzz.sh --summary [HARNESS...]   (the table of the last runs only)
 #
 # Corpora live in build-fuzz/corpus/<harness>/ and grow from run to run; they
 # are seeded from the sample game (build/demo, unpacked with lyrapack), the
@@ -16,11 +17,31 @@ set -euo pipefail
 
 seconds=${1:-60}
 shift || true
+summary_only=0
+[ "$seconds" = "--summary" ] && summary_only=1
 root=$(cd "$(dirname "$0")/.." && pwd)
 fuzz=$root/build-fuzz
 all=(archive loose_names text_lines config expression png img_definition map_file ogg_stream save_container
      flag_file read_log user_settings input_script script)
 if [ $# -gt 0 ]; then harnesses=("$@"); else harnesses=("${all[@]}"); fi
+
+# Executions, coverage (edges), features and findings of the last runs.
+summary() {
+  printf '%-16s %12s %8s %8s %9s\n' harness executions coverage features findings
+  for h in "${harnesses[@]}"; do
+    local log=$fuzz/logs/$h.log execs cov ft found
+    execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" 2> /dev/null | grep -o '[0-9]*$' | tail -1 || true)
+    cov=$(grep -o 'cov: [0-9]*' "$log" 2> /dev/null | tail -1 | grep -o '[0-9]*' || true)
+    ft=$(grep -o 'ft: [0-9]*' "$log" 2> /dev/null | tail -1 | grep -o '[0-9]*' || true)
+    found=$(find "$fuzz/findings/$h" -maxdepth 1 -type f \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' \
+      -o -name 'oom-*' -o -name 'slow-unit-*' \) 2> /dev/null | wc -l)
+    printf '%-16s %12s %8s %8s %9s\n' "$h" "${execs:-?}" "${cov:-?}" "${ft:-?}" "$found"
+  done
+}
+if [ "$summary_only" = 1 ]; then
+  summary
+  exit 0
+fi
 
 export CCACHE_DIR=${CCACHE_DIR:-/work/.ccache}
 if [ ! -f "$fuzz/build.ninja" ]; then
@@ -96,14 +117,4 @@ for h in "${harnesses[@]}"; do
 done
 wait
 
-{
-  printf '%-16s %12s %8s %8s %9s\n' harness executions coverage features findings
-  for h in "${harnesses[@]}"; do
-    log=$fuzz/logs/$h.log
-    execs=$(grep -o 'stat::number_of_executed_runs: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)
-    cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*')
-    ft=$(grep -o 'ft: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*')
-    found=$(find "$fuzz/findings/$h" -maxdepth 1 -type f \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' -o -name 'slow-unit-*' \) | wc -l)
-    printf '%-16s %12s %8s %8s %9s\n' "$h" "${execs:-?}" "${cov:-?}" "${ft:-?}" "$found"
-  done
-} | tee "$fuzz/fuzz-summary.txt"
+summary | tee "$fuzz/fuzz-summary.txt"
