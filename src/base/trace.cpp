@@ -1,6 +1,8 @@
 #include "base/trace.h"
 
 #include <cstdarg>
+#include <cstdint>
+#include <memory>
 
 namespace lyraban {
 
@@ -34,8 +36,29 @@ void Trace::Emit(std::string_view message) {
   sink_(line);
 }
 
-Trace::Sink MakeLineSink(std::FILE* file) {
-  return [file](std::string_view message) {
+namespace {
+
+// The line sink's state: the file, and the last line written with how many
+// copies of it have been held back since.
+struct LineSinkState {
+  std::FILE* file;
+  std::string lastLine;
+  unsigned repeats = 0;
+
+  explicit LineSinkState(std::FILE* f) : file(f) {}
+  LineSinkState(const LineSinkState&) = delete;
+  LineSinkState& operator=(const LineSinkState&) = delete;
+  ~LineSinkState() { FlushRepeats(); }
+
+  void FlushRepeats() {
+    if (repeats == 0) return;
+    const std::string note = Trace::FormatText("（直前の行がさらに %u 回）\n", repeats);
+    std::fwrite(note.data(), 1, note.size(), file);
+    std::fflush(file);
+    repeats = 0;
+  }
+
+  void Write(std::string_view message) {
     std::string line;
     line.reserve(message.size() + 1);
     for (char c : message) {
@@ -51,9 +74,24 @@ Trace::Sink MakeLineSink(std::FILE* file) {
         line += c;
     }
     line += '\n';
+    // A loop that says the same thing over and over gives one line and a
+    // count, not a flood.
+    if (line == lastLine && repeats < UINT32_MAX) {
+      ++repeats;
+      return;
+    }
+    FlushRepeats();
     std::fwrite(line.data(), 1, line.size(), file);
     std::fflush(file);
-  };
+    lastLine = std::move(line);
+  }
+};
+
+}  // namespace
+
+Trace::Sink MakeLineSink(std::FILE* file) {
+  auto state = std::make_shared<LineSinkState>(file);
+  return [state](std::string_view message) { state->Write(message); };
 }
 
 }  // namespace lyraban

@@ -95,8 +95,10 @@ class Trace {
 
 // A sink that writes each diagnostic as one line: a backslash inside a
 // message is written as \\, line breaks and tabs as the escapes \n and \t
-// (and CR as \r), so a backslash followed by n always means a line break.
-// The file is not owned.
+// (and CR as \r), so a backslash followed by n always means a line break. A
+// run of identical lines is written once, followed by a line with the count
+// of the repeats (written when a different line comes or the sink is
+// destroyed). The file is not owned and must outlive the sink.
 Trace::Sink MakeLineSink(std::FILE* file);
 
 }  // namespace lyraban

@@ -492,9 +492,14 @@ Engine::Engine(platform::Platform& platform, EngineOptions options, FolderEnviro
 
 Engine::~Engine() = default;
 
+namespace {
+// A frame's time, given to a restart that did not wait at all.
+constexpr u32 kIdleRestartFrameMs = 16;
+}  // namespace
+
 void Engine::ReadConfiguration() {
   LoadConfigTree(config_, resources_);
-  ReadSystemSettings(config_, system_, ProcessorHasMmx());
+  ReadSystemSettings(config_, system_, ProcessorHasMmx(), &trace_);
   trace_.SetCodePage(system_.GameCodePage);
   words_.Convert(system_.GameCodePage);
   if (slots_) slots_->SetQuickSaveComment(words_.QuickSaveTitle);
@@ -542,16 +547,27 @@ int Engine::Run() {
   if (InitEngine()) {
     interpreter_.RequestGameRestart();
     bool first = true;
+    bool idleRestartTraced = false;
     while (PumpMessages()) {
       if (sound_) {
         sound_->StopSE();
         sound_->StopVoice();
       }
+      const u32 stepStart = platform_.clock().Now();
       if (!interpreter_.RunGameStep()) {
         if (first && !quit_) missingStartScript_ = true;
         break;
       }
       first = false;
+      // A start script that ends without ever waiting would restart at full
+      // speed for ever: say so once, and let each such restart take a frame
+      // so that time (and a timed headless run) goes on.
+      const u32 stepMs = ElapsedMs(stepStart, platform_.clock().Now());
+      if (stepMs < kIdleRestartFrameMs && !quit_) {
+        if (!idleRestartTraced) trace_.DebugTrace("ゲームが待たずに最初からやり直しています（%s）", "start.txt");
+        idleRestartTraced = true;
+        platform_.clock().Sleep(kIdleRestartFrameMs - stepMs);
+      }
     }
     // Started from the desktop there is no terminal: the player hears why
     // the game did not start through a message box.

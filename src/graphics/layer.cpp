@@ -95,7 +95,12 @@ bool LayerSet::SetLayerImage(int index, std::string_view name) {
     layer->type = LayerType::Picture;
     // A failed picture keeps whatever rows were decoded and shows them at the
     // top-left, as the base name stays empty.
-    if (!LoadImage(reader_, layer->basePicture, name)) return false;
+    std::string why;
+    if (!LoadImage(reader_, layer->basePicture, name, &why)) {
+      trace_.DebugTrace("画像『%s』を表示できない：%s", name, why);
+      return false;
+    }
+    if (!WithinPictureBudget(layer->basePicture)) return false;
     layer->baseName = name;
   }
 
@@ -135,9 +140,33 @@ void LayerSet::ResetLayerAnchor(int index) {
   }
 }
 
+std::size_t LayerSet::PictureBytes() const {
+  std::size_t total = 0;
+  for (const Layer& layer : layers_) {
+    total += layer.basePicture.ByteSize() + layer.facePicture.ByteSize();
+    for (const OverlaySlot& slot : layer.overlays) total += slot.picture.ByteSize();
+  }
+  return total;
+}
+
+bool LayerSet::WithinPictureBudget(ImageSurface& picture) {
+  if (PictureBytes() <= pictureBudget_) return true;
+  // The name stays, so the picture is not read again on every frame.
+  trace_.DebugTrace("レイヤーの画像が多すぎるので『%s』を表示しない（上限 %zu バイト）", picture.name(),
+                    pictureBudget_);
+  picture.Surface::Release();
+  return false;
+}
+
 void LayerSet::LoadPicture(ImageSurface& picture, const std::string& name) {
   // An empty name loads nothing; the picture keeps what it holds.
-  if (!name.empty()) LoadImage(reader_, picture, name);
+  // The name is kept after a failure, so a broken picture is said once.
+  if (name.empty() || name == picture.name()) return;
+  std::string why;
+  if (!LoadImage(reader_, picture, name, &why))
+    trace_.DebugTrace("定義ファイルの画像『%s』を表示できない：%s", name, why);
+  else
+    WithinPictureBudget(picture);
 }
 
 void LayerSet::DrawLayer(Layer& layer, Surface& composed) {

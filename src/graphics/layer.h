@@ -75,6 +75,11 @@ struct Layer {
 class LayerSet {
  public:
   static constexpr int kLayerCount = 10;
+  // Pixels all layers' pictures may hold together; a picture that would go
+  // beyond is dropped (traced) and the layer drawn without it.
+  static constexpr std::size_t kPictureBudgetBytes = std::size_t{512} << 20;
+  std::size_t PictureBytes() const;
+  void SetPictureBudget(std::size_t bytes) { pictureBudget_ = bytes; }
   // Anime programs longer than this are cut: no real definition comes near,
   // and each command runs on every composed frame.
   static constexpr size_t kMaxAnimeCommands = 4096;
@@ -125,6 +130,7 @@ class LayerSet {
 
  private:
   Layer* Find(int index);
+  bool WithinPictureBudget(ImageSurface& picture);
   void DrawLayer(Layer& layer, Surface& composed);
   void LoadPicture(ImageSurface& picture, const std::string& name);
   // Null when the line took effect, else why it was passed over.
@@ -139,6 +145,7 @@ class LayerSet {
   Hooks hooks_;
   IgnoredLineFn ignoredLine_;
   std::array<Layer, kLayerCount> layers_;
+  std::size_t pictureBudget_ = kPictureBudgetBytes;
   AnimeRegisters registers_;
   bool dirty_ = false;
 };

@@ -11,8 +11,10 @@ namespace lyraban {
 // surface gets one byte per channel: grey; alpha, grey; blue, green, red; or
 // alpha, blue, green, red. Files that end early decode to their rows so far
 // (the rest zero) and succeed; a failure after the header leaves the surface
-// created with the rows decoded so far.
-bool DecodePng(std::string_view bytes, Surface& target);
+// created with the rows decoded so far. A header that declares more rows
+// than its compressed data could ever inflate to is refused before anything
+// is allocated. On failure `why` (when given) may say what was wrong.
+bool DecodePng(std::string_view bytes, Surface& target, std::string* why = nullptr);
 
 // Reads a whole resource file; the engine binds it to its resource lookup.
 using ResourceReader = std::function<bool(std::string_view folder, std::string_view name, std::string& bytes)>;
@@ -24,11 +26,12 @@ class Resources;
 ResourceReader ResourceReaderFor(Resources& resources);
 
 // Decodes "img"/name.
-bool LoadPng(const ResourceReader& reader, std::string_view name, Surface& target);
+bool LoadPng(const ResourceReader& reader, std::string_view name, Surface& target, std::string* why = nullptr);
 
 // The cached named load: a name the surface already holds returns true
 // without reading. The name is kept even when decoding fails.
-bool LoadImage(const ResourceReader& reader, ImageSurface& image, std::string_view name);
+bool LoadImage(const ResourceReader& reader, ImageSurface& image, std::string_view name,
+               std::string* why = nullptr);
 
 // Clears the mask (creating it 1-byte at screen size when it has no pixels)
 // and draws the named image centred into it as grey.

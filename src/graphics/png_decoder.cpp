@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "graphics/draw_internal.h"
 #include "graphics/png.h"
@@ -12,6 +13,11 @@
 namespace lyraban {
 
 namespace {
+
+// Most bytes one compressed byte can inflate to, and an allowance for the
+// smallest streams.
+constexpr u64 kMaxDeflateRatio = 1032;
+constexpr u64 kDeflateSlack = 65536;
 
 constexpr u8 kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
 
@@ -85,7 +91,7 @@ struct Inflater {
 
 }  // namespace
 
-bool DecodePng(std::string_view bytes, Surface& target) {
+bool DecodePng(std::string_view bytes, Surface& target, std::string* why) {
   // Only the pixels: an ImageSurface keeps the name it is being loaded for.
   target.Surface::Release();
   if (bytes.size() < 8 || std::memcmp(bytes.data(), kSignature, 8) != 0) return false;
@@ -99,8 +105,27 @@ bool DecodePng(std::string_view bytes, Surface& target) {
   const int channels = ChannelsOf(colourType);
   if (channels == 0) return false;
   // Size limits are checked before anything is allocated.
-  if (width == 0 || height == 0 || width > u32{kMaxSurfaceSide} || height > u32{kMaxSurfaceSide}) return false;
-  if (std::size_t{width} * height * channels > kMaxSurfaceBytes) return false;
+  if (width == 0 || height == 0 || width > u32{kMaxSurfaceSide} || height > u32{kMaxSurfaceSide} ||
+      std::size_t{width} * height * channels > kMaxSurfaceBytes) {
+    if (why) *why = "declares " + std::to_string(width) + "x" + std::to_string(height) + ", beyond the largest picture";
+    return false;
+  }
+  // Deflate expands at most about 1032:1, so rows beyond what the image data
+  // could ever hold come from a lying header: refuse them before allocating.
+  // A file that merely ends early, within that bound, still decodes.
+  {
+    ChunkReader scan(bytes);
+    scan.Next();
+    u64 compressed = 0;
+    while (scan.NextImageData()) compressed += scan.length();
+    const u64 raw = u64{height} * (u64{width} * static_cast<u64>(channels) + 1);
+    if (raw > compressed * kMaxDeflateRatio + kDeflateSlack) {
+      if (why)
+        *why = "declares " + std::to_string(width) + "x" + std::to_string(height) + " but holds only " +
+               std::to_string(compressed) + " compressed bytes";
+      return false;
+    }
+  }
   if (!target.Create(channels, static_cast<int>(width), static_cast<int>(height))) return false;
   // Rows are zeroed only when decoding stops before reaching them, which
   // spares a pass over the whole picture in the usual complete case.
@@ -171,19 +196,24 @@ ResourceReader ResourceReaderFor(Resources& resources) {
   };
 }
 
-bool LoadPng(const ResourceReader& reader, std::string_view name, Surface& target) {
+bool LoadPng(const ResourceReader& reader, std::string_view name, Surface& target, std::string* why) {
   target.Surface::Release();
   std::string bytes;
-  if (!reader || !reader("img", name, bytes)) return false;
-  return DecodePng(bytes, target);
+  if (!reader || !reader("img", name, bytes)) {
+    if (why) *why = "cannot be read";
+    return false;
+  }
+  if (DecodePng(bytes, target, why)) return true;
+  if (why && why->empty()) *why = "is not a PNG this engine decodes";
+  return false;
 }
 
-bool LoadImage(const ResourceReader& reader, ImageSurface& image, std::string_view name) {
+bool LoadImage(const ResourceReader& reader, ImageSurface& image, std::string_view name, std::string* why) {
   if (name.empty()) return false;
   if (name == image.name()) return true;
   image.Release();
   image.SetName(name);
-  return LoadPng(reader, name, image);
+  return LoadPng(reader, name, image, why);
 }
 
 bool LoadScreenMask(const ResourceReader& reader, Surface& mask, std::string_view name, int screenWidth,

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "base/regular_file.h"
+
 namespace lyraban {
 
 namespace {
@@ -44,10 +46,9 @@ bool PendingFile::Create(const std::filesystem::path& target) {
 
 bool PendingFile::CreateFromExisting(const std::filesystem::path& target) {
   Abandon();
-  const int in = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+  const int in = OpenRegularFileForRead(target.c_str());
   if (in < 0) return false;
-  struct stat st {};
-  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode) || !Create(target)) {
+  if (!Create(target)) {
     ::close(in);
     return false;
   }
@@ -84,7 +85,7 @@ u64 PendingFile::Size() const {
 
 bool PendingFile::Commit() {
   if (fd_ < 0) return false;
-  bool ok = !failed_ && ::fsync(fd_) == 0;
+  bool ok = !failed_ && (!sync_ || ::fsync(fd_) == 0);
   ok = (::close(fd_) == 0) && ok;
   fd_ = -1;
   if (ok) ok = ::rename(temp_.c_str(), target_.c_str()) == 0;

@@ -27,6 +27,11 @@ class PendingFile {
   // Current length of the temporary file.
   u64 Size() const;
 
+  // Whether Commit waits until the data is on disk first (the default).
+  // Without it a crash of the program still leaves the old or the new file
+  // whole, thanks to the rename; only a crash of the whole system may not.
+  void SetSyncOnCommit(bool sync) { sync_ = sync; }
+
   // Renames the temporary file into place; false (and the target untouched)
   // when any write failed or the rename did not happen.
   bool Commit();
@@ -36,6 +41,7 @@ class PendingFile {
  private:
   int fd_ = -1;
   bool failed_ = false;
+  bool sync_ = true;
   std::filesystem::path target_;
   std::filesystem::path temp_;
 };

@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "persist/save_data_file.h"
-#include "resources/text_lines.h"
 
 namespace lyraban {
 
@@ -40,8 +39,7 @@ std::string ReadLog::ScriptKey(std::string_view name) {
   return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
 }
 
-void ReadLog::InsertRange(ReadRangeSet& set, ReadRange range) {
-  set.push_back(range);
+ReadRangeSet ReadLog::MergeRanges(ReadRangeSet set) {
   std::sort(set.begin(), set.end(), [](const ReadRange& a, const ReadRange& b) { return a.first < b.first; });
   // Walk upward, joining every range that starts at or before the end of
   // the one being built; ranges that only touch stay separate.
@@ -54,7 +52,12 @@ void ReadLog::InsertRange(ReadRangeSet& set, ReadRange range) {
     }
   }
   std::reverse(merged.begin(), merged.end());
-  set = std::move(merged);
+  return merged;
+}
+
+void ReadLog::InsertRange(ReadRangeSet& set, ReadRange range) {
+  set.push_back(range);
+  set = MergeRanges(std::move(set));
 }
 
 bool ReadLog::IsRead(i32 key) {
@@ -89,6 +92,7 @@ void ReadLog::SetCurrentScript(std::string_view name) {
 }
 
 void ReadLog::Clear() {
+  damaged_ = false;
   scripts_.clear();
   currentKey_.clear();
   working_.clear();
@@ -110,6 +114,18 @@ bool ReadLog::SaveReadLog(const std::filesystem::path& saveFolder) {
   }
   text.push_back('\0');
   SaveDataFile file(saveFolder);
+  if (damaged_) {
+    // What could not be read stays beside the new log, for the player or a
+    // tool to recover.
+    std::error_code ec;
+    std::filesystem::rename(file.PathOf(kReadLogFileName), file.PathOf(kDamagedReadLogFileName), ec);
+    if (ec) {
+      trace_.DebugTrace("壊れた既読ログを退避できないので書き換えません（%s）", kReadLogFileName);
+      return false;
+    }
+    trace_.DebugTrace("壊れた既読ログを %s として残しました", kDamagedReadLogFileName);
+    damaged_ = false;
+  }
   if (!file.OpenForWrite(kReadLogFileName)) return false;
   file.Write(text);
   return file.Close();
@@ -119,32 +135,68 @@ bool ReadLog::LoadReadLog(const std::filesystem::path& saveFolder) {
   Clear();
   SaveDataFile file(saveFolder);
   if (!file.OpenForRead(kReadLogFileName)) return false;
+  // A real log holds a few numbers per text block; a file far beyond that is
+  // not read into memory, and it is kept aside before it is replaced.
+  if (file.Size() > kMaxReadLogBytes) {
+    trace_.DebugTrace("既読ログが大きすぎるので読みません（%s：%llu バイト）", kReadLogFileName,
+                      static_cast<unsigned long long>(file.Size()));
+    damaged_ = true;
+    return true;
+  }
   std::string text;
   if (!file.ReadRest(text)) {
     trace_.DebugTrace("既読ログを読みこめません（%s）", kReadLogFileName);
+    damaged_ = true;
     return false;
   }
   file.Close();
-  // Split as text resources are; the text ends at its terminating NUL.
-  TextLines lines;
-  SplitTextLines(lines, text);
+  // The text normally ends at its one terminating NUL; a NUL anywhere else
+  // is a damaged byte, which spoils only the line it is in.
+  if (!text.empty() && text.back() == '\0') text.pop_back();
+  std::map<std::string, ReadRangeSet> collectedSets;
   ReadRangeSet collected;
-  for (std::size_t i = 0; i < lines.LineCount(); ++i) {
-    const std::string_view line = lines.Line(i);
-    const int lineNumber = static_cast<int>(i + 1);
+  std::size_t pos = 0;
+  int lineNumber = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find('\r', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string_view line(text.data() + pos, end - pos);
+    pos = end + 1;
+    if (pos < text.size() && text[pos] == '\n') ++pos;
+    ++lineNumber;
+    while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
+    // As in text files, only the text's very end loses trailing blanks.
+    if (end == text.size())
+      while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
     if (line.empty()) continue;
+    if (line.find('\0') != std::string_view::npos) {
+      trace_.DebugTrace("既読ログの行が不正です（%s:%d）", kReadLogFileName, lineNumber);
+      damaged_ = true;
+      continue;
+    }
     if (line.front() == '\\') {
       ReadRange range;
       if (ParseRangeLine(line, range)) {
-        InsertRange(collected, range);
+        collected.push_back(range);
       } else {
         trace_.DebugTrace("既読ログの行が不正です（%s:%d）", kReadLogFileName, lineNumber);
+        damaged_ = true;
       }
       continue;
     }
-    if (!collected.empty()) scripts_[std::string(line)] = std::move(collected);
+    if (!collected.empty()) {
+      ReadRangeSet& set = collectedSets[std::string(line)];
+      set.insert(set.end(), collected.begin(), collected.end());
+    }
     collected.clear();
   }
+  if (!collected.empty()) {
+    trace_.DebugTrace("既読ログの末尾にスクリプト名のない範囲があります（%s）", kReadLogFileName);
+    damaged_ = true;
+  }
+  // Ranges are merged once per script, not once per line: a long log loads
+  // in time proportional to its size.
+  for (auto& [key, ranges] : collectedSets) scripts_[key] = MergeRanges(std::move(ranges));
   return true;
 }
 

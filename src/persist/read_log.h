@@ -23,6 +23,8 @@ struct ReadRange {
 using ReadRangeSet = std::vector<ReadRange>;
 
 inline constexpr const char* kReadLogFileName = "complete.log";
+// Where a log that did not parse completely is kept when it is replaced.
+inline constexpr const char* kDamagedReadLogFileName = "complete.log.bad";
 
 // Which text blocks the player has seen, across all play-throughs, per
 // script. Text first seen in the running stretch counts as unread until the
@@ -50,7 +52,11 @@ class ReadLog {
   void Flush();
 
   // Replaces the record by "complete.log" of the save folder; a missing
-  // file leaves the log empty. False when there was no file to read.
+  // file leaves the log empty. False when there was no file to read. Every
+  // readable record is kept; damaged lines are traced and skipped, and a
+  // file beyond any real log's size is not read at all. Either way the file
+  // counts as damaged: the next save first renames it to
+  // "complete.log.bad", so the player's history is never silently lost.
   bool LoadReadLog(const std::filesystem::path& saveFolder);
   // Flushes and writes the whole record to "complete.log". Errors are
   // ignored by the caller; the result tells whether the file was written.
@@ -71,6 +77,13 @@ class ReadLog {
   // Inserts a range into a set and merges overlapping ranges (touching
   // ranges stay apart). Exposed for the loader and for tests.
   static void InsertRange(ReadRangeSet& set, ReadRange range);
+  // Sorts and merges a whole set at once, as InsertRange does.
+  static ReadRangeSet MergeRanges(ReadRangeSet set);
+
+  // Larger read logs are refused unread.
+  static constexpr u64 kMaxReadLogBytes = u64{64} << 20;
+  // Whether the loaded file had anything that could not be read.
+  bool damaged() const { return damaged_; }
 
  private:
   Trace& trace_;
@@ -80,6 +93,7 @@ class ReadLog {
   ReadRangeSet working_;
   i32 pendingFirst_ = -1;
   i32 pendingLast_ = -1;
+  bool damaged_ = false;
 };
 
 }  // namespace lyraban

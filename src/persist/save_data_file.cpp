@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <vector>
 
+#include "base/regular_file.h"
+
 namespace lyraban {
 
 SaveDataFile::SaveDataFile(std::filesystem::path saveFolder) : folder_(std::move(saveFolder)) {}
@@ -39,13 +41,8 @@ bool SaveDataFile::OpenForUpdate(std::string_view name) {
 
 bool SaveDataFile::OpenForRead(std::string_view name) {
   Close();
-  const int fd = ::open(PathOf(name).c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenRegularFileForRead(PathOf(name).c_str());
   if (fd < 0) return false;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
   readFd_ = fd;
   keystream_.Seed(kSaveDataSeed);
   mode_ = Mode::Read;

@@ -48,6 +48,9 @@ class SaveDataFile {
   bool ReadRest(std::string& out);
   // The file's length in bytes (for a file being written, so far).
   u64 Size() const;
+  // For files rewritten very often: Close renames without waiting for the
+  // disk (see PendingFile::SetSyncOnCommit).
+  void SetSyncOnClose(bool sync) { pending_.SetSyncOnCommit(sync); }
   // Closes the file; a written file is put in place here. False when a
   // written file could not be put in place (the old one is then kept).
   bool Close();

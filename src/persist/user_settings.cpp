@@ -1,8 +1,9 @@
 #include "persist/user_settings.h"
 
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 
+#include "base/regular_file.h"
 #include "persist/pending_file.h"
 
 namespace lyraban {
@@ -40,14 +41,14 @@ void ResetUserSettings(UserSettings& s) {
 
 void LoadUserSettings(UserSettings& settings, const std::filesystem::path& path) {
   ResetUserSettings(settings);
-  std::ifstream in(path, std::ios::binary);
+  std::FILE* in = OpenRegularStreamForRead(path.c_str());
   if (!in) return;
   // Read into a scratch block first: a short file replaces only the bytes it
-  // really holds, whatever the stream leaves behind after a short read.
+  // really holds.
   char block[sizeof(UserSettings)];
-  in.read(block, sizeof block);
-  const std::streamsize got = in.gcount();
-  if (got > 0) std::memcpy(&settings, block, static_cast<std::size_t>(got));
+  const std::size_t got = std::fread(block, 1, sizeof block, in);
+  std::fclose(in);
+  if (got > 0) std::memcpy(&settings, block, got);
 }
 
 void SaveUserSettings(const UserSettings& settings, const std::filesystem::path& path) {

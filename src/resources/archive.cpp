@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "base/regular_file.h"
 #include "resources/pack_keystream.h"
 
 namespace lyraban {
@@ -45,7 +46,7 @@ bool ReadU32(std::FILE* f, u32& value) {
 }  // namespace
 
 bool ReadArchiveDirectory(const std::string& path, PackHeader& header, const std::function<void(PackRecord&&)>& visit) {
-  FilePtr file(std::fopen(path.c_str(), "rb"));
+  FilePtr file(OpenRegularStreamForRead(path.c_str()));
   if (!file) return false;
   std::FILE* f = file.get();
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "base/regular_file.h"
 #include "base/strings.h"
 
 namespace lyraban {
@@ -178,7 +179,7 @@ bool Resources::OpenResource(PackFile& file, std::string_view folder, std::strin
   else
     path = fullPath ? file.resolvedName_ : FindLooseFile(file.resolvedName_);
 
-  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  std::FILE* stream = OpenRegularStreamForRead(path.c_str());
   struct stat st;
   if (stream && (::fstat(::fileno(stream), &st) != 0 || !S_ISREG(st.st_mode))) {
     std::fclose(stream);
@@ -256,6 +257,11 @@ bool Resources::ReadWhole(std::string_view folder, std::string_view name, Buffer
     Diagnose(kReadFailed, file, file.size_, file.scrambleCode_);
     return false;
   }
+  if (file.size_ > kMaxWholeResourceBytes) {
+    trace_.DebugTrace("リソースが大きすぎる（%s：%u バイト、上限 %u バイト）", file.resolvedName_,
+                      static_cast<unsigned>(file.size_), static_cast<unsigned>(kMaxWholeResourceBytes));
+    return false;
+  }
   out.resize(file.size_);
   if (!ReadResource(file, out.data(), file.size_)) {
     out.clear();
@@ -286,18 +292,29 @@ bool Resources::ReadText(std::string_view folder, std::string_view name, std::st
   return true;
 }
 
+void Resources::TraceCutAtNul(const TextLines& lines, std::string_view folder, std::string_view name) {
+  if (lines.cutAtNul())
+    trace_.DebugTrace("NUL バイトでテキストが終わっている（%s\\%s：%zu 行目の後は読まない）", folder, name,
+                      lines.LineCount());
+}
+
 bool Resources::LoadTextLines(TextLines& lines, std::string_view folder, std::string_view name) {
   lines.Clear();
   std::string text;
   if (!ReadWholeResource(folder, name, text)) return false;
-  return lines.Split(std::move(text));
+  const bool ok = lines.Split(std::move(text));
+  TraceCutAtNul(lines, folder, name);
+  return ok;
 }
 
 bool Resources::LoadTextLines(TextLines& lines, std::string_view folder, std::string_view name, bool& empty) {
   lines.Clear();
   std::string text;
   if (!ReadText(folder, name, text, &empty)) return false;
-  return empty || lines.Split(std::move(text));
+  if (empty) return true;
+  const bool ok = lines.Split(std::move(text));
+  TraceCutAtNul(lines, folder, name);
+  return ok;
 }
 
 }  // namespace lyraban

@@ -82,7 +82,9 @@ class Resources {
 
   // Reads a whole resource. Fails (with the read diagnostic) when the file
   // does not hold as many bytes as the entry claims, so a lying size never
-  // turns into a large allocation. An empty resource gives false.
+  // turns into a large allocation, and (traced) when it is larger than any
+  // game needs. An empty resource gives false.
+  static constexpr u32 kMaxWholeResourceBytes = u32{256} << 20;
   bool ReadWholeResource(std::string_view folder, std::string_view name, std::vector<u8>& out);
   // The same; in addition a loose text file (IsTextResourceName) written in
   // UTF-8 — it starts with a byte order mark, or it holds non-ASCII bytes
@@ -102,6 +104,8 @@ class Resources {
  private:
   void Diagnose(const char* errorText, const PackFile& file, u32 size, u8 scrambleCode);
   std::string FindLooseFile(const std::string& resolvedName) const;
+  // A NUL byte ends a text early; the author hears where.
+  void TraceCutAtNul(const TextLines& lines, std::string_view folder, std::string_view name);
   // Whole text; a loose text file written in UTF-8 comes back in the game's
   // code page. `empty` (when given) tells an empty file from a missing one.
   bool ReadText(std::string_view folder, std::string_view name, std::string& out, bool* empty);

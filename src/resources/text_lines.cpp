@@ -11,45 +11,47 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool TextLines::Split(std::string text) {
   Clear();
   if (text.empty()) return false;
-  buffer_ = std::move(text);
-  size_t end = std::strlen(buffer_.c_str());
+  auto data = std::make_shared<Data>();
+  std::string& buffer = data->buffer;
+  std::vector<Span>& lines = data->lines;
+  buffer = std::move(text);
+  size_t end = std::strlen(buffer.c_str());
+  data->cutAtNul = buffer.find_first_not_of('\0', end) != std::string::npos;
   // Files written on Linux hold no CR at all: they break at LF. A file with
   // any CR keeps the classic rule, where a lone LF stays inside its line.
-  const char breakByte = buffer_.find('\r') < end ? '\r' : '\n';
+  const char breakByte = buffer.find('\r') < end ? '\r' : '\n';
   size_t pos = 0;
   while (pos < end) {
-    while (pos < end && IsBlank(buffer_[pos])) ++pos;
+    while (pos < end && IsBlank(buffer[pos])) ++pos;
     // Only the last line can lose trailing blanks: the others end at a CR.
-    while (end > pos && IsBlank(buffer_[end - 1])) --end;
-    buffer_[end] = '\0';
-    const size_t brk = buffer_.find(breakByte, pos);
+    while (end > pos && IsBlank(buffer[end - 1])) --end;
+    buffer[end] = '\0';
+    const size_t brk = buffer.find(breakByte, pos);
     if (brk == std::string::npos || brk >= end) {
-      lines_.push_back({pos, end - pos});
+      lines.push_back({pos, end - pos});
       break;
     }
-    lines_.push_back({pos, brk - pos});
-    buffer_[brk] = '\0';
+    lines.push_back({pos, brk - pos});
+    buffer[brk] = '\0';
     pos = brk + 1;
-    if (breakByte == '\r' && pos < end && buffer_[pos] == '\n') ++pos;
+    if (breakByte == '\r' && pos < end && buffer[pos] == '\n') ++pos;
   }
+  data_ = std::move(data);
   return true;
 }
 
-void TextLines::Clear() {
-  buffer_.clear();
-  buffer_.shrink_to_fit();
-  lines_.clear();
-}
+void TextLines::Clear() { data_.reset(); }
 
 bool TextLines::GetLine(size_t index, std::string& out) const {
-  if (index >= lines_.size()) return false;
+  if (index >= LineCount()) return false;
   out.assign(Line(index));
   return true;
 }
 
 std::string_view TextLines::Line(size_t index) const {
-  if (index >= lines_.size()) return {};
-  return std::string_view(buffer_.data() + lines_[index].start, lines_[index].length);
+  if (index >= LineCount()) return {};
+  const Span& span = data_->lines[index];
+  return std::string_view(data_->buffer.data() + span.start, span.length);
 }
 
 bool SplitTextLines(TextLines& lines, std::string_view text) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,9 @@ namespace lyraban {
 // instead, so files saved on Linux read as written. Leading spaces and tabs of every line are
 // dropped, trailing ones only at the very end of the text. The text ends at
 // its first NUL byte, as C strings do.
+//
+// The split text is immutable once made, so copies share it: copying a
+// TextLines costs no memory however large the text is.
 class TextLines {
  public:
   // Takes the bytes of a whole file and splits them. False (and empty) for
@@ -19,12 +23,14 @@ class TextLines {
   bool Split(std::string text);
   void Clear();
 
-  size_t LineCount() const { return lines_.size(); }
-  bool empty() const { return lines_.empty(); }
+  size_t LineCount() const { return data_ ? data_->lines.size() : 0; }
+  bool empty() const { return LineCount() == 0; }
+  // Whether the text held a NUL byte before its end, which cut it there.
+  bool cutAtNul() const { return data_ && data_->cutAtNul; }
   // Copies line `index`; false past the last line.
   bool GetLine(size_t index, std::string& out) const;
-  // The line without copying; empty past the last line. Valid until the
-  // object is split again, cleared or destroyed.
+  // The line without copying; empty past the last line. Valid while this
+  // object or a copy of it still holds the text.
   std::string_view Line(size_t index) const;
 
  private:
@@ -32,8 +38,12 @@ class TextLines {
     size_t start;
     size_t length;
   };
-  std::string buffer_;
-  std::vector<Span> lines_;
+  struct Data {
+    std::string buffer;
+    std::vector<Span> lines;
+    bool cutAtNul = false;
+  };
+  std::shared_ptr<const Data> data_;
 };
 
 // Splits a string already in memory; false for an empty string.

@@ -1,5 +1,6 @@
 #include "screens/button_group.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -8,6 +9,7 @@
 namespace lyraban {
 
 namespace {
+constexpr i64 kFarAway = i64{1} << 30;
 i32 ClampToI32(i64 v) { return v < INT32_MIN ? INT32_MIN : (v > INT32_MAX ? INT32_MAX : static_cast<i32>(v)); }
 }  // namespace
 
@@ -160,7 +162,10 @@ NavigateResult ButtonGroup::Navigate(u8 command, i32 mouseX, i32 mouseY) const {
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
       const Button& b = buttons_[i];
       if (b.disabled || b.scroll) continue;
-      const i64 dx = refX - b.centerX(), dy = refY - b.centerY();
+      // Places far off the screen are clamped so their squares cannot overflow;
+      // among sensible places the order is unchanged.
+      const i64 dx = std::clamp<i64>(refX - b.centerX(), -kFarAway, kFarAway);
+      const i64 dy = std::clamp<i64>(refY - b.centerY(), -kFarAway, kFarAway);
       const i64 distance = dx * dx + dy * dy;
       if (winner < 0 || distance <= bestDistance) {
         winner = static_cast<i32>(i);

@@ -393,6 +393,9 @@ void FlagStore::WriteBankFile(FlagBank bank, const char* fileName) {
   // A failed write is not the script's problem: the value in memory stays set.
   SaveDataFile file(saveFolder_);
   if (!file.OpenForWrite(fileName)) return;
+  // Rewritten on every assignment, so a script loop would wait on the disk
+  // each time; the rename alone keeps the file whole if the program dies.
+  file.SetSyncOnClose(false);
   file.Write(EncodeBank(values_[Index(bank)]));
   file.Close();
 }

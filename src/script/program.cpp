@@ -74,6 +74,16 @@ bool ScriptProgram::Load(std::string_view requested) {
   // Clear frees.
   const std::string name(requested);
   Clear();
+  // A script the chain already holds (a self-CALL, a recursion) shares its
+  // immutable text instead of reading another copy per level.
+  for (const ScriptProgram* p = parent_; p; p = p->parent_) {
+    if (p->Name == name && !p->Lines.empty()) {
+      Lines = p->Lines;
+      Name = name;
+      readLog_.SetCurrentScript(Name);
+      return true;
+    }
+  }
   // An empty script is a valid script that ends at once.
   bool empty = false;
   if (!resources_.LoadTextLines(Lines, "script", name, empty)) {
@@ -108,7 +118,9 @@ bool ScriptProgram::GetLine(u32 index, std::string_view& text) const {
 u32 ScriptProgram::LineCount() const { return static_cast<u32>(Lines.LineCount()); }
 
 std::unique_ptr<ScriptProgram> ScriptProgram::MakeChild() const {
-  return std::make_unique<ScriptProgram>(resources_, readLog_);
+  auto child = std::make_unique<ScriptProgram>(resources_, readLog_);
+  child->parent_ = this;
+  return child;
 }
 
 }  // namespace lyraban

@@ -63,7 +63,8 @@ class ScriptProgram {
   bool GetLine(u32 index, std::string_view& text) const;
   u32 LineCount() const;
 
-  // A new empty program that shares this one's resources and read log.
+  // A new empty program that shares this one's resources and read log, and
+  // this one's script texts when it loads the same script.
   std::unique_ptr<ScriptProgram> MakeChild() const;
 
   std::string Name;
@@ -78,6 +79,7 @@ class ScriptProgram {
  private:
   Resources& resources_;
   ReadLog& readLog_;
+  const ScriptProgram* parent_ = nullptr;  // the caller, which owns this program
 };
 
 }  // namespace lyraban

@@ -3,8 +3,11 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <csetjmp>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 
 namespace lyraban {
 
@@ -15,6 +18,57 @@ namespace {
 constexpr int kMaxReadErrors = 64;
 // ov_read hands out at most one packet anyway; larger requests gain nothing.
 constexpr size_t kMaxReadRequest = 65536;
+
+// --- containment of the decoder's arithmetic faults ---------------------------
+//
+// Some damaged setup headers pass the library's checks and then make it
+// divide by zero while decoding (SIGFPE: a residue's partition book of
+// dimension 0), which would end the program. Such a fault is synchronous and
+// happens inside the library's own arithmetic, before the block allocates
+// for its partitions, with no lock held; so every call into the decoder runs
+// under a jump point: the fault returns to it, the stream is marked broken,
+// never decoded again, and cleared as usual (its pointers are all whole). A fault outside these calls goes to the
+// handler that was there before (the default one ends the program, as
+// before). The handler is installed once per process; the jump point is per
+// thread, as the music thread decodes too.
+thread_local sigjmp_buf* t_decoderFault = nullptr;
+struct sigaction g_previousFpeAction {};
+
+void OnArithmeticFault(int signal, siginfo_t* info, void* context) {
+  if (sigjmp_buf* target = t_decoderFault) siglongjmp(*target, 1);
+  // Not the decoder's: put the previous handling back; the faulting
+  // instruction runs again and meets it.
+  sigaction(SIGFPE, &g_previousFpeAction, nullptr);
+  (void)signal;
+  (void)info;
+  (void)context;
+}
+
+void InstallFaultHandler() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    struct sigaction action {};
+    action.sa_sigaction = OnArithmeticFault;
+    action.sa_flags = SA_SIGINFO | SA_NODEFER;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGFPE, &action, &g_previousFpeAction);
+  });
+}
+
+// Runs `call` with the fault contained; false when it faulted.
+template <class Call>
+bool Contained(Call&& call) {
+  sigjmp_buf target;
+  sigjmp_buf* const outer = t_decoderFault;
+  if (sigsetjmp(target, 1) != 0) {
+    t_decoderFault = outer;
+    return false;
+  }
+  t_decoderFault = &target;
+  call();
+  t_decoderFault = outer;
+  return true;
+}
 
 struct Memory {
   std::vector<u8> bytes;
@@ -84,6 +138,7 @@ struct OggStream::Decoder {
   Memory memory;
   OggVorbis_File file{};
   int bitstream = 0;
+  bool faulted = false;  // the library faulted: decode nothing more
 };
 
 OggStream::OggStream() = default;
@@ -93,11 +148,19 @@ bool OggStream::isOpen() const { return decoder_ != nullptr; }
 
 bool OggStream::Open(std::vector<u8> fileBytes) {
   Close();
+  faulted_ = false;
   auto decoder = std::make_unique<Decoder>();
   decoder->memory.bytes = std::move(fileBytes);
   const ov_callbacks callbacks{ReadMemory, SeekMemory, CloseMemory, TellMemory};
+  InstallFaultHandler();
   // On failure the library has already cleared its state.
-  if (ov_open_callbacks(&decoder->memory, &decoder->file, nullptr, 0, callbacks) < 0) return false;
+  int opened = -1;
+  if (!Contained([&] { opened = ov_open_callbacks(&decoder->memory, &decoder->file, nullptr, 0, callbacks); })) {
+    ov_clear(&decoder->file);
+    faulted_ = true;
+    return false;
+  }
+  if (opened < 0) return false;
   const vorbis_info* info = ov_info(&decoder->file, -1);
   if (!info || info->channels < 1 || info->rate < 1) {
     ov_clear(&decoder->file);
@@ -150,9 +213,16 @@ bool OggStream::Decode(u8* dst, size_t bytes) {
       else
         request = static_cast<size_t>(std::min<i64>(static_cast<i64>(request), left));
     }
+    if (decoder_->faulted) return false;
     if (!atEnd) {
-      got =
-          ov_read(file, reinterpret_cast<char*>(dst + done), static_cast<int>(request), 0, 2, 1, &decoder_->bitstream);
+      if (!Contained([&] {
+            got = ov_read(file, reinterpret_cast<char*>(dst + done), static_cast<int>(request), 0, 2, 1,
+                          &decoder_->bitstream);
+          })) {
+        decoder_->faulted = faulted_ = true;
+        std::memset(dst + done, 0, bytes - done);
+        return false;
+      }
       if (got < 0) {
         if (++errors >= kMaxReadErrors) return false;
         continue;  // a hole in the data: read on
@@ -162,7 +232,12 @@ bool OggStream::Decode(u8* dst, size_t bytes) {
     }
     if (atEnd) {
       if (!loop_ || (wrapped && done == doneAtWrap)) return false;
-      if (ov_pcm_seek(file, loopStart_) != 0) return false;
+      int seek = -1;
+      if (!Contained([&] { seek = ov_pcm_seek(file, loopStart_); })) {
+        decoder_->faulted = faulted_ = true;
+        return false;
+      }
+      if (seek != 0) return false;
       wrapped = true;
       doneAtWrap = done;
       continue;

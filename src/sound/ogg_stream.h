@@ -34,6 +34,9 @@ class OggStream {
   i64 loopEnd() const { return loopEnd_; }
   // Samples per channel in the whole stream; 0 when unknown or negative.
   i64 TotalSamples();
+  // Whether the decoding library faulted (a division by zero on a damaged
+  // setup header) on this stream; it then decodes nothing more.
+  bool faulted() const { return faulted_; }
 
  private:
   struct Decoder;
@@ -41,6 +44,7 @@ class OggStream {
   int channels_ = 0;
   int rate_ = 0;
   bool loop_ = false;
+  bool faulted_ = false;
   i64 loopStart_ = 0;
   i64 loopEnd_ = 0;
 };

@@ -100,14 +100,29 @@ Mixer::BufferId SoundSystem::LoadWhole(const char* folder, std::string_view name
     trace_.DebugTrace("Oggを開けない（%s\\%s）", folder, name);
     return 0;
   }
-  const i64 size = stream.TotalSamples() * stream.channels() * 2;
-  if (size > kMaxWholeBytes) {
+  // The sample count comes from the file's last page and may be anything:
+  // bound it before multiplying.
+  const i64 frameBytes = i64{stream.channels()} * 2;
+  const i64 samples = stream.TotalSamples();
+  if (samples > kMaxWholeBytes / frameBytes) {
     trace_.DebugTrace("Oggが長すぎる（%s\\%s）", folder, name);
     return 0;
   }
+  const i64 size = samples * frameBytes;
   std::vector<u8> pcm(static_cast<size_t>(size));
   if (!pcm.empty()) stream.Decode(pcm.data(), pcm.size());
-  return mixer_.CreateBuffer(stream.channels(), stream.rate(), std::move(pcm));
+  if (stream.faulted()) {
+    trace_.DebugTrace("Oggの復号中にデコーダが異常終了した（%s\\%s：壊れたヘッダ）", folder, name);
+    return 0;
+  }
+  const Mixer::BufferId buffer = mixer_.CreateBuffer(stream.channels(), stream.rate(), std::move(pcm));
+  if (!buffer) TraceUnplayable(folder, name, stream);
+  return buffer;
+}
+
+void SoundSystem::TraceUnplayable(const char* folder, std::string_view name, const OggStream& stream) {
+  trace_.DebugTrace("Oggを再生できない（%s\\%s：%d Hz、%d チャンネル）", folder, name, stream.rate(),
+                    stream.channels());
 }
 
 void SoundSystem::Release(SoundChannel& channel) {
@@ -202,8 +217,14 @@ bool SoundSystem::StartMusic(std::string_view name, bool loop) {
   music_.SetLoop(loop);
   std::vector<u8> pcm(kMusicBufferBytes);
   music_.Decode(pcm.data(), pcm.size());
+  if (music_.faulted()) {
+    trace_.DebugTrace("Oggの復号中にデコーダが異常終了した（bgm\\%s：壊れたヘッダ）", name);
+    music_.Close();
+    return false;
+  }
   bgm_.buffer = mixer_.CreateBuffer(music_.channels(), music_.rate(), std::move(pcm));
   if (!bgm_.buffer) {
+    TraceUnplayable("bgm", name, music_);
     music_.Close();
     return false;
   }

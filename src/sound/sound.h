@@ -92,6 +92,9 @@ class SoundSystem {
 
  private:
   Mixer::BufferId LoadWhole(const char* folder, std::string_view name);
+  // Says why a stream the decoder opened cannot be played (its rate or
+  // channel count).
+  void TraceUnplayable(const char* folder, std::string_view name, const OggStream& stream);
   void Release(SoundChannel& channel);
   bool StartMusic(std::string_view name, bool loop);
   void StopMusic();

@@ -372,7 +372,9 @@ void MessageWindow::ClockEvent(std::string_view flagA, std::string_view flagB) {
     if (command == kClick || command == kConfirm) {
       i32 x = 0, y = 0;
       host_.GetMouse(x, y);
-      const i64 dx = i64{x} - kEventClockX, dy = i64{y} - kEventClockY;
+      // Far is far: clamping keeps the squares of any pointer position in range.
+      const i64 dx = std::clamp<i64>(i64{x} - kEventClockX, -65536, 65536);
+      const i64 dy = std::clamp<i64>(i64{y} - kEventClockY, -65536, 65536);
       if (dx * dx + dy * dy < kCatchRadiusSquared) caught = true;
     } else if (command >= kCancel && command <= kRight) {
       // Keyboard and pad players get the pointer put on the clock.

@@ -92,6 +92,23 @@ TEST(Trace, LineSinkEscapesBackslashesAndBreaks) {
   EXPECT_STREQ(buffer, "a\\n\\tb\\r\nimg\\\\no_such.png \\\\\\\\ \\\\\nc\n");
 }
 
+// A loop that traces the same line gives it once with a count, written when
+// another line comes or the sink goes away.
+TEST(Trace, LineSinkFoldsRepeatedLines) {
+  char buffer[512] = {};
+  std::FILE* f = fmemopen(buffer, sizeof buffer, "w");
+  ASSERT_NE(f, nullptr);
+  {
+    auto sink = MakeLineSink(f);
+    for (int i = 0; i < 1000; ++i) sink("again");
+    sink("other");
+    sink("other");
+    sink("last");
+  }
+  std::fclose(f);
+  EXPECT_STREQ(buffer, "again\n（直前の行がさらに 999 回）\nother\n（直前の行がさらに 1 回）\nlast\n");
+}
+
 TEST(Strings, CaseFoldingTouchesOnlyAsciiLetters) {
   EXPECT_TRUE(EqualsNoCase("Script\\START.TXT", "script\\start.txt"));
   EXPECT_FALSE(EqualsNoCase("\xC1", "\xE1"));  // Latin-1 letters are not folded

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 namespace lyraban::platform {
 namespace {
 
@@ -103,6 +105,32 @@ TEST(InputScript, TextEventsTypeIntoTheOpenField) {
     EXPECT_EQ(p.EditText(TextFieldRequest{}, text, noCapitals), c.confirmed) << c.script;
     EXPECT_EQ(text, c.text) << c.script;
   }
+}
+
+}  // namespace
+}  // namespace lyraban::platform
+
+namespace lyraban::platform {
+namespace {
+
+// Very many events at one time used to be moved out of the schedule one by
+// one from the middle of a vector; they must arrive in linear time and in
+// the order written.
+TEST(InputScript, ManyEventsAtOneTimeArriveInOrderAndQuickly) {
+  HeadlessPlatform p;
+  std::string script;
+  constexpr int kCount = 200000;
+  for (int i = 0; i < kCount; ++i) script += "10 move " + std::to_string(i) + " 1\n";
+  std::string error;
+  ASSERT_TRUE(ScheduleInputScript(p, script, error)) << error;
+  const auto start = std::chrono::steady_clock::now();
+  const auto events = Drain(p, 20);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_EQ(events.size(), static_cast<size_t>(kCount));
+  int outOfOrder = 0;
+  for (int i = 0; i < kCount; ++i) outOfOrder += events[static_cast<size_t>(i)].x != i;
+  EXPECT_EQ(outOfOrder, 0);
+  EXPECT_LT(seconds, 10.0) << "quadratic scheduling";
 }
 
 }  // namespace

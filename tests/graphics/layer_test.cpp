@@ -150,3 +150,37 @@ TEST_F(LayerTest, SaveAndLoadRebuildTheLayers) {
 
 }  // namespace
 }  // namespace lyraban
+
+namespace lyraban {
+namespace {
+
+// Pictures held by the layers have a budget: one that goes beyond is dropped
+// with a word in the trace, and the layers keep what they held. Corrupt
+// pictures named in a definition are traced too.
+TEST_F(LayerTest, PicturesBeyondTheBudgetAndCorruptDefinitionPicturesAreTraced) {
+  std::vector<std::string> messages;
+  trace_.SetSink([&](std::string_view m) { messages.emplace_back(m); });
+  Image("a.png", Solid(4, 40, 40, {255, 1, 2, 3}));  // 6400 bytes each
+  Image("b.png", Solid(4, 40, 40, {255, 4, 5, 6}));
+  Image("broken.png", "\x89PNG\r\n\x1a\nnot really");
+  Definition("face.img", "Base=a.png\r\nFace=broken.png\r\n");
+  layers_->SetPictureBudget(10000);
+  ASSERT_TRUE(layers_->SetLayerImage(1, "a.png"));
+  EXPECT_FALSE(layers_->SetLayerImage(2, "b.png"));
+  EXPECT_FALSE(L(2).basePicture.HasPixels());
+  EXPECT_TRUE(L(1).basePicture.HasPixels());
+  EXPECT_EQ(layers_->PictureBytes(), 6400u);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find("b.png"), std::string::npos) << messages[0];
+
+  messages.clear();
+  layers_->SetPictureBudget(LayerSet::kPictureBudgetBytes);
+  ASSERT_TRUE(layers_->SetLayerImage(3, "face.img"));
+  layers_->ComposeLayers(composed_);
+  layers_->ComposeLayers(composed_);
+  ASSERT_EQ(messages.size(), 1u) << "said once, not on every frame";
+  EXPECT_NE(messages[0].find("broken.png"), std::string::npos) << messages[0];
+}
+
+}  // namespace
+}  // namespace lyraban

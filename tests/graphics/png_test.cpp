@@ -79,6 +79,25 @@ TEST(PngDecode, RejectsUnsupportedAndSurvivesOddData) {
   EXPECT_TRUE(DecodePng(lies, lying) && BytesOf(lying) == Bytes(4, 0));
 }
 
+// A tiny file may not make the decoder allocate what its header claims:
+// rows that its compressed data could never inflate to are refused first,
+// while a file that just ends early, within that bound, loads zero rows.
+TEST(PngDecode, DeclaredSizesBeyondTheCompressedDataAreRefusedBeforeAllocating) {
+  // Grey: 16384 × 16384 is exactly the largest surface allowed.
+  const std::string tiny = PngBuilder().Header(16384, 16384, 8, 0).Data({std::string(4, '\xFF')}).End();
+  EXPECT_LT(tiny.size(), 100u);
+  Surface s;
+  std::string why;
+  EXPECT_FALSE(DecodePng(tiny, s, &why));
+  EXPECT_FALSE(s.HasPixels()) << "nothing may be allocated";
+  EXPECT_NE(why.find("declares 16384x16384"), std::string::npos) << why;
+
+  const std::string noData = PngBuilder().Header(300, 200, 8, 0).End();
+  ASSERT_TRUE(DecodePng(noData, s));
+  EXPECT_EQ(s.width(), 300);
+  EXPECT_EQ(s.Row(199)[299], 0);
+}
+
 TEST(PngDecode, FastUnfilterMatchesReference) {
   std::mt19937 random(99);
   for (int bpp = 1; bpp <= 4; ++bpp) {

@@ -199,8 +199,9 @@ TEST_F(ReadLogTest, LoadingToleratesOddFiles) {
   EXPECT_FALSE(log.LoadReadLog(dir.path()));  // missing: empty, the old record gone
   EXPECT_TRUE(log.scripts().empty());
   // CR LF ends, leading blanks, a key without ranges, malformed range lines
-  // (traced, skipped) and text after the NUL. Overlapping ranges merge,
-  // touching ones stay apart, and the set runs greatest first first.
+  // (traced, skipped) and a stray NUL (its line traced, the rest read on).
+  // Overlapping ranges merge, touching ones stay apart, and the set runs
+  // greatest first first.
   ASSERT_TRUE(
       WriteWhole(dir.path(), kReadLogFileName,
                  "  \\1 2\r\n\\bad\r\\3\r\\9 4\r\\-1 5\r\\99999999999 1\r\\3 3\r\\5 7\r\\20 30\r\\4 6\r\\10 40\r\n"
@@ -208,7 +209,8 @@ TEST_F(ReadLogTest, LoadingToleratesOddFiles) {
   ASSERT_TRUE(log.LoadReadLog(dir.path()));
   using Scripts = std::remove_cvref_t<decltype(log.scripts())>;
   EXPECT_EQ(log.scripts(), (Scripts{{"alpha", {{10, 40}, {4, 7}, {3, 3}, {1, 2}}}, {"gamma", {{7, 8}}}}));
-  EXPECT_EQ(messages, 5);
+  EXPECT_EQ(messages, 6);
+  EXPECT_TRUE(log.damaged());
 }
 
 // First start: no file, so the defaults are what gets saved.

@@ -95,6 +95,16 @@ TEST_F(ButtonGroupTest, NavigatePicksTheNearestButtonAhead) {
       {"equal keys: the smaller tie wins", {{4, 260, 320}, {1, 300, 300}}, 6, 200, 300, 6, 260, 320},
       {"full ties go to the later", {{1, 100, 280}, {4, 100, 320}}, 5, 200, 300, 5, 100, 320},
       {"up weighs dx + dy / 2", {{1, 200, 100}, {4, 240, 170}}, 7, 200, 200, 7, 200, 100},
+      // Squared distances of places at the ends of the coordinate range must
+      // not overflow; the nearer one still wins.
+      {"extreme places and pointer",
+       {{1, -2000000000, -2000000000}, {4, 2000000000, 2000000000}},
+       8,
+       2147483647,
+       2147483647,
+       8,
+       2000000000,
+       2000000000},
   };
 
   for (const auto& [what, buttons, command, fromX, fromY, result, toX, toY] : cases) {

@@ -7,6 +7,11 @@
 namespace lyraban {
 
 class ConfigTree;
+class Trace;
+
+// Screen sides a game may configure; others fall back to the default.
+inline constexpr int kMinScreenSide = 16;
+inline constexpr int kMaxScreenSide = 4096;
 
 // What the game says about itself in the section System.
 struct SystemSettings {
@@ -27,8 +32,10 @@ struct SystemSettings {
 
 // Reads System / Info, System / Setting and System / Option through one
 // cursor; a missing subsection leaves that group at its defaults. EnableMMX
-// is read only when `processorHasMmx`, otherwise it is false.
-void ReadSystemSettings(const ConfigTree& tree, SystemSettings& settings, bool processorHasMmx);
+// is read only when `processorHasMmx`, otherwise it is false. A screen size
+// out of range is replaced by the default, with a diagnostic on `trace`.
+void ReadSystemSettings(const ConfigTree& tree, SystemSettings& settings, bool processorHasMmx,
+                        Trace* trace = nullptr);
 
 // Whether this machine's processor reports MMX.
 bool ProcessorHasMmx();

@@ -22,17 +22,17 @@ bool HeadlessPlatform::CreateMainWindow(int width, int height) {
 }
 
 void HeadlessPlatform::Schedule(u32 atMs, const Event& event) {
-  scheduled_.push_back(Pending{atMs, nextOrder_++, PendingKind::Event, event, {}});
+  scheduled_.emplace(atMs, Pending{atMs, nextOrder_++, PendingKind::Event, event, {}});
 }
 
 void HeadlessPlatform::ScheduleJoystick(u32 atMs, const JoystickState& state) {
-  scheduled_.push_back(Pending{atMs, nextOrder_++, PendingKind::Joystick, {}, state});
+  scheduled_.emplace(atMs, Pending{atMs, nextOrder_++, PendingKind::Joystick, {}, state});
 }
 
 void HeadlessPlatform::ScheduleMenuAnswer(u32 atMs, i32 id) {
   Pending p{atMs, nextOrder_++, PendingKind::MenuAnswer, {}, {}};
   p.menuAnswer = id;
-  scheduled_.push_back(p);
+  scheduled_.emplace(atMs, p);
 }
 
 void HeadlessPlatform::ScheduleJoystickDevice(u32 atMs, int buttons) {
@@ -203,19 +203,13 @@ bool HeadlessPlatform::PollEvent(Event& event) {
 }
 
 void HeadlessPlatform::MoveDue() {
-  // Move every scheduled event that is due into the queue, in time order.
+  // Move every scheduled event that is due into the queue, in time order
+  // (equal times keep the order they were scheduled in).
   const u32 now = clock_.Now();
+  const auto dueEnd = scheduled_.upper_bound(now);
   std::vector<Pending> due;
-  for (auto it = scheduled_.begin(); it != scheduled_.end();) {
-    if (it->at <= now) {
-      due.push_back(*it);
-      it = scheduled_.erase(it);
-    } else {
-      ++it;
-    }
-  }
-  std::sort(due.begin(), due.end(),
-            [](const Pending& a, const Pending& b) { return a.at != b.at ? a.at < b.at : a.order < b.order; });
+  for (auto it = scheduled_.begin(); it != dueEnd; ++it) due.push_back(it->second);
+  scheduled_.erase(scheduled_.begin(), dueEnd);
   for (const Pending& p : due) {
     switch (p.kind) {
       case PendingKind::Event:
@@ -272,13 +266,9 @@ void HeadlessPlatform::WaitEvent() {
   if (!queue_.empty()) return;
   // Jump the clock to the next scheduled event; with nothing scheduled, let
   // a little time pass so that time-based waits still end.
-  u32 next = 0;
-  bool any = false;
   const u32 now = clock_.Now();
-  for (const Pending& p : scheduled_) {
-    if (!any || p.at < next) next = p.at;
-    any = true;
-  }
+  const bool any = !scheduled_.empty();
+  const u32 next = any ? scheduled_.begin()->first : 0;
   clock_.Advance(any && next > now ? next - now : 1);
 }
 

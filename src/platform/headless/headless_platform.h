@@ -1,5 +1,6 @@
 #pragma once
 #include <deque>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -154,7 +155,8 @@ class HeadlessPlatform final : public Platform {
   std::vector<PopupItem> menuItems_;
   i32 menuX_ = 0, menuY_ = 0;
   WindowIcon icon_ = WindowIcon::Main;
-  std::vector<Pending> scheduled_;
+  // By due time; a multimap keeps equal times in insertion order.
+  std::multimap<u32, Pending> scheduled_;
   u64 nextOrder_ = 0;
   std::set<u16> held_;
   i32 mouseX_ = 0, mouseY_ = 0;

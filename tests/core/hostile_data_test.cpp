@@ -1,0 +1,159 @@
+// Whole-engine runs of games and save folders that are damaged or hostile:
+// each must end on its own, without a crash, a stall or lost history.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "core/test_game.h"
+#include "persist/read_log.h"
+
+namespace lyraban {
+namespace {
+
+using testing::Play;
+using testing::TestGame;
+
+int CountTraced(const Play& play, std::string_view text) {
+  int n = 0;
+  for (const auto& t : play.trace) n += t.find(text) != std::string::npos;
+  return n;
+}
+
+// Start scripts that end without waiting once: the game restarts over and
+// over, but says so once and lets time run, so a timed run still ends. A
+// script that reloads itself never restarts; it is a busy loop, which the
+// run limit ends all the same.
+TEST(HostileGame, StartScriptsThatNeverWaitRestartWithOneTraceAndLetTimeRun) {
+  struct Case {
+    const char* label;
+    std::string script;
+    int restartTraces;
+  };
+  const Case cases[] = {
+      {"empty", "", 1},
+      {"exits", ".EXIT\r\n", 1},
+      {"calls itself", ".CALL start.txt\r\n", 1},
+      {"a NUL first", std::string("\0.wait 100\r\n", 12), 1},
+      {"truncated block", ".IF 1\r\n{\r\n?runs = 1", 1},
+      {"reloads itself", ".LOAD start.txt\r\n", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TestGame game;
+    game.Script(c.script);
+    Play play(game, {}, 40);
+    play.Run();
+    EXPECT_TRUE(play.engine->quitting());
+    EXPECT_GE(play.platform.clock().Now(), 40u);
+    EXPECT_EQ(CountTraced(play, "待たずに"), c.restartTraces);
+  }
+}
+
+TEST(HostileGame, ANulByteInAScriptIsTraced) {
+  TestGame game;
+  game.Script(std::string(".wait 10\r\n\0.wait 10\r\n", 22));
+  Play play(game, {}, 100);
+  play.Run();
+  // Said at every load of the script (the game restarts at the NUL).
+  EXPECT_GE(CountTraced(play, "NUL"), 1);
+  EXPECT_EQ(CountTraced(play, "start.txt：1 行目の後は読まない"), CountTraced(play, "NUL"));
+}
+
+// Global flags are written on every change; a loop of them must not wait on
+// the disk each time.
+TEST(HostileGame, AHundredThousandGlobalAssignmentsFinishInSeconds) {
+  TestGame game;
+  game.Script("#top\r\n?score = score + 1\r\n.IF score < 100000\r\n.GOTO top\r\n.QUIT\r\n");
+  Play play(game);
+  const auto start = std::chrono::steady_clock::now();
+  play.Run();
+  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(game.Global(0), 100000);
+  EXPECT_LT(seconds, 60.0) << "with a disk sync per write this takes minutes";
+}
+
+TEST(HostileGame, ScreenSizesOutOfRangeFallBackToTheDefaultWithATrace) {
+  const std::pair<int, int> sizes[] = {{0, 48}, {64, 0}, {-5, 48}, {100000, 48}, {64, 2000000000}};
+  for (const auto& [w, h] : sizes) {
+    SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+    TestGame game(w, h);
+    game.Script(".img 1 right\r\n.wait 100\r\n.QUIT\r\n");
+    Play play(game, {}, 5000);
+    play.Run();
+    const int expectedW = w >= 16 && w <= 4096 ? w : 640;
+    const int expectedH = h >= 16 && h <= 4096 ? h : 480;
+    std::vector<u8> frame;
+    int frameW = 0, frameH = 0;
+    ASSERT_TRUE(play.platform.CopyLastFrame(frame, frameW, frameH));
+    EXPECT_EQ(frameW, expectedW);
+    EXPECT_EQ(frameH, expectedH);
+    EXPECT_EQ(CountTraced(play, "範囲外"), 2);  // once per configuration read
+    EXPECT_LT(play.platform.clock().Now(), 5000u) << "the wait must end; the clock must not stall";
+  }
+}
+
+// FIFOs where game and save files are expected: refused at once, so the
+// run ends instead of blocking on the open.
+TEST(HostileGame, FifosInPlaceOfFilesAreRefusedWithoutBlocking) {
+  TestGame game;
+  game.Script(".img 1 pic.png\r\n.se click.ogg\r\n?score = 3\r\n.wait 50\r\n.QUIT\r\n");
+  const auto fifo = [&](const std::string& relative) {
+    const auto path = game.dir.path() / relative;
+    std::filesystem::create_directories(path.parent_path());
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0) << relative;
+  };
+  fifo("data/system.dat");
+  fifo("data/other.dat");
+  fifo("data/img/pic.png");
+  fifo("data/se/click.ogg");
+  fifo("save/flagdata.000");
+  fifo("save/complete.log");
+  Play play(game, {}, 2000);
+  play.Run();
+  EXPECT_TRUE(play.engine->quitting());
+  EXPECT_EQ(game.Global(0), 3) << "the flag file is written whole and renamed over the FIFO";
+}
+
+// A read log far beyond any real one is neither read into memory nor lost:
+// it is kept beside the new log.
+TEST(HostileGame, AHugeReadLogIsKeptAsideAndStartUpGoesOn) {
+  TestGame game;
+  game.Script("Hello\r\n.QUIT\r\n");
+  std::filesystem::create_directories(game.dir.path() / "save");
+  const auto log = game.dir.path() / "save" / kReadLogFileName;
+  { std::ofstream(log.string()).put('x'); }
+  std::filesystem::resize_file(log, u64{64} << 30);  // sparse: no disk space used
+  Play play(game, "100 click 5 5\n", 3000);
+  play.Run();
+  EXPECT_EQ(CountTraced(play, "既読ログが大きすぎる"), 1);
+  const auto bad = game.dir.path() / "save" / kDamagedReadLogFileName;
+  ASSERT_TRUE(std::filesystem::exists(bad));
+  EXPECT_EQ(std::filesystem::file_size(bad), u64{64} << 30);
+  EXPECT_LT(std::filesystem::file_size(log), 1000u);
+}
+
+}  // namespace
+}  // namespace lyraban
+
+namespace lyraban {
+namespace {
+
+// The clock event is caught by a click near the clock. A click at the far
+// corner of the coordinate range once overflowed the squared distance into a
+// negative number, which counted as a catch.
+TEST(HostileGame, AClickAtTheEndOfTheCoordinateRangeDoesNotCatchTheClock) {
+  testing::TestGame game(800, 600, "G003=caught\r\nG004=armed\r\n");
+  game.Script("?armed = 1\r\n.custom caught armed\r\n?runs = runs + 1\r\n.QUIT\r\n");
+  testing::Play play(game, "500 click -2147483648 -2147483648\n");
+  play.Run();
+  EXPECT_EQ(game.Global(2), 1);
+  EXPECT_EQ(game.Global(3), 0) << "caught";
+  EXPECT_GE(play.platform.clock().Now(), 4000u) << "the clock event ended early: the far click counted as a catch";
+}
+
+}  // namespace
+}  // namespace lyraban
