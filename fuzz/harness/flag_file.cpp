@@ -1,5 +1,6 @@
 // Flag bank files of the save folder, read when the definitions are loaded.
-#include "core/config/config_tree.h"
+#include <memory>
+
 #include "fuzz/fuzz_support.h"
 #include "persist/save_data_file.h"
 #include "script/flags.h"
@@ -16,11 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       file.Close();
     }
   }
-  ConfigTree config;
-  config.Insert("Define", "Flag", "G000", "g");
-  config.Insert("Define", "Flag", "F000", "bg.png");
+  // Local, global and seen banks; held on the heap, like the engine's.
+  auto names = std::make_unique<FlagStore::Definitions>();
+  (*names)[1][0] = "g";
+  (*names)[2][0] = "bg.png";
   FlagStore flags(fuzz::QuietTrace(), folder);
-  flags.LoadFlagDefinitions(config);
+  flags.LoadFlagDefinitions(*names);
   flags.GetFlag("g");
   return 0;
 }

@@ -38,13 +38,13 @@ void HeadlessPlatform::ScheduleMenuAnswer(u32 atMs, i32 id) {
 void HeadlessPlatform::ScheduleJoystickDevice(u32 atMs, int buttons) {
   Pending p{atMs, nextOrder_++, PendingKind::JoystickDevice, {}, {}};
   p.menuAnswer = buttons < 0 ? -1 : std::min(buttons, 8);
-  scheduled_.push_back(p);
+  scheduled_.emplace(atMs, p);
 }
 
 void HeadlessPlatform::ScheduleDialogAction(u32 atMs, DialogAction action) {
   Pending p{atMs, nextOrder_++, PendingKind::DialogAction, {}, {}};
   p.action = std::move(action);
-  scheduled_.push_back(std::move(p));
+  scheduled_.emplace(atMs, std::move(p));
 }
 
 bool HeadlessPlatform::RunDialog(DialogModel& model) {
@@ -87,13 +87,9 @@ bool HeadlessPlatform::RunDialog(DialogModel& model) {
     }
     if (model.Finished()) break;
     // Let time pass up to the next scripted moment.
-    u32 next = 0;
-    bool any = false;
+    const bool any = !scheduled_.empty();
+    const u32 next = any ? scheduled_.begin()->first : 0;
     const u32 now = clock_.Now();
-    for (const Pending& p : scheduled_) {
-      if (!any || p.at < next) next = p.at;
-      any = true;
-    }
     clock_.Advance(any && next > now ? std::min<u32>(next - now, kFrameMs) : kFrameMs);
   }
   for (auto it = held.rbegin(); it != held.rend(); ++it) queue_.push_front(*it);
