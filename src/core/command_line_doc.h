@@ -18,6 +18,9 @@ inline constexpr UsageItem kOptions[] = {
     {"--screenshot FILE", "at exit, write the last presented frame as a PNG file"},
     {"--audio-dump FILE", "write everything mixed as a 16-bit stereo 44,100 Hz WAV file"},
     {"--input FILE", "scripted input for headless runs"},
+    {"--frame-stats FILE",
+     "write one line per presented frame: its time on the engine's clock in milliseconds, then the processor "
+     "time in milliseconds the main thread spent on it"},
     {"--check",
      "check every script, configuration and definition file of the game without playing it; findings go "
      "to standard output as file:line: error|warning: message (exit status 1 on errors)"},

@@ -360,13 +360,16 @@ class Engine::Movies final : public MovieHost {
   u8 PendingCommand() override { return e_.input_.pending(); }
   void ClearPendingInput() override { e_.input_.ClearPending(); }
   bool PresentVideo(const platform::VideoPicture& picture) override {
-    return e_.platform_.HasMainWindow() && e_.platform_.PresentVideo(picture);
+    if (!e_.platform_.HasMainWindow() || !e_.platform_.PresentVideo(picture)) return false;
+    e_.FramePresented();
+    return true;
   }
   Surface& ScreenSurface() override { return e_.screens_.FrontBuffer(); }
   void PresentSurface() override {
     Surface& front = e_.screens_.FrontBuffer();
-    if (e_.platform_.HasMainWindow() && front.HasPixels())
-      e_.platform_.Present(front.pixels(), front.width(), front.height(), front.stride() * front.bytesPerPixel());
+    if (!e_.platform_.HasMainWindow() || !front.HasPixels()) return;
+    e_.platform_.Present(front.pixels(), front.width(), front.height(), front.stride() * front.bytesPerPixel());
+    e_.FramePresented();
   }
   Mixer* SoundMixer() override { return e_.sound_ && e_.sound_->started() ? &e_.sound_->mixer() : nullptr; }
   i32 MusicAttenuation() override { return e_.user_.BgmEnabled ? VolumeToAttenuation(e_.user_.BgmVolume) : -10000; }
@@ -749,8 +752,10 @@ void Engine::HandleEvent(const platform::Event& event) {
       // dropped during forced skip. A movie repaints with its next picture.
       if (IsMoviePlaying()) break;
       const Surface& front = screens_.FrontBuffer();
-      if (platform_.HasMainWindow() && front.HasPixels())
+      if (platform_.HasMainWindow() && front.HasPixels()) {
         platform_.Present(front.pixels(), front.width(), front.height(), front.stride() * front.bytesPerPixel());
+        FramePresented();
+      }
       break;
     }
     case EventKind::Maximize:
@@ -842,10 +847,15 @@ void Engine::PresentScreen() {
   // platform may keep the picture it has.
   if (front.edits() == presentedEdits_) {
     platform_.PresentUnchanged(front.pixels(), front.width(), front.height(), pitch);
-    return;
+  } else {
+    presentedEdits_ = front.edits();
+    platform_.Present(front.pixels(), front.width(), front.height(), pitch);
   }
-  presentedEdits_ = front.edits();
-  platform_.Present(front.pixels(), front.width(), front.height(), pitch);
+  FramePresented();
+}
+
+void Engine::FramePresented() {
+  if (frameStats_) frameStats_->FramePresented(platform_.clock().Now());
 }
 
 bool Engine::SetFullScreen(bool on) {

@@ -6,6 +6,7 @@
 #include "base/trace.h"
 #include "core/config/config_tree.h"
 #include "core/config/system_settings.h"
+#include "core/frame_stats.h"
 #include "core/input.h"
 #include "core/options.h"
 #include "core/popup_menu.h"
@@ -122,7 +123,10 @@ class Engine {
   // close does (no question). The engine only reads them; the caller keeps
   // them for its whole run.
   void WatchCloseSignals(platform::CloseSignals& signals) { closeSignals_ = &signals; }
+  // Every presented frame is noted in `stats` from now on.
+  void RecordFrameStats(FrameStats& stats) { frameStats_ = &stats; }
   void PresentScreen();
+  void FramePresented();
   // Switches between the window and full screen; the result is kept in the
   // FullScreen setting. False when nothing changed.
   bool SetFullScreen(bool on);
@@ -228,6 +232,7 @@ class Engine {
   bool questionOpen_ = false;  // the quit question disables the window
   bool dialogOpen_ = false;    // so does the configuration dialog
   platform::CloseSignals* closeSignals_ = nullptr;
+  FrameStats* frameStats_ = nullptr;
   u64 presentedEdits_ = ~u64{0};  // the front buffer's edits() when last presented
 };
 

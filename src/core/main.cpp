@@ -8,6 +8,7 @@
 
 #include "check/game_checker.h"
 #include "core/engine.h"
+#include "core/frame_stats.h"
 #include "core/options.h"
 #include "graphics/png.h"
 #include "graphics/surface.h"
@@ -86,9 +87,17 @@ int main(int argc, char** argv) {
     if (!traceFile) std::fprintf(stderr, "lyraban: cannot write the trace file %s\n", options->traceFile.c_str());
   }
 
+  std::unique_ptr<FrameStats> frameStats;
+  if (!options->frameStatsFile.empty()) {
+    frameStats = std::make_unique<FrameStats>(options->frameStatsFile);
+    if (!frameStats->ok())
+      std::fprintf(stderr, "lyraban: cannot write the frame statistics %s\n", options->frameStatsFile.c_str());
+  }
+
   {
     Engine engine(*platform, *options);
     engine.WatchCloseSignals(closeSignals);
+    if (frameStats) engine.RecordFrameStats(*frameStats);
     if (options->traceFile == "-")
       engine.trace().SetSink(MakeLineSink(stderr));
     else if (traceFile)
@@ -107,6 +116,7 @@ int main(int argc, char** argv) {
 
   if (!options->screenshotFile.empty() && !WriteScreenshot(*platform, options->screenshotFile))
     std::fprintf(stderr, "lyraban: cannot write the screenshot %s\n", options->screenshotFile.c_str());
+  if (frameStats) frameStats->Close();
   if (virtualAudio) virtualAudio->Close();
   if (traceFile) std::fclose(traceFile);
   return 0;

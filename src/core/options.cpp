@@ -70,6 +70,8 @@ std::optional<EngineOptions> ParseCommandLine(const std::vector<std::string>& ar
       if (!value(options.audioDumpFile)) return std::nullopt;
     } else if (a == "--input") {
       if (!value(options.inputFile)) return std::nullopt;
+    } else if (a == "--frame-stats") {
+      if (!value(options.frameStatsFile)) return std::nullopt;
     } else if (a.size() > 1 && a[0] == '-' && a != "-") {
       error = "unknown option " + a;
       return std::nullopt;

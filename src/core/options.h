@@ -17,6 +17,7 @@ struct EngineOptions {
   std::string screenshotFile;  // last presented frame, written at exit
   std::string audioDumpFile;   // everything mixed, as a WAV file
   std::string inputFile;       // scripted input for headless runs
+  std::string frameStatsFile;  // one line per presented frame: clock ms, main-thread processor ms
   bool check = false;          // check the game's files instead of playing
 };
 

@@ -21,7 +21,7 @@ bool ResourceDirectory::Merge(PackEntry entry) {
     it->second = std::move(entry);
     return true;
   }
-  std::string key = entry.name;
+  std::string key = ToAsciiLower(entry.name);
   entries_.emplace(std::move(key), std::move(entry));
   return true;
 }
