@@ -22,7 +22,7 @@ summary_only=0
 root=$(cd "$(dirname "$0")/.." && pwd)
 fuzz=$root/build-fuzz
 all=(archive loose_names text_lines config expression png img_definition map_file ogg_stream save_container
-     flag_file read_log user_settings input_script script)
+     flag_file read_log user_settings input_script flow_file slot_file script)
 if [ $# -gt 0 ]; then harnesses=("$@"); else harnesses=("${all[@]}"); fi
 
 # Executions, coverage (edges), features and findings of the last runs.
@@ -82,6 +82,7 @@ if [ ! -d "$fuzz/corpus" ]; then
   seed map_file "$unpacked"/**/*.map
   seed ogg_stream "$unpacked"/**/*.ogg
   seed input_script "$root"/tests/e2e/*.input
+  seed flow_file "$root"/demo/flow/*.txt
   printf '\\1 5\r\\8 12\rstart\r\\3 3\rchapter1\r\0' > "$fuzz/corpus/read_log/seed-1"
   head -c 4000 /dev/zero > "$fuzz/corpus/flag_file/seed-1"
   head -c 336 /dev/zero > "$fuzz/corpus/user_settings/seed-1"
