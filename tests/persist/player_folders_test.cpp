@@ -81,9 +81,13 @@ TEST(PlayerFolders, RealWriteProbe) {
   EXPECT_TRUE(fs::is_empty(dir.path())) << "the probe left its file behind";
   EXPECT_FALSE(CanCreateFileIn(dir.path() / "missing"));
   EXPECT_FALSE(CanCreateFileIn(dir.Write("plain", "x")));
+}
+
+TEST(PlayerFolders, RealProbeOnAReadOnlyFolder) {
   // The superuser writes through permission bits, so only an ordinary
   // account sees a read-only folder here.
   if (::geteuid() == 0) GTEST_SKIP() << "running as root: permission bits do not stop writes";
+  testing::TempDir dir;
   const fs::path locked = dir.path() / "locked";
   fs::create_directory(locked);
   ::chmod(locked.c_str(), 0555);
