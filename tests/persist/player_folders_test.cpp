@@ -115,11 +115,8 @@ TEST(PlayerFolders, MissingGameFolderCountsAsReadOnlyAndCreationMakesTheFolders)
 }
 
 TEST(PlayerFolders, ProductNamesAreSafeFolderNames) {
-  const std::string longCjk = [] {
-    std::string s;
-    for (int i = 0; i < 40; ++i) s += "海";
-    return s;
-  }();
+  std::string longCjk;
+  for (int i = 0; i < 40; ++i) longCjk += "海";
   struct Case {
     std::string id, title, expected;
   } cases[] = {
