@@ -268,7 +268,7 @@ TEST_F(ReadLogTest, AHugeFileIsNotReadAndCountsAsDamaged) {
 }
 
 // First start: no file, so the defaults are what gets saved.
-TEST(UserSettings, DefaultsLandAtTheirFileOffsets) {
+TEST(UserSettings, DefaultsLandAtTheirOffsetsAndRoundTripsKeepEveryByte) {
   testing::TempDir dir;
   UserSettings s;
   std::memset(&s, 0xAB, sizeof s);
@@ -283,11 +283,8 @@ TEST(UserSettings, DefaultsLandAtTheirFileOffsets) {
   // clang-format on
   for (auto [offset, value] : nonZero) expected[offset] = static_cast<char>(value);
   EXPECT_EQ(ReadFileBytes(path), expected);
-}
 
-TEST(UserSettings, RoundTripKeepsEveryByteAndAShortFileOnlyItsLeadingBytes) {
-  testing::TempDir dir;
-  const auto path = dir.path() / kUserSettingsFileName;
+  // A round trip keeps every byte; a short file only its leading bytes.
   UserSettings written, read;
   auto* raw = reinterpret_cast<u8*>(&written);
   for (std::size_t i = 0; i < sizeof written; ++i) raw[i] = static_cast<u8>(i * 7 + 3);
