@@ -11,10 +11,11 @@ namespace lyraban::testing {
 namespace {
 
 // Adds `count` lines named "n<i>" with text "t<i>" (i from 1); lines listed
-// in `voiced` get the voice "v<i>".
-void AddLines(BacklogStore& store, int count, std::vector<int> voiced = {}) {
+// in `voiced`, or all when `allVoiced`, get the voice "v<i>".
+void AddLines(BacklogStore& store, int count, std::vector<int> voiced = {}, bool allVoiced = false) {
   for (int i = 1; i <= count; ++i) {
-    if (std::find(voiced.begin(), voiced.end(), i) != voiced.end()) store.SetPendingVoice("v" + std::to_string(i));
+    if (allVoiced || std::find(voiced.begin(), voiced.end(), i) != voiced.end())
+      store.SetPendingVoice("v" + std::to_string(i));
     store.AddBacklogEntry("n" + std::to_string(i), "t" + std::to_string(i));
   }
 }
@@ -131,10 +132,7 @@ TEST_F(BacklogScreenTest, RowsReplayTheirOwnVoiceAndSilentRowsPlayNothing) {
 }
 
 TEST_F(BacklogScreenTest, OnlyTheFiftySevenNewestLinesCanBeReached) {
-  // 58 lines: every one voiced, so each row's button is live.
-  std::vector<int> all;
-  for (int i = 1; i <= 58; ++i) all.push_back(i);
-  AddLines(store, 58, all);
+  AddLines(store, 58, {}, true);             // every line voiced, so each row's button is live
   for (int i = 0; i < 60; ++i) host.Key(9);  // page up past the end
   host.ClickAt(100, RowY(0));                // top row at the oldest position
   host.Key(3);
@@ -143,9 +141,7 @@ TEST_F(BacklogScreenTest, OnlyTheFiftySevenNewestLinesCanBeReached) {
 }
 
 TEST_F(BacklogScreenTest, DraggingTheHandleScrollsAndIconsStepOneLine) {
-  std::vector<int> all;
-  for (int i = 1; i <= 60; ++i) all.push_back(i);
-  AddLines(store, 60, all);
+  AddLines(store, 60, {}, true);
   host.Do([](FakeScreenHost& h) { h.pointer = {790, 540, true}; });  // position 5
   host.Do([](FakeScreenHost& h) { h.pointer.leftDown = false; });
   host.ClickAt(100, RowY(7));  // age 6
