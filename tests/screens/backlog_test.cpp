@@ -42,16 +42,25 @@ TEST(BacklogStore, AVoiceGoesWithTheNextLineOnly) {
   EXPECT_EQ(store.GetBacklogEntry(1).Voice, "") << "an empty path clears the pending voice";
 }
 
-TEST(BacklogStore, SectionRoundTripRewindsToThePageMark) {
+// The backlog section of a store with `marked` lines up to its page mark and
+// `after` more lines past it, `voiced` as for AddLines; `keep` of its bytes
+// are read back.
+SaveArchive Section(int marked, int after, std::vector<int> voiced, double keep = 1) {
   BacklogStore saved;
-  AddLines(saved, 5, {3});
-  saved.MarkBacklogPage();  // resume point after line 5
-  AddLines(saved, 2);       // lines the script will show again after loading
+  AddLines(saved, marked, std::move(voiced));
+  saved.MarkBacklogPage();
+  AddLines(saved, after);
   SaveArchive section;
   saved.SerializeBacklog(section);
-
+  std::string bytes = section.bytes();
+  bytes.resize(static_cast<std::size_t>(bytes.size() * keep));
   SaveArchive reading;
-  reading.OpenForReading(section.bytes());
+  reading.OpenForReading(bytes);
+  return reading;
+}
+
+TEST(BacklogStore, SectionRoundTripRewindsToThePageMark) {
+  SaveArchive reading = Section(5, 2, {3});  // resume point after line 5; the script shows the other two again
   EXPECT_TRUE(reading.Contains("LastLogPos"));
   EXPECT_TRUE(reading.Contains("Text59"));
   EXPECT_TRUE(reading.Contains("Voice2"));
@@ -66,15 +75,7 @@ TEST(BacklogStore, SectionRoundTripRewindsToThePageMark) {
 }
 
 TEST(BacklogStore, DamagedSectionKeepsWhatItCouldRead) {
-  BacklogStore saved;
-  AddLines(saved, 3);
-  saved.MarkBacklogPage();
-  SaveArchive section;
-  saved.SerializeBacklog(section);
-  std::string bytes = section.bytes();
-  bytes.resize(bytes.size() / 2);  // cut inside the slots
-  SaveArchive reading;
-  reading.OpenForReading(bytes);
+  SaveArchive reading = Section(3, 0, {}, 0.5);  // cut inside the slots
   BacklogStore loaded;
   loaded.SerializeBacklog(reading);
   EXPECT_EQ(loaded.writeIndex(), 3u);

@@ -80,19 +80,18 @@ UserSettings Defaults() {
 }
 
 ConfigDialogFacts Facts() {
-  ConfigDialogFacts f;
-  f.title = "琴音海岸";
-  f.vendor = "Lyraban";
-  f.version = "1.0";
-  f.date = "2026/12/01";
-  f.buildDate = "2026/12/06";
-  f.system.os = "Debian GNU/Linux 12 (bookworm) (Linux 6.1.0)";
-  f.system.graphics = "SDL 2.26.5 (x11, opengl)";
-  f.system.cpu = "Test CPU";
-  f.system.ram = "2 GB";
-  f.system.vram = "256 MB";
-  f.system.missing = "不能播放Movie· [DirectShow]      \n";
-  return f;
+  return {.title = "琴音海岸",
+          .vendor = "Lyraban",
+          .version = "1.0",
+          .date = "2026/12/01",
+          .buildDate = "2026/12/06",
+          .system = {.os = "Debian GNU/Linux 12 (bookworm) (Linux 6.1.0)",
+                     .graphics = "SDL 2.26.5 (x11, opengl)",
+                     .cpu = "Test CPU",
+                     .ram = "2 GB",
+                     .vram = "256 MB",
+                     .pad = "",
+                     .missing = "不能播放Movie· [DirectShow]      \n"}};
 }
 
 const DialogWidget* Find(ConfigDialog& d, const std::string& name, int value = -1) {
