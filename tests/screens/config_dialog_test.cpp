@@ -201,9 +201,9 @@ TEST_F(ConfigDialogLists, PadRowsFollowTheJoystickAndDisabledRowsKeepTheirValues
   }
   d.Change(ConfigDialog::IdPadButton, IndexOf(*Find(d, "pad1"), 14));
   const UserSettings& saved = Saved(d);
-  EXPECT_EQ(saved.PadButtonCommands[0], 14);
-  EXPECT_EQ(saved.PadButtonCommands[1], 3);
-  EXPECT_EQ(saved.PadButtonCommands[5], 7) << "a disabled row must keep the stored command";
+  EXPECT_EQ(std::vector<int>(saved.PadButtonCommands, saved.PadButtonCommands + 8),
+            (std::vector<int>{14, 3, 0, 0, 0, 7, 0, 0}))
+      << "a disabled row (the sixth) must keep the stored command";
 }
 
 // --- the other controls ------------------------------------------------------
@@ -326,8 +326,7 @@ TEST_F(ConfigDialogRun, CancelKeepsTheSettingsAndReappliesSoundCaptionAndWindowM
   };
   EXPECT_TRUE(RunConfigDialog(settings, Facts(), host));
   EXPECT_TRUE(host.saved.empty());
-  EXPECT_EQ(settings.BgmVolume, 50);
-  EXPECT_EQ(settings.FullScreen, 0);
+  EXPECT_EQ(std::tuple(settings.BgmVolume, int{settings.FullScreen}), std::tuple(50, 0));
   ASSERT_EQ(host.applied.size(), 1u);
   EXPECT_EQ(host.applied[0].BgmVolume, 50);
   EXPECT_EQ(host.log, (std::vector<std::string>{"show", "channel 0 on 5", "restore bgm_title.ogg|", "apply sound",
@@ -343,10 +342,9 @@ TEST_F(ConfigDialogRun, OkStoresSavesAndSwitchesToFullScreenAfterClosing) {
   };
   EXPECT_TRUE(RunConfigDialog(settings, Facts(), host));
   ASSERT_EQ(host.saved.size(), 1u);
-  EXPECT_EQ(host.saved[0].FullScreen, 1);
-  EXPECT_EQ(settings.FullScreen, 1);
-  EXPECT_EQ(settings.BgmVolume, 70);
-  EXPECT_TRUE(host.fullScreen);
+  // Saved full screen, kept full screen, kept volume, window mode.
+  EXPECT_EQ(std::tuple(int{host.saved[0].FullScreen}, int{settings.FullScreen}, settings.BgmVolume, host.fullScreen),
+            std::tuple(1, 1, 70, true));
   ASSERT_EQ(host.applied.size(), 1u);
   EXPECT_EQ(host.applied[0].BgmVolume, 70);
 }
