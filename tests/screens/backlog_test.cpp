@@ -11,10 +11,11 @@ namespace lyraban::testing {
 namespace {
 
 // Adds `count` lines named "n<i>" with text "t<i>" (i from 1); lines listed
-// in `voiced` get the voice "v<i>".
-void AddLines(BacklogStore& store, int count, std::vector<int> voiced = {}) {
+// in `voiced`, or all when `allVoiced`, get the voice "v<i>".
+void AddLines(BacklogStore& store, int count, std::vector<int> voiced = {}, bool allVoiced = false) {
   for (int i = 1; i <= count; ++i) {
-    if (std::find(voiced.begin(), voiced.end(), i) != voiced.end()) store.SetPendingVoice("v" + std::to_string(i));
+    if (allVoiced || std::find(voiced.begin(), voiced.end(), i) != voiced.end())
+      store.SetPendingVoice("v" + std::to_string(i));
     store.AddBacklogEntry("n" + std::to_string(i), "t" + std::to_string(i));
   }
 }
@@ -41,16 +42,25 @@ TEST(BacklogStore, AVoiceGoesWithTheNextLineOnly) {
   EXPECT_EQ(store.GetBacklogEntry(1).Voice, "") << "an empty path clears the pending voice";
 }
 
-TEST(BacklogStore, SectionRoundTripRewindsToThePageMark) {
+// The backlog section of a store with `marked` lines up to its page mark and
+// `after` more lines past it, `voiced` as for AddLines; `keep` of its bytes
+// are read back.
+SaveArchive Section(int marked, int after, std::vector<int> voiced, double keep = 1) {
   BacklogStore saved;
-  AddLines(saved, 5, {3});
-  saved.MarkBacklogPage();  // resume point after line 5
-  AddLines(saved, 2);       // lines the script will show again after loading
+  AddLines(saved, marked, std::move(voiced));
+  saved.MarkBacklogPage();
+  AddLines(saved, after);
   SaveArchive section;
   saved.SerializeBacklog(section);
-
+  std::string bytes = section.bytes();
+  bytes.resize(static_cast<std::size_t>(bytes.size() * keep));
   SaveArchive reading;
-  reading.OpenForReading(section.bytes());
+  reading.OpenForReading(bytes);
+  return reading;
+}
+
+TEST(BacklogStore, SectionRoundTripRewindsToThePageMark) {
+  SaveArchive reading = Section(5, 2, {3});  // resume point after line 5; the script shows the other two again
   EXPECT_TRUE(reading.Contains("LastLogPos"));
   EXPECT_TRUE(reading.Contains("Text59"));
   EXPECT_TRUE(reading.Contains("Voice2"));
@@ -65,15 +75,7 @@ TEST(BacklogStore, SectionRoundTripRewindsToThePageMark) {
 }
 
 TEST(BacklogStore, DamagedSectionKeepsWhatItCouldRead) {
-  BacklogStore saved;
-  AddLines(saved, 3);
-  saved.MarkBacklogPage();
-  SaveArchive section;
-  saved.SerializeBacklog(section);
-  std::string bytes = section.bytes();
-  bytes.resize(bytes.size() / 2);  // cut inside the slots
-  SaveArchive reading;
-  reading.OpenForReading(bytes);
+  SaveArchive reading = Section(3, 0, {}, 0.5);  // cut inside the slots
   BacklogStore loaded;
   loaded.SerializeBacklog(reading);
   EXPECT_EQ(loaded.writeIndex(), 3u);
@@ -131,10 +133,7 @@ TEST_F(BacklogScreenTest, RowsReplayTheirOwnVoiceAndSilentRowsPlayNothing) {
 }
 
 TEST_F(BacklogScreenTest, OnlyTheFiftySevenNewestLinesCanBeReached) {
-  // 58 lines: every one voiced, so each row's button is live.
-  std::vector<int> all;
-  for (int i = 1; i <= 58; ++i) all.push_back(i);
-  AddLines(store, 58, all);
+  AddLines(store, 58, {}, true);             // every line voiced, so each row's button is live
   for (int i = 0; i < 60; ++i) host.Key(9);  // page up past the end
   host.ClickAt(100, RowY(0));                // top row at the oldest position
   host.Key(3);
@@ -143,9 +142,7 @@ TEST_F(BacklogScreenTest, OnlyTheFiftySevenNewestLinesCanBeReached) {
 }
 
 TEST_F(BacklogScreenTest, DraggingTheHandleScrollsAndIconsStepOneLine) {
-  std::vector<int> all;
-  for (int i = 1; i <= 60; ++i) all.push_back(i);
-  AddLines(store, 60, all);
+  AddLines(store, 60, {}, true);
   host.Do([](FakeScreenHost& h) { h.pointer = {790, 540, true}; });  // position 5
   host.Do([](FakeScreenHost& h) { h.pointer.leftDown = false; });
   host.ClickAt(100, RowY(7));  // age 6

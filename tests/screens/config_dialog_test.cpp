@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace lyraban::testing {
@@ -16,17 +18,11 @@ using platform::WidgetKind;
 // steps run against the model.
 struct FakeHost final : ConfigDialogHost {
   std::function<void(ConfigDialog&)> steps;
-  bool quitting = false;
-  int joystick = -1;
-  bool musicPlaying = false, envPlaying = false;
-  std::string musicName, envName;
-  bool musicLoops = true;
+  bool quitting = false, musicPlaying = false, envPlaying = false, musicLoops = true, fullScreen = false;
+  int joystick = -1, fullScreenCalls = 0;
+  std::string musicName, envName, clipboard;
   std::vector<std::string> log;
-  std::vector<UserSettings> saved;
-  std::vector<UserSettings> applied;
-  std::string clipboard;
-  int fullScreenCalls = 0;
-  bool fullScreen = false;
+  std::vector<UserSettings> saved, applied;
 
   bool ShowDialog(platform::DialogModel& model) override {
     log.push_back("show");
@@ -64,22 +60,10 @@ struct FakeHost final : ConfigDialogHost {
   void CopyToClipboard(std::string_view text) override { clipboard = std::string(text); }
   int JoystickButtons() override { return joystick; }
   std::string_view CommandName(int code) override {
-    switch (code) {
-      case 0:
-        return " （无） ";
-      case 4:
-        return "显示下文";
-      case 12:
-        return "隐藏窗";
-      case 14:
-        return "显示记录";
-      case 23:
-        return "向导　　";
-      case 24:
-        return "老板来了！！";
-      default:
-        return "other";
-    }
+    static const std::map<int, std::string> names = {{0, " （无） "},  {4, "显示下文"},  {12, "隐藏窗"},
+                                                     {14, "显示记录"}, {23, "向导　　"}, {24, "老板来了！！"}};
+    const auto it = names.find(code);
+    return it == names.end() ? std::string_view("other") : std::string_view(it->second);
   }
   void UpdateCaption() override { log.push_back("caption"); }
   void SetFullScreen(bool on) override {
@@ -96,19 +80,18 @@ UserSettings Defaults() {
 }
 
 ConfigDialogFacts Facts() {
-  ConfigDialogFacts f;
-  f.title = "琴音海岸";
-  f.vendor = "Lyraban";
-  f.version = "1.0";
-  f.date = "2026/12/01";
-  f.buildDate = "2026/12/06";
-  f.system.os = "Debian GNU/Linux 12 (bookworm) (Linux 6.1.0)";
-  f.system.graphics = "SDL 2.26.5 (x11, opengl)";
-  f.system.cpu = "Test CPU";
-  f.system.ram = "2 GB";
-  f.system.vram = "256 MB";
-  f.system.missing = "不能播放Movie· [DirectShow]      \n";
-  return f;
+  return {.title = "琴音海岸",
+          .vendor = "Lyraban",
+          .version = "1.0",
+          .date = "2026/12/01",
+          .buildDate = "2026/12/06",
+          .system = {.os = "Debian GNU/Linux 12 (bookworm) (Linux 6.1.0)",
+                     .graphics = "SDL 2.26.5 (x11, opengl)",
+                     .cpu = "Test CPU",
+                     .ram = "2 GB",
+                     .vram = "256 MB",
+                     .pad = "",
+                     .missing = "不能播放Movie· [DirectShow]      \n"}};
 }
 
 const DialogWidget* Find(ConfigDialog& d, const std::string& name, int value = -1) {
@@ -129,31 +112,47 @@ int IndexOf(const DialogWidget& list, int code) {
   return -1;
 }
 
+// The five single key rows: right, middle, wheel up, wheel down, Space.
+std::vector<int> Keys(const UserSettings& s) {
+  return {s.RightButtonCommand, s.MiddleButtonCommand, s.WheelUpCommand, s.WheelDownCommand, s.SpaceCommand};
+}
+
+class ConfigDialogTest : public ::testing::Test {
+ protected:
+  ConfigDialog Open(ConfigDialogFacts facts = Facts(), std::string music = "", bool loop = true, std::string env = "") {
+    return ConfigDialog(settings, std::move(facts), host, std::move(music), loop, std::move(env));
+  }
+  // OK closes the dialog, which saves once.
+  const UserSettings& Saved(ConfigDialog& d) {
+    d.Confirm();
+    EXPECT_EQ(host.saved.size(), 1u);
+    return host.saved.at(0);
+  }
+
+  FakeHost host;
+  UserSettings settings = Defaults();
+};
+using ConfigDialogLists = ConfigDialogTest;
+using ConfigDialogControls = ConfigDialogTest;
+using ConfigDialogSound = ConfigDialogTest;
+using ConfigDialogRun = ConfigDialogTest;
+using ConfigDialogForm = ConfigDialogTest;
+
 // --- the key-assignment lists ------------------------------------------------
 
-TEST(ConfigDialogLists, AValueNotOfferedShowsTheFirstEntryAndOkStoresIt) {
-  FakeHost host;
-  UserSettings s = Defaults();  // Space = 2, which the Space list does not offer
-  ConfigDialog d(s, Facts(), host, "sample.ogg", true, "sample.ogg");
+TEST_F(ConfigDialogLists, AValueNotOfferedShowsTheFirstEntryAndOkStoresIt) {
+  ConfigDialog d = Open();  // Space = 2, which the Space list does not offer; the others are offered and kept
   const DialogWidget* space = Find(d, "space");
   ASSERT_NE(space, nullptr);
   EXPECT_EQ(space->value, 0);
   EXPECT_EQ(space->items.at(0), "显示下文");
   EXPECT_EQ(space->itemValues, (std::vector<int>{4, 12, 14, 23}));
-  d.Confirm();
-  ASSERT_EQ(host.saved.size(), 1u);
-  EXPECT_EQ(host.saved[0].SpaceCommand, 4);
+  EXPECT_EQ(Keys(Saved(d)), (std::vector<int>{11, 22, 14, 4, 4}));
   EXPECT_EQ(d.settings().SpaceCommand, 4);
-  // Offered values are shown as stored and kept.
-  EXPECT_EQ(host.saved[0].RightButtonCommand, 11);
-  EXPECT_EQ(host.saved[0].MiddleButtonCommand, 22);
-  EXPECT_EQ(host.saved[0].WheelUpCommand, 14);
-  EXPECT_EQ(host.saved[0].WheelDownCommand, 4);
 }
 
-TEST(ConfigDialogLists, EachRowOffersItsCommandsInOrderAndOnlyFunctionKeysTheBossKey) {
-  FakeHost host;
-  ConfigDialog d(Defaults(), Facts(), host, "", true, "");
+TEST_F(ConfigDialogLists, EachRowOffersItsCommandsInOrderAndOnlyFunctionKeysTheBossKey) {
+  ConfigDialog d = Open();
   const struct {
     const char* name;
     std::vector<int> codes;
@@ -169,56 +168,48 @@ TEST(ConfigDialogLists, EachRowOffersItsCommandsInOrderAndOnlyFunctionKeysTheBos
       {"pad2", {0, 2, 3, 9, 10, 12, 14, 15, 16, 17, 20, 21, 22, 23}, 2},
   };
   for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
     const DialogWidget* list = Find(d, row.name);
-    ASSERT_NE(list, nullptr) << row.name;
-    EXPECT_EQ(list->itemValues, row.codes) << row.name;
-    EXPECT_EQ(list->items.size(), row.codes.size()) << row.name;
-    EXPECT_EQ(list->value, row.shown) << row.name;
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->itemValues, row.codes);
+    EXPECT_EQ(list->items.size(), row.codes.size());
+    EXPECT_EQ(list->value, row.shown);
   }
   EXPECT_EQ(Find(d, "f5")->items.at(9), "老板来了！！");
 }
 
-TEST(ConfigDialogLists, ChoosingAnEntryStoresItsCommand) {
-  FakeHost host;
-  ConfigDialog d(Defaults(), Facts(), host, "", true, "");
+TEST_F(ConfigDialogLists, ChoosingAnEntryStoresItsCommand) {
+  ConfigDialog d = Open();
   d.Change(ConfigDialog::IdFunctionKey + 2, IndexOf(*Find(d, "f3"), 24));
   d.Change(ConfigDialog::IdSpace, IndexOf(*Find(d, "space"), 14));
   d.Change(ConfigDialog::IdSpace, 99);  // no such entry: ignored
-  d.Confirm();
-  ASSERT_EQ(host.saved.size(), 1u);
-  EXPECT_EQ(host.saved[0].FunctionKeyCommands[2], 24);
-  EXPECT_EQ(host.saved[0].SpaceCommand, 14);
+  const UserSettings& saved = Saved(d);
+  EXPECT_EQ(saved.FunctionKeyCommands[2], 24);
+  EXPECT_EQ(saved.SpaceCommand, 14);
 }
 
-TEST(ConfigDialogLists, PadRowsFollowTheJoystickAndDisabledRowsKeepTheirValues) {
-  FakeHost host;
-  UserSettings s = Defaults();
-  s.PadButtonCommands[5] = 7;  // not offered by the pad lists
-  ConfigDialog d(s, Facts(), host, "", true, "");
-  // No joystick: the whole group is disabled and the pad line empty.
-  for (int i = 1; i <= 8; ++i) EXPECT_FALSE(Find(d, "pad" + std::to_string(i))->enabled) << "pad" << i;
-  EXPECT_EQ(d.facts().system.pad, "");
-  d.Change(ConfigDialog::IdPadButton, 0);  // ignored while disabled
-  EXPECT_EQ(Find(d, "pad1")->value, 1);
-
-  // A pad with four buttons is plugged in.
-  host.joystick = 4;
-  d.DevicesChanged();
-  for (int i = 1; i <= 8; ++i) EXPECT_EQ(Find(d, "pad" + std::to_string(i))->enabled, i <= 4) << "pad" << i;
-  EXPECT_EQ(d.facts().system.pad, "已连接   （4 按鍵）");
+TEST_F(ConfigDialogLists, PadRowsFollowTheJoystickAndDisabledRowsKeepTheirValues) {
+  settings.PadButtonCommands[5] = 7;  // not offered by the pad lists
+  ConfigDialog d = Open();
+  // No joystick: the whole group is disabled and the pad line empty; a pad with four buttons comes after.
+  for (int joystick : {-1, 4}) {
+    if (joystick > 0) host.joystick = joystick, d.DevicesChanged();
+    for (int i = 1; i <= 8; ++i) EXPECT_EQ(Find(d, "pad" + std::to_string(i))->enabled, i <= joystick) << "pad" << i;
+    EXPECT_EQ(d.facts().system.pad, joystick < 0 ? "" : "已连接   （4 按鍵）");
+    d.Change(ConfigDialog::IdPadButton, 0);  // ignored while disabled
+    EXPECT_EQ(Find(d, "pad1")->value, joystick < 0 ? 1 : 0);
+  }
   d.Change(ConfigDialog::IdPadButton, IndexOf(*Find(d, "pad1"), 14));
-  d.Confirm();
-  ASSERT_EQ(host.saved.size(), 1u);
-  EXPECT_EQ(host.saved[0].PadButtonCommands[0], 14);
-  EXPECT_EQ(host.saved[0].PadButtonCommands[1], 3);
-  EXPECT_EQ(host.saved[0].PadButtonCommands[5], 7) << "a disabled row must keep the stored command";
+  const UserSettings& saved = Saved(d);
+  EXPECT_EQ(std::vector<int>(saved.PadButtonCommands, saved.PadButtonCommands + 8),
+            (std::vector<int>{14, 3, 0, 0, 0, 7, 0, 0}))
+      << "a disabled row (the sixth) must keep the stored command";
 }
 
 // --- the other controls ------------------------------------------------------
 
-TEST(ConfigDialogControls, EveryControlEditsItsField) {
-  FakeHost host;
-  ConfigDialog d(Defaults(), Facts(), host, "", true, "");
+TEST_F(ConfigDialogControls, EveryControlEditsItsField) {
+  ConfigDialog d = Open();
   const struct {
     int id;
     int value;
@@ -256,11 +247,9 @@ TEST(ConfigDialogControls, EveryControlEditsItsField) {
   EXPECT_TRUE(host.saved.empty()) << "nothing is saved before OK";
 }
 
-TEST(ConfigDialogControls, RangesAndChoicesAreKept) {
-  FakeHost host;
-  UserSettings s = Defaults();
-  s.AutoModeSpeed = 30;  // out of the slider's range in the file
-  ConfigDialog d(s, Facts(), host, "", true, "");
+TEST_F(ConfigDialogControls, RangesAndChoicesAreKept) {
+  settings.AutoModeSpeed = 30;  // out of the slider's range in the file
+  ConfigDialog d = Open();
   EXPECT_EQ(Find(d, "auto-speed")->value, 10);
   d.Change(ConfigDialog::IdUnreadSpeed, 9);
   d.Change(ConfigDialog::IdSoundVolume, -5);
@@ -268,12 +257,10 @@ TEST(ConfigDialogControls, RangesAndChoicesAreKept) {
   d.Change(ConfigDialog::IdTextShadow, 2);   // no such radio button
   d.Change(ConfigDialog::IdBossAction, -1);  // no such radio button
   const UserSettings read = d.ReadControls();
-  EXPECT_EQ(read.UnreadTextSpeed, 4);
-  EXPECT_EQ(read.AutoModeSpeed, 10);
-  EXPECT_EQ(read.BgmVolume, 0);
-  EXPECT_EQ(read.FontKind, 0);
-  EXPECT_EQ(read.TextShadow, 1);
-  EXPECT_EQ(read.BossKeyAction, 0);
+  // Unread speed, auto speed, music volume, font, shadow, boss action.
+  EXPECT_EQ((std::vector<int>{read.UnreadTextSpeed, read.AutoModeSpeed, read.BgmVolume, read.FontKind, read.TextShadow,
+                              read.BossKeyAction}),
+            (std::vector<int>{4, 10, 0, 0, 1, 0}));
   // Radio buttons show which one is chosen.
   EXPECT_TRUE(Find(d, "fullscreen", 0)->on);
   EXPECT_FALSE(Find(d, "fullscreen", 1)->on);
@@ -281,42 +268,37 @@ TEST(ConfigDialogControls, RangesAndChoicesAreKept) {
 
 // --- sound while the dialog is open ------------------------------------------
 
-TEST(ConfigDialogSound, SlidersAndBoxesAreHeardAtOnce) {
-  FakeHost host;
-  ConfigDialog d(Defaults(), Facts(), host, "", true, "");
+TEST_F(ConfigDialogSound, SlidersAndBoxesAreHeardAtOnce) {
+  ConfigDialog d = Open();
   d.Change(ConfigDialog::IdSoundVolume + 0, 90);
   d.Change(ConfigDialog::IdSoundCheck + 2, 0);
   d.Change(ConfigDialog::IdSoundVolume + 3, 10);
   EXPECT_EQ(host.log, (std::vector<std::string>{"channel 0 on 90", "channel 2 off 50", "channel 3 on 10"}));
 }
 
-TEST(ConfigDialogSound, PlayButtonsStartAndStopTheRememberedSoundsWithTheirCaptions) {
-  FakeHost host;
-  ConfigDialog d(Defaults(), Facts(), host, "bgm_theme.ogg", false, "sample.ogg");
-  EXPECT_EQ(Find(d, "bgm-play")->text, "再生");
-  EXPECT_EQ(Find(d, "env-play")->text, "再生");
-  EXPECT_EQ(Find(d, "voice-play")->text, "播放");
-  EXPECT_EQ(Find(d, "se-play")->text, "播放");
+TEST_F(ConfigDialogSound, PlayButtonsStartAndStopTheRememberedSoundsWithTheirCaptions) {
+  ConfigDialog d = Open(Facts(), "bgm_theme.ogg", false, "sample.ogg");
+  const auto captions = [&] {
+    std::vector<std::string> texts;
+    for (const char* name : {"bgm-play", "env-play", "voice-play", "se-play"}) texts.push_back(Find(d, name)->text);
+    return texts;
+  };
+  EXPECT_EQ(captions(), (std::vector<std::string>{"再生", "再生", "播放", "播放"}));
   d.Press(ConfigDialog::IdSoundPlay + 0);
   host.musicPlaying = true;
   EXPECT_EQ(Find(d, "bgm-play")->text, "停止");
-  d.Press(ConfigDialog::IdSoundPlay + 0);
-  d.Press(ConfigDialog::IdSoundPlay + 1);
-  d.Press(ConfigDialog::IdSoundPlay + 2);
-  d.Press(ConfigDialog::IdSoundPlay + 3);
+  for (int row : {0, 1, 2, 3}) d.Press(ConfigDialog::IdSoundPlay + row);
   host.envPlaying = true;
   d.Press(ConfigDialog::IdSoundPlay + 3);
   EXPECT_EQ(host.log, (std::vector<std::string>{"music bgm_theme.ogg once", "stop music", "voice sample.ogg",
                                                 "se sample.ogg", "env sample.ogg", "stop env"}));
 }
 
-TEST(ConfigDialogSound, WithoutSoundOutputTheGroupIsDisabledAndKeepsTheStoredValues) {
-  FakeHost host;
+TEST_F(ConfigDialogSound, WithoutSoundOutputTheGroupIsDisabledAndKeepsTheStoredValues) {
   ConfigDialogFacts facts = Facts();
   facts.soundAvailable = false;
-  UserSettings s = Defaults();
-  s.BgmVolume = 77;
-  ConfigDialog d(s, facts, host, "", true, "");
+  settings.BgmVolume = 77;
+  ConfigDialog d = Open(facts);
   for (const char* name : {"bgm", "bgm-volume", "bgm-play", "voice", "se-volume", "env-play", "female-voices"}) {
     const DialogWidget* w = Find(d, name);
     ASSERT_NE(w, nullptr) << name;
@@ -327,118 +309,90 @@ TEST(ConfigDialogSound, WithoutSoundOutputTheGroupIsDisabledAndKeepsTheStoredVal
   d.Change(ConfigDialog::IdMaleVoices, 0);
   d.Press(ConfigDialog::IdSoundPlay);
   EXPECT_TRUE(host.log.empty());
-  d.Confirm();
-  ASSERT_EQ(host.saved.size(), 1u);
-  EXPECT_EQ(host.saved[0].BgmVolume, 77);
-  EXPECT_EQ(host.saved[0].MaleVoices, 1);
+  const UserSettings& saved = Saved(d);
+  EXPECT_EQ(saved.BgmVolume, 77);
+  EXPECT_EQ(saved.MaleVoices, 1);
 }
 
 // --- ways out ----------------------------------------------------------------
 
-TEST(ConfigDialogRun, CancelKeepsTheSettingsAndReappliesSoundCaptionAndWindowMode) {
-  FakeHost host;
+TEST_F(ConfigDialogRun, CancelKeepsTheSettingsAndReappliesSoundCaptionAndWindowMode) {
   host.musicName = "bgm_title.ogg";
-  host.envName = "";
-  UserSettings s = Defaults();
   host.steps = [](ConfigDialog& d) {
     d.Change(ConfigDialog::IdSoundVolume, 5);
     d.Change(ConfigDialog::IdFullScreen, 1);
     d.Cancel();
     d.Confirm();  // too late: the dialog is closed
   };
-  EXPECT_TRUE(RunConfigDialog(s, Facts(), host));
+  EXPECT_TRUE(RunConfigDialog(settings, Facts(), host));
   EXPECT_TRUE(host.saved.empty());
-  EXPECT_EQ(s.BgmVolume, 50);
-  EXPECT_EQ(s.FullScreen, 0);
+  EXPECT_EQ(std::tuple(settings.BgmVolume, int{settings.FullScreen}), std::tuple(50, 0));
   ASSERT_EQ(host.applied.size(), 1u);
   EXPECT_EQ(host.applied[0].BgmVolume, 50);
   EXPECT_EQ(host.log, (std::vector<std::string>{"show", "channel 0 on 5", "restore bgm_title.ogg|", "apply sound",
                                                 "caption", "window"}));
 }
 
-TEST(ConfigDialogRun, OkStoresSavesAndSwitchesToFullScreenAfterClosing) {
-  FakeHost host;
-  UserSettings s = Defaults();
+TEST_F(ConfigDialogRun, OkStoresSavesAndSwitchesToFullScreenAfterClosing) {
   host.steps = [&](ConfigDialog& d) {
     d.Change(ConfigDialog::IdFullScreen, 1);
     d.Change(ConfigDialog::IdSoundVolume, 70);
     EXPECT_EQ(host.fullScreenCalls, 0) << "the window mode changes only after the dialog";
     d.Press(ConfigDialog::IdOk);
   };
-  EXPECT_TRUE(RunConfigDialog(s, Facts(), host));
+  EXPECT_TRUE(RunConfigDialog(settings, Facts(), host));
   ASSERT_EQ(host.saved.size(), 1u);
-  EXPECT_EQ(host.saved[0].FullScreen, 1);
-  EXPECT_EQ(s.FullScreen, 1);
-  EXPECT_EQ(s.BgmVolume, 70);
-  EXPECT_TRUE(host.fullScreen);
+  // Saved full screen, kept full screen, kept volume, window mode.
+  EXPECT_EQ(std::tuple(int{host.saved[0].FullScreen}, int{settings.FullScreen}, settings.BgmVolume, host.fullScreen),
+            std::tuple(1, 1, 70, true));
   ASSERT_EQ(host.applied.size(), 1u);
   EXPECT_EQ(host.applied[0].BgmVolume, 70);
 }
 
-TEST(ConfigDialogRun, TheRememberedSoundsOrTheSampleArePlayedAndPutBack) {
-  FakeHost host;
+TEST_F(ConfigDialogRun, TheRememberedSoundsOrTheSampleArePlayedAndPutBack) {
   host.envName = "env_waves.ogg";
-  UserSettings s = Defaults();
   host.steps = [](ConfigDialog& d) {
     d.Press(ConfigDialog::IdSoundPlay + 0);
     d.Press(ConfigDialog::IdSoundPlay + 3);
   };
-  EXPECT_TRUE(RunConfigDialog(s, Facts(), host));
-  EXPECT_EQ(host.log.at(1), "music sample.ogg loop");
-  EXPECT_EQ(host.log.at(2), "env env_waves.ogg");
-  EXPECT_EQ(host.log.at(3), "restore |env_waves.ogg");
+  EXPECT_TRUE(RunConfigDialog(settings, Facts(), host));
+  ASSERT_GE(host.log.size(), 4u);
+  EXPECT_EQ(std::vector<std::string>(host.log.begin() + 1, host.log.begin() + 4),
+            (std::vector<std::string>{"music sample.ogg loop", "env env_waves.ogg", "restore |env_waves.ogg"}));
 }
 
-TEST(ConfigDialogRun, QuittingWhileOpenReturnsAtOnce) {
-  FakeHost host;
+TEST_F(ConfigDialogRun, QuittingWhileOpenReturnsAtOnce) {
   host.quitting = true;
-  UserSettings s = Defaults();
-  EXPECT_FALSE(RunConfigDialog(s, Facts(), host));
+  EXPECT_FALSE(RunConfigDialog(settings, Facts(), host));
   EXPECT_EQ(host.log, (std::vector<std::string>{"show"}));
 }
 
-// --- texts and layout --------------------------------------------------------
+// --- texts, layout and the version report ------------------------------------
 
-TEST(ConfigDialogForm, TabsButtonsAndFixedTexts) {
-  FakeHost host;
-  ConfigDialog d(Defaults(), Facts(), host, "", true, "");
+TEST_F(ConfigDialogForm, TabsButtonsAndFixedTexts) {
+  ConfigDialog d = Open();
   const platform::DialogForm& f = d.Form();
-  EXPECT_EQ(f.caption, "设置　　　");
-  EXPECT_EQ(f.width, 629);
-  EXPECT_EQ(f.height, 453);
+  EXPECT_EQ(std::tuple(f.caption, f.width, f.height), std::tuple("设置　　　", 629, 453));
   EXPECT_EQ(f.tabs, (std::vector<std::string>{"基本设置", "按键设置", "版本信息　　　"}));
-  const DialogWidget* ok = Find(d, "ok");
-  ASSERT_NE(ok, nullptr);
-  EXPECT_EQ(ok->text, "OK");
-  EXPECT_EQ(ok->id, 1);
-  EXPECT_TRUE(ok->isDefault);
-  EXPECT_EQ(ok->x, 392);
-  EXPECT_EQ(ok->y, 424);
-  EXPECT_EQ(Find(d, "cancel")->text, "Cancel    ");
-  EXPECT_EQ(Find(d, "cancel")->id, 2);
-  EXPECT_EQ(Find(d, "copy")->id, 999);
-  EXPECT_EQ(Find(d, "copy")->text, "复制Version信息       ");
-  for (const char* text : {"文字　　",
-                           "声音　　",
-                           "表示",
-                           "ＳＫＩＰ",
-                           "老板键　　　　　",
-                           "鼠标  ",
-                           "Keyboard  ",
-                           "Gamepad     ",
-                           "Shortcut一览      ",
-                           "作品Version   ",
-                           "SystemVersion     ",
-                           "System信息  ",
-                           "全屏模式　　　",
-                           "最小化時伪装为记事本　",
-                           "鼠標右鍵  ",
-                           "按鍵   8",
-                           "文字顏色　　　",
-                           "鼠标指針　　　",
-                           "Lyraban 汎式β",
-                           "1.03b",
-                           "Bulid年月日  ："})
+  // Name, text, id, default, x, y of the three buttons (x, y of the second and third are not checked).
+  for (auto [name, text, id, isDefault, x, y] :
+       {std::tuple<const char*, const char*, int, bool, int, int>{"ok", "OK", 1, true, 392, 424},
+        {"cancel", "Cancel    ", 2, false, -1, -1},
+        {"copy", "复制Version信息       ", 999, false, -1, -1}}) {
+    SCOPED_TRACE(name);
+    const DialogWidget* w = Find(d, name);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(std::tuple(w->text, w->id), std::tuple(text, id));
+    if (x >= 0) {
+      EXPECT_EQ(std::tuple(w->isDefault, w->x, w->y), std::tuple(isDefault, x, y));
+    }
+  }
+  // clang-format off
+  for (const char* text : {"文字　　", "声音　　", "表示", "ＳＫＩＰ", "老板键　　　　　", "鼠标  ", "Keyboard  ",
+       "Gamepad     ", "Shortcut一览      ", "作品Version   ", "SystemVersion     ", "System信息  ", "全屏模式　　　",
+       "最小化時伪装为记事本　", "鼠標右鍵  ", "按鍵   8", "文字顏色　　　", "鼠标指針　　　", "Lyraban 汎式β", "1.03b",
+       "Bulid年月日  ："})
+    // clang-format on
     EXPECT_NE(FindText(d, text), nullptr) << "no widget shows \"" << text << "\"";
   const DialogWidget* shortcuts = nullptr;
   for (const DialogWidget& w : f.widgets)
@@ -451,28 +405,21 @@ TEST(ConfigDialogForm, TabsButtonsAndFixedTexts) {
   EXPECT_EQ(shortcuts->text.substr(shortcuts->text.size() - tail.size()), tail);
 }
 
-TEST(ConfigDialogForm, FunctionKeyRowsAreGroupedByFours) {
-  FakeHost host;
-  ConfigDialog d(Defaults(), Facts(), host, "", true, "");
+TEST_F(ConfigDialogForm, FunctionKeyRowsAreGroupedByFoursAndSwappedButtonsNameTheLeft) {
+  ConfigDialog d = Open();
   const int page1y = Find(d, "f1")->y;
   const int expected[] = {0, 24, 48, 72, 104, 128, 152, 176, 208, 232, 256, 280};
   for (int i = 0; i < 12; ++i) EXPECT_EQ(Find(d, "f" + std::to_string(i + 1))->y - page1y, expected[i]) << "F" << i + 1;
-}
 
-TEST(ConfigDialogForm, SwappedMouseButtonsNameTheLeftButton) {
-  FakeHost host;
   ConfigDialogFacts facts = Facts();
   facts.swappedButtons = true;
-  ConfigDialog d(Defaults(), facts, host, "", true, "");
-  EXPECT_NE(FindText(d, "鼠標左键  "), nullptr);
-  EXPECT_EQ(FindText(d, "鼠標右鍵  "), nullptr);
+  ConfigDialog swapped = Open(facts);
+  EXPECT_NE(FindText(swapped, "鼠標左键  "), nullptr);
+  EXPECT_EQ(FindText(swapped, "鼠標右鍵  "), nullptr);
 }
 
-// --- the version page and its report -----------------------------------------
-
-TEST(ConfigDialogReport, CopyPutsTheReportOnTheClipboard) {
-  FakeHost host;
-  ConfigDialog d(Defaults(), Facts(), host, "", true, "");
+TEST_F(ConfigDialogForm, CopyPutsTheReportOnTheClipboard) {
+  ConfigDialog d = Open();
   d.Press(ConfigDialog::IdCopy);
   const std::string rule = "----------------------------------------------------------------";
   const std::string expected = "Version信息（請將Support郵件地址粘貼如下）            \r\n" + rule +
