@@ -189,18 +189,14 @@ TEST_F(SdlPlatformTest, QuestionIsAnsweredFromTheKeyboardInTheWindow) {
 }
 
 // A signal to end the program, waiting while the question is up, is a Yes
-// nobody has to give.
-TEST_F(SdlPlatformTest, PendingEndSignalAnswersTheQuestionYes) {
+// nobody has to give. Without a window nothing can be drawn, and here no
+// desktop box either: the game must not end on an answer nobody gave.
+TEST_F(SdlPlatformTest, QuestionIsYesOnAPendingEndSignalAndNoWhenItCannotBeShown) {
   CloseSignals signals;
   ASSERT_TRUE(signals.active());
   raise(SIGTERM);
   EXPECT_TRUE(platform_->AskYesNo("结束游戏？", "游戏"));
   EXPECT_TRUE(signals.Take()) << "left for the engine's pump to take";
-}
-
-// Without a window nothing can be drawn, and here no desktop box either: the
-// game must not end on an answer nobody gave.
-TEST_F(SdlPlatformTest, QuestionThatCannotBeShownIsNotAYes) {
   platform_->DestroyMainWindow();
   EXPECT_FALSE(platform_->AskYesNo("结束游戏？", "游戏"));
   EXPECT_FALSE(platform_->lastError().empty());
@@ -242,12 +238,6 @@ TEST_F(SdlPlatformTest, SoundDevicePullsFromItsSource) {
   out->Close();
   EXPECT_GT(frames.load(), 0u);
 }
-
-}  // namespace
-}  // namespace lyraban::platform
-
-namespace lyraban::platform {
-namespace {
 
 // A movie picture of another size covers the whole game area; the next
 // game frame replaces it.
