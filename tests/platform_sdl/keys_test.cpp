@@ -12,33 +12,20 @@ namespace {
 u16 Map(SDL_Keycode key) { return VirtualKeyFromSdl(key, SDL_SCANCODE_UNKNOWN); }
 
 TEST(VirtualKeyFromSdl, MainBlockKeysAndRangeEnds) {
-  const std::pair<SDL_Keycode, u16> table[] = {{SDLK_PAGEUP, vk::Prior},
-                                               {SDLK_PAGEDOWN, vk::Next},
-                                               {SDLK_LEFT, vk::Left},
-                                               {SDLK_DOWN, vk::Down},
-                                               {SDLK_RSHIFT, vk::Shift},
-                                               {SDLK_RCTRL, vk::Control},
-                                               {SDLK_RALT, vk::Menu},
-                                               {SDLK_RETURN, vk::Return},
-                                               {SDLK_a, 'A'},
-                                               {SDLK_z, 'Z'},
-                                               {SDLK_0, '0'},
-                                               {SDLK_9, '9'},
-                                               {SDLK_F1, vk::F1},
-                                               {SDLK_F12, vk::F12},
-                                               {SDLK_APPLICATION, vk::Apps},
-                                               // Keys of no use give zero.
-                                               {SDLK_CAPSLOCK, 0},
-                                               {SDLK_F13, 0},
-                                               {SDLK_SEMICOLON, 0},
-                                               {SDLK_UNKNOWN, 0}};
+  const std::pair<SDL_Keycode, u16> table[] = {
+      {SDLK_PAGEUP, vk::Prior}, {SDLK_PAGEDOWN, vk::Next}, {SDLK_LEFT, vk::Left},     {SDLK_DOWN, vk::Down},
+      {SDLK_RSHIFT, vk::Shift}, {SDLK_RCTRL, vk::Control}, {SDLK_RALT, vk::Menu},     {SDLK_RETURN, vk::Return},
+      {SDLK_a, 'A'},            {SDLK_z, 'Z'},             {SDLK_0, '0'},             {SDLK_9, '9'},
+      {SDLK_F1, vk::F1},        {SDLK_F12, vk::F12},       {SDLK_APPLICATION, vk::Apps},
+      // Keys of no use give zero.
+      {SDLK_CAPSLOCK, 0},       {SDLK_F13, 0},             {SDLK_SEMICOLON, 0},       {SDLK_UNKNOWN, 0}};
   for (const auto& [sdl, want] : table) EXPECT_EQ(Map(sdl), want) << SDL_GetKeyName(sdl);
 }
 
 TEST(VirtualKeyFromSdl, KeypadStaysApartFromTheMainBlock) {
-  const std::pair<SDL_Scancode, u16> pad[] = {
-      {SDL_SCANCODE_KP_0, vk::Numpad0}, {SDL_SCANCODE_KP_1, vk::Numpad1},         {SDL_SCANCODE_KP_9, vk::Numpad9},
-      {SDL_SCANCODE_KP_PLUS, vk::Add},  {SDL_SCANCODE_KP_MULTIPLY, vk::Multiply}, {SDL_SCANCODE_KP_ENTER, vk::Return}};
+  const std::pair<SDL_Scancode, u16> pad[] = {{SDL_SCANCODE_KP_0, vk::Numpad0},     {SDL_SCANCODE_KP_1, vk::Numpad1},
+                                              {SDL_SCANCODE_KP_9, vk::Numpad9},     {SDL_SCANCODE_KP_PLUS, vk::Add},
+                                              {SDL_SCANCODE_KP_MULTIPLY, vk::Multiply}, {SDL_SCANCODE_KP_ENTER, vk::Return}};
   for (const auto& [scancode, want] : pad) {
     // Either half of the event is enough to know the key.
     const SDL_Keycode key = SDL_SCANCODE_TO_KEYCODE(scancode);
