@@ -8,14 +8,13 @@
 namespace lyraban::platform {
 namespace {
 
+// The fourth item is checked, the last one disabled.
 std::vector<PopupItem> Items() {
-  std::vector<PopupItem> items(5);
-  items[0] = {17, "快速存档(&Q)\tINS"};
-  items[1].separator = true;
-  items[2] = {21, "读取(&O)\tEND"};
-  items[3] = {27, "窗口模式(&W)", false, true};
-  items[4] = {25, "结束(&X)\tAlt+F4", false, false, false};  // disabled
-  return items;
+  return {{17, "快速存档(&Q)\tINS"},
+          {0, "", true},
+          {21, "读取(&O)\tEND"},
+          {27, "窗口模式(&W)", false, true},
+          {25, "结束(&X)\tAlt+F4", false, false, false}};
 }
 
 // ---- Labels and keyboard letters -------------------------------------------
