@@ -41,7 +41,7 @@ struct Kept {
   }
 };
 
-TEST(KeepFrameIfChanged, IdenticalFramesAreNotNewAndChangedOnesAre) {
+TEST(KeepFrameIfChanged, OnlyChangedWellFormedFramesAreNewAndKept) {
   Kept kept;
   std::vector<u8> frame(4 * 3 * 2, 7);
   EXPECT_TRUE(kept.Offer(frame, 4, 2, 12)) << "the first frame is new";
@@ -54,12 +54,9 @@ TEST(KeepFrameIfChanged, IdenticalFramesAreNotNewAndChangedOnesAre) {
   EXPECT_TRUE(kept.Offer(frame, 2, 4, 6));
   EXPECT_EQ(kept.width, 2);
   EXPECT_EQ(kept.height, 4);
-}
-
-TEST(KeepFrameIfChanged, PaddingBetweenRowsIsNeitherComparedNorKept) {
-  Kept kept;
-  // Two rows of 2 pixels (6 bytes) at a pitch of 8: bytes 6, 7 are padding.
-  std::vector<u8> frame = {1, 2, 3, 4, 5, 6, 99, 99, 7, 8, 9, 10, 11, 12};
+  // Two rows of 2 pixels (6 bytes) at a pitch of 8: bytes 6, 7 are padding,
+  // neither compared nor kept.
+  frame = {1, 2, 3, 4, 5, 6, 99, 99, 7, 8, 9, 10, 11, 12};
   EXPECT_TRUE(kept.Offer(frame, 2, 2, 8));
   EXPECT_EQ(kept.bytes, (std::vector<u8>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
   frame[6] = frame[7] = 0;
@@ -67,11 +64,8 @@ TEST(KeepFrameIfChanged, PaddingBetweenRowsIsNeitherComparedNorKept) {
   frame[13] = 0;
   EXPECT_TRUE(kept.Offer(frame, 2, 2, 8));
   EXPECT_EQ(kept.bytes.back(), 0);
-}
-
-TEST(KeepFrameIfChanged, BadFramesAndTheKeptCopyItselfAreNotNew) {
-  Kept kept;
-  std::vector<u8> frame(12, 1);
+  // Bad frames and the kept copy itself are not new.
+  frame.assign(12, 1);
   ASSERT_TRUE(kept.Offer(frame, 2, 2, 6));
   EXPECT_FALSE(kept.Offer(frame, 0, 2, 6));
   EXPECT_FALSE(kept.Offer(frame, 2, 2, 5)) << "a pitch shorter than a row";

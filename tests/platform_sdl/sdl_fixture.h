@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/sdl/sdl_platform.h"
 #include "support/temp_dir.h"
@@ -39,12 +43,22 @@ class SdlTest : public ::testing::Test {
     e.window.event = what;
     Push(e, idOffset);
   }
-  void Key(Uint32 type, SDL_Keycode key, SDL_Scancode scancode, Uint16 mod = 0, bool repeat = false) {
+  // The scan code is the one of the key on a US keyboard.
+  void Key(Uint32 type, SDL_Keycode key, Uint16 mod = 0, bool repeat = false) {
     SDL_Event e{type};
     e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym = {scancode, key, mod, 0};
+    e.key.keysym = {SDL_GetScancodeFromKey(key), key, mod, 0};
     e.key.repeat = repeat;
     Push(e);
+  }
+  struct KeyEvent {
+    Uint32 type;
+    SDL_Keycode key;
+    Uint16 mod = 0;
+    bool repeat = false;
+  };
+  void Keys(std::initializer_list<KeyEvent> keys) {
+    for (const KeyEvent& k : keys) Key(k.type, k.key, k.mod, k.repeat);
   }
   void Mouse(Uint32 type, int x, int y, Uint8 button = SDL_BUTTON_LEFT) {
     SDL_Event e{type};
@@ -53,6 +67,32 @@ class SdlTest : public ::testing::Test {
     else
       e.button = {type, 0, 0, 0, button, Uint8(type == SDL_MOUSEBUTTONDOWN), 1, 0, x, y};
     Push(e);
+  }
+
+  void Click(int x, int y) {
+    Mouse(SDL_MOUSEMOTION, x, y);
+    Mouse(SDL_MOUSEBUTTONDOWN, x, y);
+    Mouse(SDL_MOUSEBUTTONUP, x, y);
+  }
+  // A per-frame call for a modal loop: `act` once frame 3 is drawn, Escape
+  // at frame `escapeAt` should the loop still run; `frames` counts them.
+  std::function<void()> Script(int& frames, std::function<void()> act, int escapeAt = 40) {
+    frames = 0;
+    return [this, &frames, act = std::move(act), escapeAt] {
+      if (++frames == 3) act();
+      if (frames == escapeAt) Key(SDL_KEYDOWN, SDLK_ESCAPE);
+    };
+  }
+
+  // The last frame the platform kept, and its size.
+  struct Frame {
+    std::vector<u8> bgr;
+    int w = 0, h = 0;
+  };
+  Frame LastFrame() {
+    Frame f;
+    EXPECT_TRUE(platform_->CopyLastFrame(f.bgr, f.w, f.h));
+    return f;
   }
 
   // "kind" for each event, with ":key/modifiers" for keys (modifiers on

@@ -41,11 +41,9 @@ std::vector<Uint32> Shown(SDL_Window* window, int& w) {
 }
 
 TEST_F(SdlPlatformTest, PresentedFrameIsKeptAndDrawnInBlueGreenRedOrder) {
-  std::vector<u8> bgr, after;
-  int w = 0, h = 0;
-  ASSERT_TRUE(platform_->CopyLastFrame(bgr, w, h));  // a new window shows black
-  EXPECT_EQ(std::pair(w, h), std::pair(64, 48));
-  EXPECT_EQ(bgr, std::vector<u8>(64 * 48 * 3, 0));
+  const Frame black = LastFrame();  // a new window shows black
+  EXPECT_EQ(std::pair(black.w, black.h), std::pair(64, 48));
+  EXPECT_EQ(black.bgr, std::vector<u8>(64 * 48 * 3, 0));
   // Rows padded beyond the picture, the padding filled with junk.
   const int pitch = 64 * 3 + 4;
   std::vector<u8> pixels(pitch * 48, 0xEE), packed;
@@ -56,15 +54,14 @@ TEST_F(SdlPlatformTest, PresentedFrameIsKeptAndDrawnInBlueGreenRedOrder) {
       packed.insert(packed.end(), p, p + 3);
     }
   platform_->Present(pixels.data(), 64, 48, pitch);
-  ASSERT_TRUE(platform_->CopyLastFrame(bgr, w, h));
-  EXPECT_EQ(bgr, packed);
+  EXPECT_EQ(LastFrame().bgr, packed);
+  int w = 0;
   const std::vector<Uint32> shown = Shown(platform_->window(), w);
   for (const auto& [x, y] : {std::pair{0, 0}, {63, 47}, {33, 5}})
     EXPECT_EQ(shown[y * w + x], 200u << 16 | Uint32(y * 5) << 8 | Uint32(x * 4)) << x << "," << y;
   // The last frame outlives the window, for the screenshot taken at exit.
   platform_->DestroyMainWindow();
-  ASSERT_TRUE(platform_->CopyLastFrame(after, w, h));
-  EXPECT_EQ(after, packed);
+  EXPECT_EQ(LastFrame().bgr, packed);
 }
 
 // A 256 × 96 window shows the picture at x 64…191, twice the size.
@@ -93,29 +90,23 @@ TEST_F(SdlPlatformTest, ResizedWindowIsLetterboxedAndMouseArrivesInGamePixels) {
 }
 
 TEST_F(SdlPlatformTest, KeysModifiersAndTheLoneAlt) {
-  Key(SDL_KEYDOWN, SDLK_KP_4, SDL_SCANCODE_KP_4, KMOD_NUM);
-  Key(SDL_KEYUP, SDLK_KP_4, SDL_SCANCODE_KP_4, KMOD_NUM);
-  Key(SDL_KEYDOWN, SDLK_DOWN, SDL_SCANCODE_DOWN, KMOD_LSHIFT);
-  Key(SDL_KEYDOWN, SDLK_CAPSLOCK, SDL_SCANCODE_CAPSLOCK);  // of no use: dropped
+  const Uint32 D = SDL_KEYDOWN, U = SDL_KEYUP;
+  // Numpad 4 with Num Lock, Down with Shift, then Caps Lock, of no use: dropped.
+  Keys({{D, SDLK_KP_4, KMOD_NUM}, {U, SDLK_KP_4, KMOD_NUM}, {D, SDLK_DOWN, KMOD_LSHIFT}, {D, SDLK_CAPSLOCK}});
   // Alt and Enter together: a shortcut with Alt, no lone Alt afterwards.
-  Key(SDL_KEYDOWN, SDLK_LALT, SDL_SCANCODE_LALT, KMOD_LALT);
-  Key(SDL_KEYDOWN, SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_LALT);
-  Key(SDL_KEYUP, SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_LALT);
-  Key(SDL_KEYUP, SDLK_LALT, SDL_SCANCODE_LALT);
+  Keys({{D, SDLK_LALT, KMOD_LALT}, {D, SDLK_RETURN, KMOD_LALT}, {U, SDLK_RETURN, KMOD_LALT}, {U, SDLK_LALT}});
   // Alt alone, held long enough to repeat.
-  Key(SDL_KEYDOWN, SDLK_RALT, SDL_SCANCODE_RALT, KMOD_RALT);
-  Key(SDL_KEYDOWN, SDLK_RALT, SDL_SCANCODE_RALT, KMOD_RALT, true);
-  Key(SDL_KEYUP, SDLK_RALT, SDL_SCANCODE_RALT);
+  Keys({{D, SDLK_RALT, KMOD_RALT}, {D, SDLK_RALT, KMOD_RALT, true}, {U, SDLK_RALT}});
   // Numpad4 = 100, Down = 40, Return = 13, Alt = 18; Shift = 1, Alt = 4. The
   // Alt used as a modifier comes up; the lone Alt goes down (with Alt) and up.
   EXPECT_EQ(Log(), "down:100/0 up:100 down:40/1 down:13/4 up:13 up:18 down:18/4 up:18");
   // A click or losing the focus (Alt+Tab away) spoils the lone Alt.
-  Key(SDL_KEYDOWN, SDLK_LALT, SDL_SCANCODE_LALT, KMOD_LALT);
+  Key(D, SDLK_LALT, KMOD_LALT);
   Mouse(SDL_MOUSEBUTTONDOWN, 0, 0);
-  Key(SDL_KEYUP, SDLK_LALT, SDL_SCANCODE_LALT);
-  Key(SDL_KEYDOWN, SDLK_LALT, SDL_SCANCODE_LALT, KMOD_LALT);
+  Key(U, SDLK_LALT);
+  Key(D, SDLK_LALT, KMOD_LALT);
   Window(SDL_WINDOWEVENT_FOCUS_LOST);
-  Key(SDL_KEYUP, SDLK_LALT, SDL_SCANCODE_LALT);
+  Key(U, SDLK_LALT);
   EXPECT_EQ(Log(), "press:0,0/0 up:18 inactive up:18");
 }
 
@@ -163,44 +154,29 @@ TEST_F(SdlPlatformTest, VirtualJoystickIsReadScaled) {
 // The question is drawn in the window; the key that answers it is the
 // question's alone, while other events still reach the game.
 TEST_F(SdlPlatformTest, QuestionIsAnsweredFromTheKeyboardInTheWindow) {
-  const struct {
-    SDL_Keycode key;
-    SDL_Scancode scancode;
-    bool yes;
-  } cases[] = {{SDLK_RETURN, SDL_SCANCODE_RETURN, true},
-               {SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER, true},
-               {SDLK_y, SDL_SCANCODE_Y, true},
-               {SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, false},
-               {SDLK_n, SDL_SCANCODE_N, false}};
-  std::vector<u8> before;
-  int w = 0, h = 0;
-  ASSERT_TRUE(platform_->CopyLastFrame(before, w, h));
-  for (const auto& c : cases) {
-    SCOPED_TRACE(SDL_GetKeyName(c.key));
+  const std::pair<SDL_Keycode, bool> cases[] = {
+      {SDLK_RETURN, true}, {SDLK_KP_ENTER, true}, {SDLK_y, true}, {SDLK_ESCAPE, false}, {SDLK_n, false}};
+  const std::vector<u8> before = LastFrame().bgr;
+  for (const auto& [key, yes] : cases) {
+    SCOPED_TRACE(SDL_GetKeyName(key));
     Window(SDL_WINDOWEVENT_FOCUS_LOST);
-    Key(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A);  // not an answer: the question stays
-    Key(SDL_KEYDOWN, c.key, c.scancode);
-    EXPECT_EQ(platform_->AskYesNo("结束游戏？", "游戏"), c.yes);
+    Key(SDL_KEYDOWN, SDLK_a);  // not an answer: the question stays
+    Key(SDL_KEYDOWN, key);
+    EXPECT_EQ(platform_->AskYesNo("结束游戏？", "游戏"), yes);
     EXPECT_EQ(Log(), "inactive") << "only the focus change reaches the game";
   }
-  std::vector<u8> after;
-  ASSERT_TRUE(platform_->CopyLastFrame(after, w, h));
-  EXPECT_EQ(after, before) << "the question is drawn over the frame, not into it";
+  EXPECT_EQ(LastFrame().bgr, before) << "the question is drawn over the frame, not into it";
 }
 
 // A signal to end the program, waiting while the question is up, is a Yes
-// nobody has to give.
-TEST_F(SdlPlatformTest, PendingEndSignalAnswersTheQuestionYes) {
+// nobody has to give. Without a window nothing can be drawn, and here no
+// desktop box either: the game must not end on an answer nobody gave.
+TEST_F(SdlPlatformTest, QuestionIsYesOnAPendingEndSignalAndNoWhenItCannotBeShown) {
   CloseSignals signals;
   ASSERT_TRUE(signals.active());
   raise(SIGTERM);
   EXPECT_TRUE(platform_->AskYesNo("结束游戏？", "游戏"));
   EXPECT_TRUE(signals.Take()) << "left for the engine's pump to take";
-}
-
-// Without a window nothing can be drawn, and here no desktop box either: the
-// game must not end on an answer nobody gave.
-TEST_F(SdlPlatformTest, QuestionThatCannotBeShownIsNotAYes) {
   platform_->DestroyMainWindow();
   EXPECT_FALSE(platform_->AskYesNo("结束游戏？", "游戏"));
   EXPECT_FALSE(platform_->lastError().empty());
@@ -209,27 +185,25 @@ TEST_F(SdlPlatformTest, QuestionThatCannotBeShownIsNotAYes) {
 // The same frame again is not presented; a changed one, a repaint of an
 // exposed window and a frame of another size are.
 TEST_F(SdlPlatformTest, IdenticalFramesAreNotPresentedAgain) {
-  std::vector<u8> frame(64 * 48 * 3, 40);
-  platform_->Present(frame.data(), 64, 48, 64 * 3);
-  const u64 first = platform_->framesShown();
-  platform_->Present(frame.data(), 64, 48, 64 * 3);
-  platform_->PresentUnchanged(frame.data(), 64, 48, 64 * 3);
-  EXPECT_EQ(platform_->framesShown(), first);
+  // Presents a frame 48 rows high; gives the count of frames shown.
+  const auto show = [&](const std::vector<u8>& f, int width, bool unchanged = false) {
+    unchanged ? platform_->PresentUnchanged(f.data(), width, 48, width * 3)
+              : platform_->Present(f.data(), width, 48, width * 3);
+    return platform_->framesShown();
+  };
+  std::vector<u8> frame(64 * 48 * 3, 40), wider(65 * 48 * 3, 41);
+  const u64 first = show(frame, 64);
+  EXPECT_EQ(show(frame, 64), first);
+  EXPECT_EQ(show(frame, 64, true), first);
   frame[5] = 41;
-  platform_->Present(frame.data(), 64, 48, 64 * 3);
-  EXPECT_EQ(platform_->framesShown(), first + 1);
+  EXPECT_EQ(show(frame, 64), first + 1);
   Window(SDL_WINDOWEVENT_EXPOSED);
   EXPECT_EQ(Log(), "expose");
-  platform_->PresentUnchanged(frame.data(), 64, 48, 64 * 3);
-  EXPECT_EQ(platform_->framesShown(), first + 2) << "an exposed window gets its picture back";
-  std::vector<u8> wider(65 * 48 * 3, 41);
-  platform_->Present(wider.data(), 65, 48, 65 * 3);
-  EXPECT_EQ(platform_->framesShown(), first + 3);
-  std::vector<u8> shown;
-  int w = 0, h = 0;
-  ASSERT_TRUE(platform_->CopyLastFrame(shown, w, h));
-  EXPECT_EQ(w, 65);
-  EXPECT_EQ(shown, wider);
+  EXPECT_EQ(show(frame, 64, true), first + 2) << "an exposed window gets its picture back";
+  EXPECT_EQ(show(wider, 65), first + 3);
+  const Frame shown = LastFrame();
+  EXPECT_EQ(shown.w, 65);
+  EXPECT_EQ(shown.bgr, wider);
 }
 
 TEST_F(SdlPlatformTest, SoundDevicePullsFromItsSource) {
@@ -242,12 +216,6 @@ TEST_F(SdlPlatformTest, SoundDevicePullsFromItsSource) {
   out->Close();
   EXPECT_GT(frames.load(), 0u);
 }
-
-}  // namespace
-}  // namespace lyraban::platform
-
-namespace lyraban::platform {
-namespace {
 
 // A movie picture of another size covers the whole game area; the next
 // game frame replaces it.
