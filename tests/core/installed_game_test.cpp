@@ -33,11 +33,9 @@ TEST(InstalledGame, SavesAndSettingsLiveInThePlayersFoldersPerProduct) {
   TestGame first(64, 48, "[System.Setting]\r\nProductID=First\r\n");
   first.Script(".chapter One\r\n?runs = runs + 1\r\n.QUIT\r\n");
   // The player's settings for this product: chapter in the caption.
-  UserSettings settings;
-  ResetUserSettings(settings);
-  settings.ShowChapterInCaption = 1;
   fs::create_directories(home.path() / "config/lyraban/First");
-  SaveUserSettings(settings, home.path() / "config/lyraban/First/lyraban.cfg");
+  testing::WriteSettings(home.path() / "config/lyraban/First/lyraban.cfg",
+                         [](UserSettings& s) { s.ShowChapterInCaption = 1; });
 
   ReadOnlyRun run(first, home.path());
   const fs::path saves = home.path() / "data/lyraban/First/save";

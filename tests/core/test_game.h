@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,6 +9,8 @@
 #include "core/engine.h"
 #include "graphics/png.h"
 #include "persist/save_data_file.h"
+#include "persist/save_slots.h"
+#include "persist/user_settings.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/input_script.h"
 #include "platform/headless/virtual_audio.h"
@@ -38,8 +41,35 @@ struct TestGame {
     return v;
   }
   i32 Global(int slot) const { return Bank("flagdata.000", slot); }
+  std::filesystem::path Slot(int n) const { return dir.path() / "save" / SaveSlots::SlotFileName(n); }
+  SlotHeader Header(int slot) const {
+    SlotHeader header;
+    ReadSlotHeaderFile(dir.path() / "save", slot, header);
+    return header;
+  }
   TempDir dir;
 };
+
+inline std::string Gbk(std::string_view utf8) { return CodePage().FromUtf8(utf8); }
+
+// The settings file lives in the current folder: plays from the game's own
+// folder while this lives.
+struct InGameFolder {
+  explicit InGameFolder(const TestGame& game) : previous(std::filesystem::current_path()) {
+    std::filesystem::current_path(game.dir.path());
+  }
+  ~InGameFolder() { std::filesystem::current_path(previous); }
+  std::filesystem::path previous;
+};
+
+// Writes the default settings, as `change` alters them, to `file`.
+template <class Change>
+void WriteSettings(const std::filesystem::path& file, Change change) {
+  UserSettings settings;
+  ResetUserSettings(settings);
+  change(settings);
+  SaveUserSettings(settings, file);
+}
 
 // One headless run of a game, with scripted input and everything it traced.
 struct Play {
@@ -57,6 +87,12 @@ struct Play {
     engine->trace().SetSink([this](std::string_view m) { trace.emplace_back(m); });
     engine->Run();
     return *this;
+  }
+  // An event of `kind` that arrives at `ms`.
+  void At(u32 ms, platform::EventKind kind) {
+    platform::Event e;
+    e.kind = kind;
+    platform.Schedule(ms, e);
   }
   bool Traced(std::string_view text) const {
     for (const auto& t : trace)
