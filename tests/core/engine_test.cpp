@@ -213,14 +213,18 @@ TEST(Engine, MusicTagsReachTheMixer) {
 
 TEST(CommandLine, OptionsAndErrors) {
   std::string error;
-  auto o = ParseCommandLine({"--headless", "--run-ms", "1500", "--trace", "-", "game"}, error);
-  ASSERT_TRUE(o);
+  auto o =
+      ParseCommandLine({"--headless", "--run-ms", "1500", "--trace", "-", "--frame-stats", "f.txt", "game"}, error);
+  ASSERT_TRUE(o) << error;
+  EXPECT_EQ(o->frameStatsFile, "f.txt");
   EXPECT_TRUE(o->headless && o->runLimit);
   EXPECT_EQ(o->runMs, 1500u);
   EXPECT_EQ(o->traceFile, "-");
   EXPECT_EQ(o->gameFolder, "game");
   EXPECT_FALSE(ParseCommandLine({"--run-ms", "soon"}, error));
   EXPECT_NE(error.find("--run-ms"), std::string::npos);
+  EXPECT_FALSE(ParseCommandLine({"--frame-stats"}, error));
+  EXPECT_NE(error.find("--frame-stats"), std::string::npos) << error;
   for (auto bad : {std::vector<std::string>{"--trace"}, {"a", "b"}, {"--bogus"}})
     EXPECT_FALSE(ParseCommandLine(bad, error)) << bad[0];
   EXPECT_FALSE(ParseCommandLine({"--help"}, error));

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -82,9 +83,11 @@ struct Play {
     options.runLimit = runMs != 0;
     options.runMs = runMs;
   }
-  Play& Run() {
+  // `prepare` sees the engine before it runs.
+  Play& Run(const std::function<void(Engine&)>& prepare = {}) {
     engine = std::make_unique<Engine>(platform, options);
     engine->trace().SetSink([this](std::string_view m) { trace.emplace_back(m); });
+    if (prepare) prepare(*engine);
     engine->Run();
     return *this;
   }
@@ -94,11 +97,13 @@ struct Play {
     e.kind = kind;
     platform.Schedule(ms, e);
   }
-  bool Traced(std::string_view text) const {
-    for (const auto& t : trace)
-      if (t.find(text) != std::string::npos) return true;
-    return false;
+  // How many trace lines hold `text`.
+  int Count(std::string_view text) const {
+    int n = 0;
+    for (const auto& t : trace) n += t.find(text) != std::string::npos;
+    return n;
   }
+  bool Traced(std::string_view text) const { return Count(text) > 0; }
   // Red, green and blue of a pixel of the last presented frame.
   std::array<int, 3> Pixel(int x, int y) {
     std::vector<u8> frame;
