@@ -49,12 +49,7 @@ TEST(InstalledGame, SavesAndSettingsLiveInThePlayersFoldersPerProduct) {
 
   // The same product again counts on; another product starts from nothing.
   ReadOnlyRun again(first, home.path());
-  SaveDataFile bank(saves);
-  std::string bytes;
-  ASSERT_TRUE(bank.OpenForRead("flagdata.000") && bank.ReadRest(bytes) && bytes.size() >= 12);
-  i32 runs = 0;
-  std::memcpy(&runs, bytes.data() + 8, 4);
-  EXPECT_EQ(runs, 2);
+  EXPECT_EQ(testing::BankSlot(saves, "flagdata.000", 2), 2) << "runs";
 
   TestGame second(64, 48, "[System.Setting]\r\nProductID=Second\r\n");
   second.Script(".chapter Two\r\n?runs = runs + 1\r\n.QUIT\r\n");

@@ -22,7 +22,6 @@ using testing::TestGame;
 // L003 "死亡回数".
 struct SaveGame : TestGame {
   SaveGame() : TestGame(64, 48, "L002=" + Gbk("シーン回想") + "\r\nL003=" + Gbk("死亡回数") + "\r\n") {}
-  void File(const std::string& name, const std::string& text) const { dir.Write("data/script/" + name, text); }
   // A section of slot 0, read with the engine's own reader.
   SaveArchive Section(std::string_view name) const {
     SaveDataFile file(dir.path() / "save");

@@ -19,6 +19,16 @@
 
 namespace lyraban::testing {
 
+// Slot of a bank file in a save folder; -1 when the file is not there.
+inline i32 BankSlot(const std::filesystem::path& saves, const char* file, int slot) {
+  SaveDataFile f(saves);
+  std::string bytes;
+  if (!f.OpenForRead(file) || !f.ReadRest(bytes) || bytes.size() < 4000) return -1;
+  i32 v;
+  std::memcpy(&v, bytes.data() + slot * 4, 4);
+  return v;
+}
+
 // A loose-file game: its configuration, pictures and start script, and the
 // banks it leaves in its save folder.
 struct TestGame {
@@ -30,17 +40,11 @@ struct TestGame {
                                           "L000=tmp\r\nL001=never\r\n" +
                                           more);
   }
-  void Script(const std::string& text) const { dir.Write("data/script/start.txt", text); }
+  void File(const std::string& name, const std::string& text) const { dir.Write("data/script/" + name, text); }
+  void Script(const std::string& text) const { File("start.txt", text); }
   // Slot of a bank file ("flagdata.000" global, "flagdata.001" seen); -1
   // when the file is not there.
-  i32 Bank(const char* file, int slot) const {
-    SaveDataFile f(dir.path() / "save");
-    std::string bytes;
-    if (!f.OpenForRead(file) || !f.ReadRest(bytes) || bytes.size() < 4000) return -1;
-    i32 v;
-    std::memcpy(&v, bytes.data() + slot * 4, 4);
-    return v;
-  }
+  i32 Bank(const char* file, int slot) const { return BankSlot(dir.path() / "save", file, slot); }
   i32 Global(int slot) const { return Bank("flagdata.000", slot); }
   std::filesystem::path Slot(int n) const { return dir.path() / "save" / SaveSlots::SlotFileName(n); }
   SlotHeader Header(int slot) const {
