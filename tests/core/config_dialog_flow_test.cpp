@@ -12,18 +12,9 @@
 namespace lyraban {
 namespace {
 
+using testing::InGameFolder;
 using testing::Play;
 using testing::TestGame;
-
-// The settings file lives in the current folder: each test plays from the
-// game's own folder.
-struct InGameFolder {
-  explicit InGameFolder(const TestGame& game) : previous(std::filesystem::current_path()) {
-    std::filesystem::current_path(game.dir.path());
-  }
-  ~InGameFolder() { std::filesystem::current_path(previous); }
-  std::filesystem::path previous;
-};
 
 // Text that waits for the player, so that the dialog's keys reach a reader.
 constexpr const char* kWaitingScript = "Hello\r\n.QUIT\r\n";

@@ -85,9 +85,7 @@ TEST(Engine, WaitsEndByInputAndMaximisingGoesFullScreen) {
 
   game.Script(".wait 500\r\n.QUIT\r\n");
   Play max(game);
-  platform::Event maximize;
-  maximize.kind = platform::EventKind::Maximize;
-  max.platform.Schedule(100, maximize);
+  max.At(100, platform::EventKind::Maximize);
   max.Run();
   EXPECT_EQ(max.engine->userSettings().FullScreen, 1);
 }
@@ -96,15 +94,13 @@ TEST(Engine, CaptionShowsChapterAndPlayTime) {
   TestGame game;
   game.Script(".chapter Two\r\n.QUIT\r\n");
   // Both caption options on, through the settings file in the current folder.
-  const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(game.dir.path());
-  UserSettings settings;
-  ResetUserSettings(settings);
-  settings.ShowChapterInCaption = settings.ShowPlayTimeInCaption = 1;
-  SaveUserSettings(settings, "lyraban.cfg");
   Play play(game);
-  play.Run();
-  std::filesystem::current_path(previous);
+  {
+    testing::InGameFolder here(game);
+    testing::WriteSettings("lyraban.cfg",
+                           [](UserSettings& s) { s.ShowChapterInCaption = s.ShowPlayTimeInCaption = 1; });
+    play.Run();
+  }
   EXPECT_EQ(play.platform.caption(), "Flags　「Two」　[0:00]");
 
   // 125 minutes read as hours and minutes; a minimised window keeps it.
@@ -115,9 +111,7 @@ TEST(Engine, CaptionShowsChapterAndPlayTime) {
   engine.interpreter().SetPlayMinutes(125);
   engine.UpdateCaption();
   EXPECT_EQ(idle.platform.caption(), "???　[2:05]");
-  platform::Event minimize;
-  minimize.kind = platform::EventKind::Minimize;
-  idle.platform.Schedule(0, minimize);
+  idle.At(0, platform::EventKind::Minimize);
   platform::Event e;
   idle.platform.PollEvent(e);
   engine.interpreter().SetPlayMinutes(3);
@@ -143,9 +137,7 @@ TEST(Engine, IdleCursorHidesAfterThreeTicksExceptWhileThePopupIsOpen) {
   };
   const std::pair<u32, bool> quiet[] = {{2000, true}, {4000, true}, {6000, false}};
   for (auto [ms, visible] : quiet) EXPECT_EQ(visibleAt(ms), visible) << ms << " ms";
-  platform::Event move;
-  move.kind = platform::EventKind::MouseMove;
-  play.platform.Schedule(6500, move);
+  play.At(6500, platform::EventKind::MouseMove);
   EXPECT_TRUE(visibleAt(6500)) << "a mouse move shows it";
   for (auto [ms, visible] : {std::pair{8000u, true}, {10000u, true}, {12000u, false}})
     EXPECT_EQ(visibleAt(ms), visible) << ms << " ms, three ticks after the move";
@@ -160,7 +152,7 @@ TEST(Engine, IdleCursorHidesAfterThreeTicksExceptWhileThePopupIsOpen) {
     EXPECT_EQ(visibleAt(ms), visible) << ms << " ms, the count starts afresh once the menu is closed";
 
   engine.userSettings().HideIdleCursor = 0;
-  play.platform.Schedule(20500, move);
+  play.At(20500, platform::EventKind::MouseMove);
   EXPECT_TRUE(visibleAt(20500));
   for (u32 ms = 22000; ms <= 30000; ms += 2000) EXPECT_TRUE(visibleAt(ms)) << ms << " ms, with the setting off";
 }
@@ -221,14 +213,18 @@ TEST(Engine, MusicTagsReachTheMixer) {
 
 TEST(CommandLine, OptionsAndErrors) {
   std::string error;
-  auto o = ParseCommandLine({"--headless", "--run-ms", "1500", "--trace", "-", "game"}, error);
-  ASSERT_TRUE(o);
+  auto o =
+      ParseCommandLine({"--headless", "--run-ms", "1500", "--trace", "-", "--frame-stats", "f.txt", "game"}, error);
+  ASSERT_TRUE(o) << error;
+  EXPECT_EQ(o->frameStatsFile, "f.txt");
   EXPECT_TRUE(o->headless && o->runLimit);
   EXPECT_EQ(o->runMs, 1500u);
   EXPECT_EQ(o->traceFile, "-");
   EXPECT_EQ(o->gameFolder, "game");
   EXPECT_FALSE(ParseCommandLine({"--run-ms", "soon"}, error));
   EXPECT_NE(error.find("--run-ms"), std::string::npos);
+  EXPECT_FALSE(ParseCommandLine({"--frame-stats"}, error));
+  EXPECT_NE(error.find("--frame-stats"), std::string::npos) << error;
   for (auto bad : {std::vector<std::string>{"--trace"}, {"a", "b"}, {"--bogus"}})
     EXPECT_FALSE(ParseCommandLine(bad, error)) << bad[0];
   EXPECT_FALSE(ParseCommandLine({"--help"}, error));

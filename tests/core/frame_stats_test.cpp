@@ -37,14 +37,10 @@ std::vector<StatsLine> ReadStats(const std::filesystem::path& file) {
 
 // A scene that draws, fades and waits, so that both changed and unchanged
 // frames are presented.
-void SceneGame(TestGame& game) {
-  game.dir.Write("data/img/red.png", testing::SolidPng(64, 48, 200, 10, 10));
-  game.Script(".img 1 red.png\r\n.wait 300\r\n.img 1\r\n.wait 200\r\n?runs = runs + 1\r\n.QUIT\r\n");
-}
-
 TEST(FrameStats, HeadlessRunWritesOneLinePerPresentedFrameAndChangesNothing) {
   TestGame game;
-  SceneGame(game);
+  game.dir.Write("data/img/red.png", testing::SolidPng(64, 48, 200, 10, 10));
+  game.Script(".img 1 red.png\r\n.wait 300\r\n.img 1\r\n.wait 200\r\n?runs = runs + 1\r\n.QUIT\r\n");
 
   Play plain(game, {}, 2000);
   plain.Run();
@@ -52,10 +48,7 @@ TEST(FrameStats, HeadlessRunWritesOneLinePerPresentedFrameAndChangesNothing) {
   Play measured(game, {}, 2000);
   FrameStats stats((game.dir.path() / "frames.txt").string());
   ASSERT_TRUE(stats.ok());
-  measured.engine = std::make_unique<Engine>(measured.platform, measured.options);
-  measured.engine->trace().SetSink([&](std::string_view m) { measured.trace.emplace_back(m); });
-  measured.engine->RecordFrameStats(stats);
-  measured.engine->Run();
+  measured.Run([&](Engine& engine) { engine.RecordFrameStats(stats); });
   // Written beside its name until closed.
   EXPECT_FALSE(std::filesystem::exists(game.dir.path() / "frames.txt"));
   stats.Close();
@@ -112,15 +105,6 @@ TEST(FrameStats, UnwritableFileWritesNothing) {
   stats.FramePresented(16);
   stats.Close();
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "no"));
-}
-
-TEST(FrameStats, CommandLineTakesTheFile) {
-  std::string error;
-  auto o = ParseCommandLine({"--headless", "--frame-stats", "f.txt", "game"}, error);
-  ASSERT_TRUE(o) << error;
-  EXPECT_EQ(o->frameStatsFile, "f.txt");
-  EXPECT_FALSE(ParseCommandLine({"--frame-stats"}, error));
-  EXPECT_NE(error.find("--frame-stats"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -17,12 +17,6 @@ namespace {
 using testing::Play;
 using testing::TestGame;
 
-int CountTraced(const Play& play, std::string_view text) {
-  int n = 0;
-  for (const auto& t : play.trace) n += t.find(text) != std::string::npos;
-  return n;
-}
-
 // Start scripts that end without waiting once: the game restarts over and
 // over, but says so once and lets time run, so a timed run still ends. A
 // script that reloads itself never restarts; it is a busy loop, which the
@@ -49,7 +43,7 @@ TEST(HostileGame, StartScriptsThatNeverWaitRestartWithOneTraceAndLetTimeRun) {
     play.Run();
     EXPECT_TRUE(play.engine->quitting());
     EXPECT_GE(play.platform.clock().Now(), 40u);
-    EXPECT_EQ(CountTraced(play, "待たずに"), c.restartTraces);
+    EXPECT_EQ(play.Count("待たずに"), c.restartTraces);
   }
 }
 
@@ -59,8 +53,8 @@ TEST(HostileGame, ANulByteInAScriptIsTraced) {
   Play play(game, {}, 100);
   play.Run();
   // Said at every load of the script (the game restarts at the NUL).
-  EXPECT_GE(CountTraced(play, "NUL"), 1);
-  EXPECT_EQ(CountTraced(play, "start.txt：1 行目の後は読まない"), CountTraced(play, "NUL"));
+  EXPECT_GE(play.Count("NUL"), 1);
+  EXPECT_EQ(play.Count("start.txt：1 行目の後は読まない"), play.Count("NUL"));
 }
 
 // Global flags are written on every change; a loop of them must not wait on
@@ -91,7 +85,7 @@ TEST(HostileGame, ScreenSizesOutOfRangeFallBackToTheDefaultWithATrace) {
     ASSERT_TRUE(play.platform.CopyLastFrame(frame, frameW, frameH));
     EXPECT_EQ(frameW, expectedW);
     EXPECT_EQ(frameH, expectedH);
-    EXPECT_EQ(CountTraced(play, "範囲外"), 2);  // once per configuration read
+    EXPECT_EQ(play.Count("範囲外"), 2);  // once per configuration read
     EXPECT_LT(play.platform.clock().Now(), 5000u) << "the wait must end; the clock must not stall";
   }
 }
@@ -129,26 +123,20 @@ TEST(HostileGame, AHugeReadLogIsKeptAsideAndStartUpGoesOn) {
   std::filesystem::resize_file(log, u64{64} << 30);  // sparse: no disk space used
   Play play(game, "100 click 5 5\n", 3000);
   play.Run();
-  EXPECT_EQ(CountTraced(play, "既読ログが大きすぎる"), 1);
+  EXPECT_EQ(play.Count("既読ログが大きすぎる"), 1);
   const auto bad = game.dir.path() / "save" / kDamagedReadLogFileName;
   ASSERT_TRUE(std::filesystem::exists(bad));
   EXPECT_EQ(std::filesystem::file_size(bad), u64{64} << 30);
   EXPECT_LT(std::filesystem::file_size(log), 1000u);
 }
 
-}  // namespace
-}  // namespace lyraban
-
-namespace lyraban {
-namespace {
-
 // The clock event is caught by a click near the clock. A click at the far
 // corner of the coordinate range once overflowed the squared distance into a
 // negative number, which counted as a catch.
 TEST(HostileGame, AClickAtTheEndOfTheCoordinateRangeDoesNotCatchTheClock) {
-  testing::TestGame game(800, 600, "G003=caught\r\nG004=armed\r\n");
+  TestGame game(800, 600, "G003=caught\r\nG004=armed\r\n");
   game.Script("?armed = 1\r\n.custom caught armed\r\n?runs = runs + 1\r\n.QUIT\r\n");
-  testing::Play play(game, "500 click -2147483648 -2147483648\n");
+  Play play(game, "500 click -2147483648 -2147483648\n");
   play.Run();
   EXPECT_EQ(game.Global(2), 1);
   EXPECT_EQ(game.Global(3), 0) << "caught";

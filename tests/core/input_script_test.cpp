@@ -107,12 +107,6 @@ TEST(InputScript, TextEventsTypeIntoTheOpenField) {
   }
 }
 
-}  // namespace
-}  // namespace lyraban::platform
-
-namespace lyraban::platform {
-namespace {
-
 // Very many events at one time used to be moved out of the schedule one by
 // one from the middle of a vector; they must arrive in linear time and in
 // the order written.

@@ -33,11 +33,9 @@ TEST(InstalledGame, SavesAndSettingsLiveInThePlayersFoldersPerProduct) {
   TestGame first(64, 48, "[System.Setting]\r\nProductID=First\r\n");
   first.Script(".chapter One\r\n?runs = runs + 1\r\n.QUIT\r\n");
   // The player's settings for this product: chapter in the caption.
-  UserSettings settings;
-  ResetUserSettings(settings);
-  settings.ShowChapterInCaption = 1;
   fs::create_directories(home.path() / "config/lyraban/First");
-  SaveUserSettings(settings, home.path() / "config/lyraban/First/lyraban.cfg");
+  testing::WriteSettings(home.path() / "config/lyraban/First/lyraban.cfg",
+                         [](UserSettings& s) { s.ShowChapterInCaption = 1; });
 
   ReadOnlyRun run(first, home.path());
   const fs::path saves = home.path() / "data/lyraban/First/save";
@@ -51,12 +49,7 @@ TEST(InstalledGame, SavesAndSettingsLiveInThePlayersFoldersPerProduct) {
 
   // The same product again counts on; another product starts from nothing.
   ReadOnlyRun again(first, home.path());
-  SaveDataFile bank(saves);
-  std::string bytes;
-  ASSERT_TRUE(bank.OpenForRead("flagdata.000") && bank.ReadRest(bytes) && bytes.size() >= 12);
-  i32 runs = 0;
-  std::memcpy(&runs, bytes.data() + 8, 4);
-  EXPECT_EQ(runs, 2);
+  EXPECT_EQ(testing::BankSlot(saves, "flagdata.000", 2), 2) << "runs";
 
   TestGame second(64, 48, "[System.Setting]\r\nProductID=Second\r\n");
   second.Script(".chapter Two\r\n?runs = runs + 1\r\n.QUIT\r\n");

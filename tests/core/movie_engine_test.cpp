@@ -61,19 +61,14 @@ TEST(MovieTag, PicturesShowAtTheirTimesThenTheScreenIsBlackAndTheScriptGoesOn) {
 
 TEST(MovieTag, SoundFollowsTheMusicVolumeLaw) {
   MovieGame game;
-  const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(game.dir.path());
+  testing::InGameFolder here(game);
   struct Case {
     bool enabled;
     int volume;
     double gain;
   };
   for (const Case c : {Case{true, 100, 1.0}, Case{true, 50, 0.501}, Case{false, 100, 0.0}}) {
-    UserSettings settings;
-    ResetUserSettings(settings);
-    settings.BgmEnabled = c.enabled;
-    settings.BgmVolume = c.volume;
-    SaveUserSettings(settings, "lyraban.cfg");
+    testing::WriteSettings("lyraban.cfg", [&](UserSettings& s) { s.BgmEnabled = c.enabled, s.BgmVolume = c.volume; });
     Play play(game, {}, 1500);
     play.audio.StartCapture();
     play.Run();
@@ -87,7 +82,6 @@ TEST(MovieTag, SoundFollowsTheMusicVolumeLaw) {
     const double expected = 8000 / std::sqrt(2.0) * c.gain;
     EXPECT_NEAR(rms, expected, 0.01 * 8000) << "music " << (c.enabled ? "on" : "off") << ", volume " << c.volume;
   }
-  std::filesystem::current_path(previous);
 }
 
 TEST(MovieTag, CancelSkipsTheRestAndClosingTheWindowEndsTheProgram) {
@@ -108,14 +102,12 @@ TEST(MovieTag, CancelSkipsTheRestAndClosingTheWindowEndsTheProgram) {
 // The window's maximise box asks for full screen from anywhere.
 TEST(MovieTag, FullScreenWaitsUntilTheMovieIsOver) {
   MovieGame game;
-  platform::Event maximize;
-  maximize.kind = platform::EventKind::Maximize;
   Play play(game, {}, 700);
-  play.platform.Schedule(300, maximize);
+  play.At(300, platform::EventKind::Maximize);
   play.Run();
   EXPECT_FALSE(play.platform.IsFullScreen()) << "switched while the movie played";
   Play later(game, {}, 1600);
-  later.platform.Schedule(1300, maximize);
+  later.At(1300, platform::EventKind::Maximize);
   later.Run();
   EXPECT_TRUE(later.platform.IsFullScreen()) << "refused after the movie";
 }

@@ -14,32 +14,23 @@ namespace lyraban {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Gbk;
 using testing::Play;
 using testing::TestGame;
-
-std::string Gbk(std::string_view utf8) { return CodePage().FromUtf8(utf8); }
 
 // A game whose flags include the engine's own: L002 "シーン回想" and
 // L003 "死亡回数".
 struct SaveGame : TestGame {
   SaveGame() : TestGame(64, 48, "L002=" + Gbk("シーン回想") + "\r\nL003=" + Gbk("死亡回数") + "\r\n") {}
-  void File(const std::string& name, const std::string& text) const { dir.Write("data/script/" + name, text); }
-  fs::path Slot(int n) const { return dir.path() / "save" / SaveSlots::SlotFileName(n); }
-  // The script section of a slot, read with the engine's own reader.
-  SaveArchive ScriptSection(int slot) const {
+  // A section of slot 0, read with the engine's own reader.
+  SaveArchive Section(std::string_view name) const {
     SaveDataFile file(dir.path() / "save");
     std::string header(SlotHeader::kSize, '\0'), rest;
-    SaveArchive outer, script;
-    if (file.OpenForRead(SaveSlots::SlotFileName(slot)) && file.Read(header.data(), header.size()) &&
-        file.ReadRest(rest))
+    SaveArchive outer, section;
+    if (file.OpenForRead(SaveSlots::SlotFileName(0)) && file.Read(header.data(), header.size()) && file.ReadRest(rest))
       outer.OpenForReading(rest);
-    outer.ExchangeArchive("Data_Script", script);
-    return script;
-  }
-  SlotHeader Header(int slot) const {
-    SlotHeader header;
-    ReadSlotHeaderFile(dir.path() / "save", slot, header);
-    return header;
+    EXPECT_TRUE(outer.ExchangeArchive(name, section)) << name;
+    return section;
   }
 };
 
@@ -69,7 +60,7 @@ TEST(SavedGame, CallChainTwoLevelsDeepResumesEachProgramAtItsSavePoint) {
   EXPECT_EQ(game.Global(1), 1);
   EXPECT_EQ(game.Global(0), 17);
 
-  SaveArchive script = game.ScriptSection(0);
+  SaveArchive script = game.Section("Data_Script");
   EXPECT_EQ(Value<u32>(script, "StackCount"), 3u);
   EXPECT_EQ(StringEntry(script, "Name0"), "start.txt");
   EXPECT_EQ(StringEntry(script, "Name1"), "a.txt");
@@ -101,7 +92,7 @@ TEST(SavedGame, NovelModeAndWholeMinutesOfPlayComeBack) {
   Play first(game, "119000 key Insert\n", 120500);
   first.Run();
   ASSERT_TRUE(fs::exists(game.Slot(0)));
-  SaveArchive script = game.ScriptSection(0);
+  SaveArchive script = game.Section("Data_Script");
   EXPECT_EQ(Value<u32>(script, "PlayTime"), 1u);
   EXPECT_EQ(Value<u8>(script, "ScriptMode"), kModeNovel);
   EXPECT_EQ(first.engine->GetPlayMinutes(), 1u) << "the save dropped the running fraction of a minute";
@@ -188,16 +179,15 @@ TEST(SavedGame, SceneRecollectionBlocksQuickSaveAndLoadButNotTheBossKey) {
   EXPECT_EQ(game.Global(0), 1);
 
   // Boss key action 2 from F5: a quick save, then the program ends unasked.
-  const fs::path cwd = fs::current_path();
-  fs::current_path(game.dir.path());
-  UserSettings settings;
-  ResetUserSettings(settings);
-  settings.BossKeyAction = 2;
-  settings.FunctionKeyCommands[4] = cmd::BossKey;
-  SaveUserSettings(settings, kUserSettingsFileName);
   Play boss(game, "1000 key F5\n", 20000);
-  boss.Run();
-  fs::current_path(cwd);
+  {
+    testing::InGameFolder here(game);
+    testing::WriteSettings(kUserSettingsFileName, [](UserSettings& s) {
+      s.BossKeyAction = 2;
+      s.FunctionKeyCommands[4] = cmd::BossKey;
+    });
+    boss.Run();
+  }
   ASSERT_TRUE(fs::exists(game.Slot(0)));
   EXPECT_EQ(game.Header(0).comment(), Gbk("クイックセーブ"));
   EXPECT_EQ(game.Header(0).deathCount(), 4);
@@ -216,12 +206,6 @@ TEST(SavedGame, PopupMenuQuickSaveThenDeleteKeyQuickLoads) {
   EXPECT_EQ(play.engine->flags().Value(FlagBank::Local, 0), 1) << "tmp after the load";
 }
 
-}  // namespace
-}  // namespace lyraban
-
-namespace lyraban {
-namespace {
-
 TEST(SavedGame, BacklogAndFlowRecordComeBackFromTheSlotFile) {
   SaveGame game;
   game.dir.Write("data/flow/checklist.txt", "start\r\nb\r\n");
@@ -232,14 +216,7 @@ TEST(SavedGame, BacklogAndFlowRecordComeBackFromTheSlotFile) {
       "#second\r\nother\r\n.\r\n.QUIT\r\n");
   Play first(game, "2000 click 5 5\n4000 key Insert\n", 8000);
   first.Run();
-  SaveDataFile file(game.dir.path() / "save");
-  std::string header(SlotHeader::kSize, '\0'), rest;
-  ASSERT_TRUE(file.OpenForRead(SaveSlots::SlotFileName(0)) && file.Read(header.data(), header.size()) &&
-              file.ReadRest(rest));
-  SaveArchive outer, log, flow;
-  outer.OpenForReading(rest);
-  ASSERT_TRUE(outer.ExchangeArchive("Data_Log", log));
-  ASSERT_TRUE(outer.ExchangeArchive("Data_Flow", flow));
+  SaveArchive log = game.Section("Data_Log"), flow = game.Section("Data_Flow");
   EXPECT_EQ(Value<u32>(log, "LastLogPos"), 1u) << "the mark stands before the line that waits, which is shown again";
   EXPECT_EQ(StringEntry(log, "Voice0"), "hikari\\hk_001.ogg");
   EXPECT_EQ(StringEntry(flow, "LastNode"), "b");

@@ -12,11 +12,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FramesPng;
+using testing::Gbk;
 using testing::Play;
 using testing::SolidPng;
 using testing::TestGame;
-
-std::string Gbk(std::string_view utf8) { return CodePage().FromUtf8(utf8); }
 
 // An 800×600 game with the screen's pictures for both modes.
 struct ScreenGame : TestGame {
@@ -29,12 +28,6 @@ struct ScreenGame : TestGame {
       for (const char* b : {"ok", "del", "back"}) dir.Write(p + b + ".png", FramesPng(100, 24, 3));
     }
     dir.Write("data/img/sys_save_quick.png", SolidPng(20, 20, 255, 255, 0));
-  }
-  fs::path Slot(int n) const { return dir.path() / "save" / SaveSlots::SlotFileName(n); }
-  SlotHeader Header(int slot) const {
-    SlotHeader header;
-    ReadSlotHeaderFile(dir.path() / "save", slot, header);
-    return header;
   }
 };
 

@@ -10,8 +10,8 @@ TEST(FlowRecord, FollowsTheScriptsThatAreEntered) {
   TestGame game;
   game.dir.Write("data/flow/checklist.txt", "start\r\nb\r\nc\r\n");
   game.Script(".CALL b.txt\r\n.LOAD c.txt\r\n");
-  game.dir.Write("data/script/b.txt", "?runs = 1\r\n");
-  game.dir.Write("data/script/c.txt", ".wait 100000\r\n");
+  game.File("b.txt", "?runs = 1\r\n");
+  game.File("c.txt", ".wait 100000\r\n");
   Play play(game, "", 500);
   play.Run();
   const FlowState& flow = play.engine->flow();
@@ -25,7 +25,7 @@ TEST(FlowRecord, ResetAndNewRouteTags) {
   TestGame game;
   game.dir.Write("data/flow/checklist.txt", "start\r\nb\r\n");
   game.Script(".CALL b.txt\r\n.custom\r\n.CALL b.txt\r\n.wait 100000\r\n");
-  game.dir.Write("data/script/b.txt", "?runs = 1\r\n");
+  game.File("b.txt", "?runs = 1\r\n");
   Play route(game, "", 500);
   route.Run();
   EXPECT_EQ(route.engine->flow().lastNode(), "b");

@@ -1,6 +1,8 @@
 #pragma once
 #include <array>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,12 +10,24 @@
 #include "core/engine.h"
 #include "graphics/png.h"
 #include "persist/save_data_file.h"
+#include "persist/save_slots.h"
+#include "persist/user_settings.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/input_script.h"
 #include "platform/headless/virtual_audio.h"
 #include "support/temp_dir.h"
 
 namespace lyraban::testing {
+
+// Slot of a bank file in a save folder; -1 when the file is not there.
+inline i32 BankSlot(const std::filesystem::path& saves, const char* file, int slot) {
+  SaveDataFile f(saves);
+  std::string bytes;
+  if (!f.OpenForRead(file) || !f.ReadRest(bytes) || bytes.size() < 4000) return -1;
+  i32 v;
+  std::memcpy(&v, bytes.data() + slot * 4, 4);
+  return v;
+}
 
 // A loose-file game: its configuration, pictures and start script, and the
 // banks it leaves in its save folder.
@@ -26,20 +40,41 @@ struct TestGame {
                                           "L000=tmp\r\nL001=never\r\n" +
                                           more);
   }
-  void Script(const std::string& text) const { dir.Write("data/script/start.txt", text); }
+  void File(const std::string& name, const std::string& text) const { dir.Write("data/script/" + name, text); }
+  void Script(const std::string& text) const { File("start.txt", text); }
   // Slot of a bank file ("flagdata.000" global, "flagdata.001" seen); -1
   // when the file is not there.
-  i32 Bank(const char* file, int slot) const {
-    SaveDataFile f(dir.path() / "save");
-    std::string bytes;
-    if (!f.OpenForRead(file) || !f.ReadRest(bytes) || bytes.size() < 4000) return -1;
-    i32 v;
-    std::memcpy(&v, bytes.data() + slot * 4, 4);
-    return v;
-  }
+  i32 Bank(const char* file, int slot) const { return BankSlot(dir.path() / "save", file, slot); }
   i32 Global(int slot) const { return Bank("flagdata.000", slot); }
+  std::filesystem::path Slot(int n) const { return dir.path() / "save" / SaveSlots::SlotFileName(n); }
+  SlotHeader Header(int slot) const {
+    SlotHeader header;
+    ReadSlotHeaderFile(dir.path() / "save", slot, header);
+    return header;
+  }
   TempDir dir;
 };
+
+inline std::string Gbk(std::string_view utf8) { return CodePage().FromUtf8(utf8); }
+
+// The settings file lives in the current folder: plays from the game's own
+// folder while this lives.
+struct InGameFolder {
+  explicit InGameFolder(const TestGame& game) : previous(std::filesystem::current_path()) {
+    std::filesystem::current_path(game.dir.path());
+  }
+  ~InGameFolder() { std::filesystem::current_path(previous); }
+  std::filesystem::path previous;
+};
+
+// Writes the default settings, as `change` alters them, to `file`.
+template <class Change>
+void WriteSettings(const std::filesystem::path& file, Change change) {
+  UserSettings settings;
+  ResetUserSettings(settings);
+  change(settings);
+  SaveUserSettings(settings, file);
+}
 
 // One headless run of a game, with scripted input and everything it traced.
 struct Play {
@@ -52,17 +87,27 @@ struct Play {
     options.runLimit = runMs != 0;
     options.runMs = runMs;
   }
-  Play& Run() {
+  // `prepare` sees the engine before it runs.
+  Play& Run(const std::function<void(Engine&)>& prepare = {}) {
     engine = std::make_unique<Engine>(platform, options);
     engine->trace().SetSink([this](std::string_view m) { trace.emplace_back(m); });
+    if (prepare) prepare(*engine);
     engine->Run();
     return *this;
   }
-  bool Traced(std::string_view text) const {
-    for (const auto& t : trace)
-      if (t.find(text) != std::string::npos) return true;
-    return false;
+  // An event of `kind` that arrives at `ms`.
+  void At(u32 ms, platform::EventKind kind) {
+    platform::Event e;
+    e.kind = kind;
+    platform.Schedule(ms, e);
   }
+  // How many trace lines hold `text`.
+  int Count(std::string_view text) const {
+    int n = 0;
+    for (const auto& t : trace) n += t.find(text) != std::string::npos;
+    return n;
+  }
+  bool Traced(std::string_view text) const { return Count(text) > 0; }
   // Red, green and blue of a pixel of the last presented frame.
   std::array<int, 3> Pixel(int x, int y) {
     std::vector<u8> frame;
