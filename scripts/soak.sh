@@ -6,7 +6,8 @@
 #
 # Each run gets a fresh random input script (clicks, right clicks, keys,
 # wheel, the skip key, popup menu answers) spread over many hours of virtual
-# time; when a run ends (the game can be quit from its menus) the next one
+# time, with quick saves and loads, and visits to the save and load screens
+# that pick a slot, type a comment and confirm; when a run ends (the game can be quit from its menus) the next one
 # starts with a new seed. Memory is sampled every SOAK_SAMPLE_SECONDS (5)
 # into SOAK_DIR/memory.csv (SOAK_DIR: BUILD_DIR/soak). A crash (a run that
 # ends on a signal or a sanitizer report) is kept with its input under
@@ -52,9 +53,32 @@ while t < 6 * 3600 * 1000:
     elif r < 0.85:
         print(f"{t} ctrl down")
         print(f"{t + rng.randrange(50, 3000)} ctrl up")
-    elif r < 0.93:
+    elif r < 0.88:
         print(f"{t} menu {rng.randrange(0, 40)}")
         print(f"{t + 1} rclick {x} {y}")
+    elif r < 0.93:
+        # Saving and loading: quick save/load, or a screen with a slot picked,
+        # sometimes a comment typed, then OK (Enter) or back (Escape).
+        which = rng.random()
+        if which < 0.35:
+            print(f"{t} key Insert")
+        elif which < 0.6:
+            print(f"{t} key Delete")
+        else:
+            print(f"{t} key {rng.choice(['Home', 'End'])}")
+            t += 400
+            for _ in range(rng.randrange(0, 4)):
+                print(f"{t} key {rng.choice(['Right', 'Down', 'Left'])}")
+                t += 100
+            print(f"{t} key Enter")
+            if rng.random() < 0.3:
+                t += 300
+                print(f"{t} click {rng.randrange(0, 800)} {rng.randrange(0, 600)}")
+                print(f"{t + 200} text soak {rng.randrange(1000)}")
+                t += 400
+            t += 300
+            print(f"{t} key {rng.choice(['Enter', 'Enter', 'Escape'])}")
+            print(f"{t + 300} key Escape")
     else:
         print(f"{t} rclick {x} {y}")
 PY
