@@ -44,7 +44,7 @@ TEST(CodePage, ShiftJisLeadBytesAndUnmappable) {
 }
 
 TEST(Trace, OffByDefaultAndConvertsStringArguments) {
-  Trace trace(CodePage(CodePage::Kind::Gbk));
+  Trace trace{CodePage(CodePage::Kind::Gbk)};
   EXPECT_FALSE(trace.Enabled());
   trace.DebugTrace("no sink %d", 1);  // must not crash
 
