@@ -258,8 +258,6 @@ TEST(Shake, EffectsOffDoNothingAndSkippingEndsItInPlace) {
   }
 }
 
-// Each flash is one coloured frame and one scene frame; the count is held
-// to 1..10 and screen effects do not suppress it.
 // Effects off or skipping cut the fade, except in the system and demo modes.
 TEST(AutomaticFade, EffectsOffOrSkippingCutItOutsideSystemAndDemo) {
   for (u8 mode = 0; mode <= 4; ++mode) {
@@ -276,6 +274,8 @@ TEST(AutomaticFade, EffectsOffOrSkippingCutItOutsideSystemAndDemo) {
   }
 }
 
+// Each flash is one coloured frame and one scene frame; the count is held
+// to 1..10 and screen effects do not suppress it.
 TEST(Flash, CountIsHeldToOneThroughTenEvenWithEffectsOff) {
   for (auto [asked, shown] : {std::pair{50, 10}, {0, 1}, {-3, 1}, {3, 3}}) {
     SCOPED_TRACE(asked);
