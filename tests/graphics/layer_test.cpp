@@ -148,12 +148,6 @@ TEST_F(LayerTest, SaveAndLoadRebuildTheLayers) {
   EXPECT_EQ(BytesOf(composed), BytesOf(composed_));
 }
 
-}  // namespace
-}  // namespace lyraban
-
-namespace lyraban {
-namespace {
-
 // Pictures held by the layers have a budget: one that goes beyond is dropped
 // with a word in the trace, and the layers keep what they held. Corrupt
 // pictures named in a definition are traced too.

@@ -29,6 +29,13 @@ inline Surface Make(int bpp, int w, int h, const Bytes& bytes) {
   return s;
 }
 
+// A 3-byte picture with three equal bytes per value: grey.
+inline Bytes Grey3(const Bytes& values) {
+  Bytes out;
+  for (u8 v : values) out.insert(out.end(), 3, v);
+  return out;
+}
+
 // Random bytes; alpha images also get fully transparent and opaque pixels.
 inline Surface RandomSurface(int bpp, int w, int h, std::mt19937& random) {
   Surface s = Make(bpp, w, h, Bytes(bpp, 0));

@@ -174,23 +174,16 @@ struct WipeRig : Rig {
   }
 };
 
-// A grey frame from one value per pixel.
-Bytes Grey(const Bytes& pixels) {
-  Bytes out;
-  for (u8 v : pixels) out.insert(out.end(), 3, v);
-  return out;
-}
-
 TEST(Wipe, HardEdgeSwitchesDarkFirstAndSoftEdgeBandSlides) {
   WipeRig hard(0, 255);
   hard.fx.Wipe("rule", 160);
   EXPECT_EQ(hard.composes, 1);
   // 11 frames (0..160 ms), then the loop leaves at 176 ms and shows the end.
   ASSERT_EQ(hard.frames.size(), 12u);
-  EXPECT_EQ(hard.frames[0], Grey({255, 0, 0, 0, 0, 0, 0, 0}));        // black switches at once
-  EXPECT_EQ(hard.frames[1], Grey({255, 0, 0, 0, 255, 0, 0, 0}));      // p/4 = 25: 10 now too
-  EXPECT_EQ(hard.frames[5], Grey({255, 255, 0, 0, 255, 255, 0, 0}));  // 128: 128 not yet
-  EXPECT_EQ(hard.frames[10], Bytes(24, 255));                         // 256: even white
+  EXPECT_EQ(hard.frames[0], Grey3({255, 0, 0, 0, 0, 0, 0, 0}));        // black switches at once
+  EXPECT_EQ(hard.frames[1], Grey3({255, 0, 0, 0, 255, 0, 0, 0}));      // p/4 = 25: 10 now too
+  EXPECT_EQ(hard.frames[5], Grey3({255, 255, 0, 0, 255, 255, 0, 0}));  // 128: 128 not yet
+  EXPECT_EQ(hard.frames[10], Bytes(24, 255));                          // 256: even white
   // An all-black rule picture switches the whole screen in the first frame.
   WipeRig black(0, 255);
   black.rule = PngOf(Make(1, 4, 2, {0, 0, 0, 0, 0, 0, 0, 0}));
@@ -202,7 +195,7 @@ TEST(Wipe, HardEdgeSwitchesDarkFirstAndSoftEdgeBandSlides) {
   ASSERT_EQ(rig.frames.size(), 12u);
   // From old 255 to new 0 a pixel shows its weight v = mask − (p − 512) / 2
   // itself, cut to 0..255; (307 − 512) >> 1 = −103 rounds down, not towards zero.
-  EXPECT_EQ(rig.frames[3], Grey({103, 167, 231, 255, 113, 203, 255, 255}));
+  EXPECT_EQ(rig.frames[3], Grey3({103, 167, 231, 255, 113, 203, 255, 255}));
   EXPECT_EQ(rig.frames[10], Bytes(24, 0));
   EXPECT_EQ(BytesOf(rig.screen.PreviousBuffer()), Bytes(24, 0));
 }
@@ -265,8 +258,6 @@ TEST(Shake, EffectsOffDoNothingAndSkippingEndsItInPlace) {
   }
 }
 
-// Each flash is one coloured frame and one scene frame; the count is held
-// to 1..10 and screen effects do not suppress it.
 // Effects off or skipping cut the fade, except in the system and demo modes.
 TEST(AutomaticFade, EffectsOffOrSkippingCutItOutsideSystemAndDemo) {
   for (u8 mode = 0; mode <= 4; ++mode) {
@@ -274,10 +265,7 @@ TEST(AutomaticFade, EffectsOffOrSkippingCutItOutsideSystemAndDemo) {
       SCOPED_TRACE(std::to_string(mode) + (skip ? " skipping" : " effects off"));
       Rig rig;
       rig.mode = mode;
-      if (skip)
-        rig.skipping = true;
-      else
-        rig.effects = false;
+      rig.skipping = rig.effects = skip;  // skipping with effects on, or effects off
       rig.ChangeScene(200);
       const bool kept = mode == 3 || mode == 4;
       EXPECT_EQ(rig.Step()[0], kept ? 0 : 200);  // the fade's first frame is still the old scene
@@ -286,6 +274,8 @@ TEST(AutomaticFade, EffectsOffOrSkippingCutItOutsideSystemAndDemo) {
   }
 }
 
+// Each flash is one coloured frame and one scene frame; the count is held
+// to 1..10 and screen effects do not suppress it.
 TEST(Flash, CountIsHeldToOneThroughTenEvenWithEffectsOff) {
   for (auto [asked, shown] : {std::pair{50, 10}, {0, 1}, {-3, 1}, {3, 3}}) {
     SCOPED_TRACE(asked);

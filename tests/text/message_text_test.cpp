@@ -119,17 +119,12 @@ TEST_F(MessageTextTest, LineBreaksHangingCharactersAndEmphasis) {
 // over its character whatever the mark's own width and side bearing.
 TEST_F(MessageTextTest, EmphasisMarkIsCentredOverItsCharacter) {
   // A dot 6 pixels wide, 3 pixels right of its pen, advancing 8 (at 8x).
-  testing::FakeFontService::Glyph dot;
+  auto& dot = fonts.glyphs[MessageText::kEmphasisMark];
   dot.metrics = {48, 48, 24, 160, 64, 0};
-  for (int row = 0; row < 48; ++row)
-    for (int byte = 0; byte < 8; ++byte) dot.bits.push_back(byte < 6 ? 0xFF : 0);
-  fonts.glyphs[MessageText::kEmphasisMark] = dot;
+  for (int row = 0; row < 48; ++row) dot.bits.insert(dot.bits.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0});
   settings.TextShadow = 0;
-  text.ParseMessageText("[a" + Gbk("汉") + "]");
-  text.BeginMessage();
-  text.penX = kWindowTextArea.left, text.penY = kWindowTextArea.top;
   std::fill_n(surface.pixels(), surface.ByteSize(), u8{0});
-  text.TypeMessage(surface, -1);
+  Type("[a汉]");
   // The characters' cells are 80..104 and 104..128; the dots sit above them.
   for (auto [cellLeft, what] : {std::pair{80, "a"}, {104, "汉"}}) {
     int inkLeft = -1, inkRight = -1;
@@ -433,31 +428,29 @@ TEST_F(MessageWindowTest, SystemCommandsHidingAndAbandoning) {
 // where hand A passes when it points down.
 class ClockTest : public MessageWindowTest {
  protected:
-  static std::string Png(int w, int h, const std::function<void(Surface&)>& draw) {
+  // A w x h picture, clear but for one opaque rectangle {x0, y0, x1, y1} of
+  // (alpha, blue, green, red).
+  static std::string Png(int w, int h, std::array<int, 4> rect = {}, std::array<u8, 4> abgr = {}) {
     Surface s;
     s.Create(4, w, h);
     std::fill_n(s.pixels(), s.ByteSize(), u8{0});
-    draw(s);
+    for (int y = rect[1]; y < rect[3]; ++y)
+      for (int x = rect[0]; x < rect[2]; ++x) std::copy(abgr.begin(), abgr.end(), s.Row(y) + x * 4);
     std::string bytes;
     EXPECT_TRUE(EncodePng(s, bytes, 1));
     return bytes;
-  }
-  // Opaque (alpha, blue, green, red) over a rectangle.
-  static void Paint(Surface& s, int x0, int y0, int x1, int y1, std::array<u8, 4> abgr) {
-    for (int y = y0; y < y1; ++y)
-      for (int x = x0; x < x1; ++x) std::copy(abgr.begin(), abgr.end(), s.Row(y) + x * 4);
   }
   static constexpr std::array<u8, 4> kRed{255, 0, 0, 255}, kGreen{255, 0, 255, 0}, kBlue{255, 255, 0, 0},
       kGrey{255, 90, 90, 90}, kWhite{255, 250, 250, 250}, kClear{0, 0, 0, 0};
 
   void SetUp() override {
     MessageWindowTest::SetUp();
-    pictures["sys_box_base.png"] = Png(800, 200, [](Surface&) {});
-    pictures["sys_box_normal.png"] = Png(800, 200, [](Surface& s) { Paint(s, 0, 0, 800, 200, kGrey); });
-    pictures["sys_box_noclock.png"] = Png(800, 200, [](Surface& s) { Paint(s, 0, 0, 800, 200, kWhite); });
-    pictures["sys_box_clock_a.png"] = Png(160, 160, [](Surface& s) { Paint(s, 79, 20, 82, 80, kRed); });
-    pictures["sys_box_clock_b.png"] = Png(160, 160, [](Surface& s) { Paint(s, 79, 40, 82, 80, kGreen); });
-    pictures["sys_box_clock2.png"] = Png(170, 200, [](Surface& s) { Paint(s, 80, 140, 90, 150, kBlue); });
+    pictures = {{"sys_box_base.png", Png(800, 200)},
+                {"sys_box_normal.png", Png(800, 200, {0, 0, 800, 200}, kGrey)},
+                {"sys_box_noclock.png", Png(800, 200, {0, 0, 800, 200}, kWhite)},
+                {"sys_box_clock_a.png", Png(160, 160, {79, 20, 82, 80}, kRed)},
+                {"sys_box_clock_b.png", Png(160, 160, {79, 40, 82, 80}, kGreen)},
+                {"sys_box_clock2.png", Png(170, 200, {80, 140, 90, 150}, kBlue)}};
     const ResourceReader reader = [this](std::string_view folder, std::string_view name, std::string& bytes) {
       const auto it = pictures.find(std::string(name));
       return folder == "img" && it != pictures.end() && (bytes = it->second, true);

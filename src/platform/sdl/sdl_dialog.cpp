@@ -3,13 +3,13 @@
 #include <SDL.h>
 #include <imgui.h>
 #include <imgui_impl_sdl.h>
-#include <imgui_impl_sdlrenderer.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "platform/sdl/imgui_panel.h"
+#include "platform/sdl/panel_loop.h"
 
 namespace lyraban::platform {
 
@@ -20,19 +20,6 @@ constexpr float kFontPixels = 13.0f;
 constexpr int kIdleWaitMs = 50;
 // The second column of the static text (the shortcut list).
 constexpr float kTabStop = 74.0f;
-
-int MouseIndex(Uint8 button) {
-  switch (button) {
-    case SDL_BUTTON_LEFT:
-      return 0;
-    case SDL_BUTTON_RIGHT:
-      return 1;
-    case SDL_BUTTON_MIDDLE:
-      return 2;
-    default:
-      return -1;
-  }
-}
 
 // The glyph ranges of `texts` plus printable ASCII.
 std::vector<unsigned short> DialogRanges(ImFontAtlas& atlas, std::string_view texts) {
@@ -148,11 +135,10 @@ bool SdlDialog::Run(DialogModel& model, const Hooks& hooks) {
     model.Cancel();
     return true;
   }
-  const Uint32 windowId = SDL_GetWindowID(window_);
   int mouseWindowX = 0, mouseWindowY = 0;
   SDL_GetMouseState(&mouseWindowX, &mouseWindowY);
-  float mouseX = static_cast<float>(mouseWindowX), mouseY = static_cast<float>(mouseWindowY);
-  bool held[3] = {false, false, false}, pressed[3] = {false, false, false};
+  PanelInput input(window_, static_cast<float>(mouseWindowX), static_cast<float>(mouseWindowY));
+  const Uint32 windowId = input.windowId();
   float wheel = 0.0f;
   bool quitting = false;
   shownPage_ = -1;
@@ -165,7 +151,7 @@ bool SdlDialog::Run(DialogModel& model, const Hooks& hooks) {
       break;
     }
     SDL_Event e;
-    bool have = frame < 2 ? SDL_PollEvent(&e) != 0 : SDL_WaitEventTimeout(&e, kIdleWaitMs) != 0;
+    bool have = WaitPanelEvent(e, frame < 2, kIdleWaitMs);
     while (have && !model.Finished()) {
       switch (e.type) {
         case SDL_QUIT:
@@ -195,24 +181,6 @@ bool SdlDialog::Run(DialogModel& model, const Hooks& hooks) {
         case SDL_KEYUP:
           if (context_) ImGui_ImplSDL2_ProcessEvent(&e);
           break;
-        case SDL_MOUSEMOTION:
-          if (e.motion.windowID != windowId) break;
-          mouseX = static_cast<float>(e.motion.x);
-          mouseY = static_cast<float>(e.motion.y);
-          break;
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP: {
-          if (e.button.windowID != windowId) break;
-          const int b = MouseIndex(e.button.button);
-          if (b < 0) break;
-          mouseX = static_cast<float>(e.button.x);
-          mouseY = static_cast<float>(e.button.y);
-          if (e.type == SDL_MOUSEBUTTONDOWN)
-            pressed[b] = held[b] = true;
-          else
-            held[b] = false;
-          break;
-        }
         case SDL_MOUSEWHEEL:
           wheel += static_cast<float>(e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y);
           break;
@@ -222,18 +190,15 @@ bool SdlDialog::Run(DialogModel& model, const Hooks& hooks) {
           if (hooks.forward) hooks.forward(e);
           model.DevicesChanged();
           break;
-        case SDL_TEXTINPUT:
-        case SDL_TEXTEDITING:
-          break;
         default:
-          if (hooks.forward) hooks.forward(e);
+          input.Take(e, hooks);
           break;
       }
       if (!model.Finished()) have = SDL_PollEvent(&e) != 0;
     }
     if (model.Finished()) break;
 
-    int winW = 0, winH = 0, outW = 0, outH = 0;
+    int winW = 0, winH = 0;
     SDL_GetWindowSize(window_, &winW, &winH);
     int vx = 0, vy = 0, vw = winW, vh = winH, gameW = winW, gameH = winH;
     if (hooks.viewport) hooks.viewport(vx, vy, vw, vh, gameW, gameH);
@@ -246,15 +211,7 @@ bool SdlDialog::Run(DialogModel& model, const Hooks& hooks) {
     }
     ImGuiIO& io = ImGui::GetIO();
     if (frame == 0) std::memset(io.KeysDown, 0, sizeof io.KeysDown);
-    ImGui_ImplSDLRenderer_NewFrame();
-    ImGui_ImplSDL2_NewFrame();
-    if (SDL_GetRendererOutputSize(renderer_, &outW, &outH) == 0 && winW > 0 && winH > 0)
-      io.DisplayFramebufferScale = ImVec2(static_cast<float>(outW) / winW, static_cast<float>(outH) / winH);
-    io.MousePos = ImVec2(mouseX, mouseY);
-    for (int b = 0; b < 3; ++b) {
-      io.MouseDown[b] = held[b] || pressed[b];
-      pressed[b] = false;
-    }
+    input.NewFrame(window_, renderer_);
     io.MouseWheel = wheel;
     wheel = 0.0f;
     ImGui::NewFrame();
@@ -263,21 +220,12 @@ bool SdlDialog::Run(DialogModel& model, const Hooks& hooks) {
     const float width = form.width * scale, height = form.height * scale + titleHeight;
     const float left = vx + (vw - width) / 2.0f, top = vy + (vh - height) / 2.0f;
     Draw(model, scale, std::max(left, 0.0f), std::max(top, 0.0f));
-    ImGui::Render();
-    if (hooks.drawFrame) hooks.drawFrame();
     // The game dims behind the panel: it is suspended.
-    SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_BLEND);
-    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 96);
-    SDL_RenderFillRect(renderer_, nullptr);
-    ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
-    SDL_RenderPresent(renderer_);
+    PresentPanel(renderer_, hooks, 96);
     if (!context_) break;  // the window went while the model's idle call ran
   }
   DestroyContext();
-  if (hooks.drawFrame && renderer_) {
-    hooks.drawFrame();
-    SDL_RenderPresent(renderer_);
-  }
+  if (renderer_) PresentWithoutPanel(renderer_, hooks);
   return !quitting;
 }
 

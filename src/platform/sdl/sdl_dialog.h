@@ -5,10 +5,8 @@
 #include <vector>
 
 #include "platform/dialog.h"
+#include "platform/sdl/panel_loop.h"
 
-struct SDL_Window;
-struct SDL_Renderer;
-union SDL_Event;
 struct ImGuiContext;
 
 namespace lyraban::platform {
@@ -19,9 +17,7 @@ namespace lyraban::platform {
 // while the dialog is open.
 class SdlDialog {
  public:
-  struct Hooks {
-    std::function<void()> drawFrame;                // the game picture, without presenting
-    std::function<void(const SDL_Event&)> forward;  // events the game must still see
+  struct Hooks : PanelHooks {
     // The game picture's rectangle in window pixels, and its size in game pixels.
     std::function<void(int& x, int& y, int& width, int& height, int& gameWidth, int& gameHeight)> viewport;
   };

@@ -3,12 +3,12 @@
 #include <SDL.h>
 #include <imgui.h>
 #include <imgui_impl_sdl.h>
-#include <imgui_impl_sdlrenderer.h>
 
 #include <cstring>
 #include <type_traits>
 
 #include "platform/sdl/imgui_panel.h"
+#include "platform/sdl/panel_loop.h"
 
 namespace lyraban::platform {
 
@@ -32,19 +32,6 @@ char KeyLetter(SDL_Keycode key) {
   if (key >= SDLK_a && key <= SDLK_z) return static_cast<char>('a' + (key - SDLK_a));
   if (key >= SDLK_0 && key <= SDLK_9) return static_cast<char>('0' + (key - SDLK_0));
   return 0;
-}
-
-int MouseIndex(Uint8 button) {
-  switch (button) {
-    case SDL_BUTTON_LEFT:
-      return 0;
-    case SDL_BUTTON_RIGHT:
-      return 1;
-    case SDL_BUTTON_MIDDLE:
-      return 2;
-    default:
-      return -1;
-  }
 }
 
 }  // namespace
@@ -141,12 +128,8 @@ i32 SdlPopupMenu::Run(const std::vector<PopupItem>& items, int windowX, int wind
   ImGuiIO& io = ImGui::GetIO();
   // Keys held when an earlier menu closed are not held now.
   std::memset(io.KeysDown, 0, sizeof io.KeysDown);
-  const Uint32 windowId = SDL_GetWindowID(window_);
-
-  // The mouse as the events report it: the platform backend's own polling
-  // misses positions on drivers without pointer focus.
-  float mouseX = static_cast<float>(windowX), mouseY = static_cast<float>(windowY);
-  bool held[3] = {false, false, false}, pressed[3] = {false, false, false};
+  PanelInput input(window_, static_cast<float>(windowX), static_cast<float>(windowY));
+  const Uint32 windowId = input.windowId();
   i32 chosen = 0;
   bool done = false;
 
@@ -154,7 +137,7 @@ i32 SdlPopupMenu::Run(const std::vector<PopupItem>& items, int windowX, int wind
     SDL_Event e;
     // The first frames come at once: ImGui sizes a new popup on the frame
     // before it shows it.
-    bool have = frame < 2 ? SDL_PollEvent(&e) != 0 : SDL_WaitEventTimeout(&e, kIdleWaitMs) != 0;
+    bool have = WaitPanelEvent(e, frame < 2, kIdleWaitMs);
     while (have && !done) {
       switch (e.type) {
         case SDL_QUIT:
@@ -195,52 +178,15 @@ i32 SdlPopupMenu::Run(const std::vector<PopupItem>& items, int windowX, int wind
           ImGui_ImplSDL2_ProcessEvent(&e);
           break;
         }
-        case SDL_KEYUP:
-          ImGui_ImplSDL2_ProcessEvent(&e);
-          break;
-        case SDL_MOUSEMOTION:
-          if (e.motion.windowID != windowId) break;
-          mouseX = static_cast<float>(e.motion.x);
-          mouseY = static_cast<float>(e.motion.y);
-          break;
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP: {
-          if (e.button.windowID != windowId) break;
-          const int b = MouseIndex(e.button.button);
-          if (b < 0) break;
-          mouseX = static_cast<float>(e.button.x);
-          mouseY = static_cast<float>(e.button.y);
-          // A press and release inside one frame still counts as a click.
-          if (e.type == SDL_MOUSEBUTTONDOWN)
-            pressed[b] = held[b] = true;
-          else
-            held[b] = false;
-          break;
-        }
-        case SDL_MOUSEWHEEL:
-        case SDL_TEXTINPUT:
-        case SDL_TEXTEDITING:
-          break;
         default:
-          // Devices coming and going and the like.
-          if (hooks.forward) hooks.forward(e);
+          input.Take(e, hooks);
           break;
       }
       if (!done) have = SDL_PollEvent(&e) != 0;
     }
     if (done) break;
 
-    ImGui_ImplSDLRenderer_NewFrame();
-    ImGui_ImplSDL2_NewFrame();
-    int outW = 0, outH = 0, winW = 0, winH = 0;
-    SDL_GetWindowSize(window_, &winW, &winH);
-    if (SDL_GetRendererOutputSize(renderer_, &outW, &outH) == 0 && winW > 0 && winH > 0)
-      io.DisplayFramebufferScale = ImVec2(static_cast<float>(outW) / winW, static_cast<float>(outH) / winH);
-    io.MousePos = ImVec2(mouseX, mouseY);
-    for (int b = 0; b < 3; ++b) {
-      io.MouseDown[b] = held[b] || pressed[b];
-      pressed[b] = false;
-    }
+    input.NewFrame(window_, renderer_);
     ImGui::NewFrame();
     if (frame == 0) {
       // Opened at the mouse position, which is the menu's point on this
@@ -271,10 +217,7 @@ i32 SdlPopupMenu::Run(const std::vector<PopupItem>& items, int windowX, int wind
     } else if (frame > 0) {
       done = true;  // a click outside closed it
     }
-    ImGui::Render();
-    if (hooks.drawFrame) hooks.drawFrame();
-    ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
-    SDL_RenderPresent(renderer_);
+    PresentPanel(renderer_, hooks);
 
     if (hooks.idle) hooks.idle();
     // The window may have gone while the timers ran.
@@ -282,11 +225,7 @@ i32 SdlPopupMenu::Run(const std::vector<PopupItem>& items, int windowX, int wind
   }
   // The cursor stays shown: ImGui showed it for the menu, and the engine's
   // idle timer hides it again from its own count.
-  // The game picture without the menu.
-  if (hooks.drawFrame) {
-    hooks.drawFrame();
-    SDL_RenderPresent(renderer_);
-  }
+  PresentWithoutPanel(renderer_, hooks);
   return chosen;
 }
 

@@ -5,10 +5,8 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sdl/panel_loop.h"
 
-struct SDL_Window;
-struct SDL_Renderer;
-union SDL_Event;
 struct ImGuiContext;
 
 namespace lyraban::platform {
@@ -31,10 +29,8 @@ int FindPopupMnemonic(const std::vector<PopupItem>& items, char key);
 // menu until Detach, so the font is baked once.
 class SdlPopupMenu {
  public:
-  struct Hooks {
-    std::function<void()> drawFrame;                // the game picture, without presenting
-    std::function<void(const SDL_Event&)> forward;  // events the game must still see
-    std::function<void()> idle;                     // the engine's timers
+  struct Hooks : PanelHooks {
+    std::function<void()> idle;  // the engine's timers
   };
 
   SdlPopupMenu() = default;

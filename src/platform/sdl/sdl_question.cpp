@@ -3,12 +3,12 @@
 #include <SDL.h>
 #include <imgui.h>
 #include <imgui_impl_sdl.h>
-#include <imgui_impl_sdlrenderer.h>
 
 #include <cstring>
 
 #include "platform/close_signals.h"
 #include "platform/sdl/imgui_panel.h"
+#include "platform/sdl/panel_loop.h"
 #include "platform/sdl/sdl_popup.h"
 
 namespace lyraban::platform {
@@ -23,19 +23,6 @@ constexpr float kButtonWidth = 88.0f;
 constexpr int kIdleWaitMs = 250;
 constexpr const char* kYes = "是(Y)";
 constexpr const char* kNo = "否(N)";
-
-int MouseIndex(Uint8 button) {
-  switch (button) {
-    case SDL_BUTTON_LEFT:
-      return 0;
-    case SDL_BUTTON_RIGHT:
-      return 1;
-    case SDL_BUTTON_MIDDLE:
-      return 2;
-    default:
-      return -1;
-  }
-}
 
 }  // namespace
 
@@ -106,11 +93,10 @@ SdlQuestion::Answer SdlQuestion::Ask(std::string_view utf8Text, std::string_view
 
   ImGuiIO& io = ImGui::GetIO();
   std::memset(io.KeysDown, 0, sizeof io.KeysDown);
-  const Uint32 windowId = SDL_GetWindowID(window_);
   int mx = 0, my = 0;
   SDL_GetMouseState(&mx, &my);
-  float mouseX = static_cast<float>(mx), mouseY = static_cast<float>(my);
-  bool held[3] = {false, false, false}, pressed[3] = {false, false, false};
+  PanelInput input(window_, static_cast<float>(mx), static_cast<float>(my));
+  const Uint32 windowId = input.windowId();
   Answer answer = Answer::NotShown;
 
   // Frames still to draw without waiting: ImGui sizes a new window on the
@@ -120,7 +106,7 @@ SdlQuestion::Answer SdlQuestion::Ask(std::string_view utf8Text, std::string_view
   int eager = 2;
   while (answer == Answer::NotShown) {
     SDL_Event e;
-    bool have = eager > 0 ? SDL_PollEvent(&e) != 0 : SDL_WaitEventTimeout(&e, kIdleWaitMs) != 0;
+    bool have = WaitPanelEvent(e, eager > 0, kIdleWaitMs);
     // A signal to end the program is a close nobody needs to confirm.
     if (CloseSignals::Pending()) {
       answer = Answer::Yes;
@@ -145,33 +131,8 @@ SdlQuestion::Answer SdlQuestion::Ask(std::string_view utf8Text, std::string_view
           if ((e.key.keysym.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) == 0) answer = AnswerForKey(e.key.keysym.sym);
           if (answer == Answer::NotShown) ImGui_ImplSDL2_ProcessEvent(&e);
           break;
-        case SDL_KEYUP:
-          ImGui_ImplSDL2_ProcessEvent(&e);
-          break;
-        case SDL_MOUSEMOTION:
-          if (e.motion.windowID != windowId) break;
-          mouseX = static_cast<float>(e.motion.x);
-          mouseY = static_cast<float>(e.motion.y);
-          break;
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP: {
-          if (e.button.windowID != windowId) break;
-          const int b = MouseIndex(e.button.button);
-          if (b < 0) break;
-          mouseX = static_cast<float>(e.button.x);
-          mouseY = static_cast<float>(e.button.y);
-          if (e.type == SDL_MOUSEBUTTONDOWN)
-            pressed[b] = held[b] = true;
-          else
-            held[b] = false;
-          break;
-        }
-        case SDL_MOUSEWHEEL:
-        case SDL_TEXTINPUT:
-        case SDL_TEXTEDITING:
-          break;
         default:
-          if (hooks.forward) hooks.forward(e);
+          input.Take(e, hooks);
           break;
       }
       if (answer == Answer::NotShown) have = SDL_PollEvent(&e) != 0;
@@ -180,18 +141,10 @@ SdlQuestion::Answer SdlQuestion::Ask(std::string_view utf8Text, std::string_view
     // The window may have gone while an event was forwarded.
     if (!context_ || !window_) return Answer::No;
 
-    ImGui_ImplSDLRenderer_NewFrame();
-    ImGui_ImplSDL2_NewFrame();
-    int outW = 0, outH = 0, winW = 0, winH = 0;
-    SDL_GetWindowSize(window_, &winW, &winH);
-    if (SDL_GetRendererOutputSize(renderer_, &outW, &outH) == 0 && winW > 0 && winH > 0)
-      io.DisplayFramebufferScale = ImVec2(static_cast<float>(outW) / winW, static_cast<float>(outH) / winH);
-    io.MousePos = ImVec2(mouseX, mouseY);
-    for (int b = 0; b < 3; ++b) {
-      io.MouseDown[b] = held[b] || pressed[b];
-      pressed[b] = false;
-    }
+    input.NewFrame(window_, renderer_);
     ImGui::NewFrame();
+    int winW = 0, winH = 0;
+    SDL_GetWindowSize(window_, &winW, &winH);
     ImGui::SetNextWindowPos(ImVec2(winW * 0.5f, winH * 0.5f), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
     ImGui::SetNextWindowFocus();
     const ImGuiWindowFlags flags = ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoCollapse |
@@ -208,16 +161,9 @@ SdlQuestion::Answer SdlQuestion::Ask(std::string_view utf8Text, std::string_view
       if (ImGui::Button(kNo, ImVec2(kButtonWidth, 0.0f))) answer = Answer::No;
     }
     ImGui::End();
-    ImGui::Render();
-    if (hooks.drawFrame) hooks.drawFrame();
-    ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
-    SDL_RenderPresent(renderer_);
+    PresentPanel(renderer_, hooks);
   }
-  // The game picture without the question.
-  if (hooks.drawFrame) {
-    hooks.drawFrame();
-    SDL_RenderPresent(renderer_);
-  }
+  PresentWithoutPanel(renderer_, hooks);
   return answer;
 }
 

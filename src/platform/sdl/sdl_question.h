@@ -1,12 +1,10 @@
 #pragma once
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-struct SDL_Window;
-struct SDL_Renderer;
-union SDL_Event;
+#include "platform/sdl/panel_loop.h"
+
 struct ImGuiContext;
 
 namespace lyraban::platform {
@@ -18,10 +16,7 @@ namespace lyraban::platform {
 // pending SIGTERM or SIGINT (see CloseSignals) answers Yes.
 class SdlQuestion {
  public:
-  struct Hooks {
-    std::function<void()> drawFrame;                // the game picture, without presenting
-    std::function<void(const SDL_Event&)> forward;  // events the game must still see
-  };
+  using Hooks = PanelHooks;
   enum class Answer { Yes, No, NotShown };
 
   SdlQuestion() = default;

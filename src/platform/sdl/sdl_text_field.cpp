@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/sdl/imgui_panel.h"
+#include "platform/sdl/panel_loop.h"
 
 namespace lyraban::platform {
 
@@ -86,7 +87,7 @@ bool SdlTextField::Run(const TextFieldRequest& field, const Area& area, std::str
   bool confirmed = false, done = false, placeCursor = true;
   for (int frame = 0; !done; ++frame) {
     SDL_Event e;
-    bool have = frame < 2 ? SDL_PollEvent(&e) != 0 : SDL_WaitEventTimeout(&e, kIdleWaitMs) != 0;
+    bool have = WaitPanelEvent(e, frame < 2, kIdleWaitMs);
     while (have && !done) {
       switch (e.type) {
         case SDL_QUIT:
@@ -153,16 +154,10 @@ bool SdlTextField::Run(const TextFieldRequest& field, const Area& area, std::str
     ImGui::End();
     ImGui::PopStyleColor(3);
     ImGui::PopStyleVar(3);
-    ImGui::Render();
-    if (hooks.drawFrame) hooks.drawFrame();
-    ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
-    SDL_RenderPresent(renderer_);
+    PresentPanel(renderer_, hooks);
   }
   SDL_StopTextInput();
-  if (hooks.drawFrame) {
-    hooks.drawFrame();
-    SDL_RenderPresent(renderer_);
-  }
+  PresentWithoutPanel(renderer_, hooks);
   if (confirmed) utf8.assign(buffer.data());
   return confirmed;
 }

@@ -5,10 +5,8 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sdl/panel_loop.h"
 
-struct SDL_Window;
-struct SDL_Renderer;
-union SDL_Event;
 struct ImGuiContext;
 
 namespace lyraban::platform {
@@ -19,10 +17,7 @@ namespace lyraban::platform {
 // of Chinese and Japanese glyphs) lives from the first field until Detach.
 class SdlTextField {
  public:
-  struct Hooks {
-    std::function<void()> drawFrame;                // the game picture, without presenting
-    std::function<void(const SDL_Event&)> forward;  // events the game must still see
-  };
+  using Hooks = PanelHooks;
   // The field's rectangle in window pixels.
   struct Area {
     int left = 0, top = 0, right = 0, bottom = 0;
