@@ -84,11 +84,10 @@ TEST(BacklogStore, DamagedSectionKeepsWhatItCouldRead) {
 }
 
 TEST(BacklogScreen, HandleDragMapsToPositions) {
-  EXPECT_EQ(BacklogScreen::PositionForHandleY(100), 49) << "clamped at the oldest";
-  EXPECT_EQ(BacklogScreen::PositionForHandleY(540), 5);
-  EXPECT_EQ(BacklogScreen::PositionForHandleY(579), 0);
-  EXPECT_EQ(BacklogScreen::HandleY(0), 520);
-  EXPECT_EQ(BacklogScreen::HandleY(49), 20);
+  // Handle y, position; far above the track is clamped at the oldest.
+  for (auto [y, position] : {std::pair{100, 49}, {540, 5}, {579, 0}})
+    EXPECT_EQ(BacklogScreen::PositionForHandleY(y), position) << y;
+  EXPECT_EQ(std::pair(BacklogScreen::HandleY(0), BacklogScreen::HandleY(49)), std::pair(520, 20));
 }
 
 class BacklogScreenTest : public ::testing::Test {
