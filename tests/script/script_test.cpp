@@ -130,7 +130,7 @@ class InterpreterTest : public ::testing::Test, public TagRunner {
   bool opened = false;
 };
 
-TEST_F(InterpreterTest, ProgramLoadSplitsLinesResetsEveryFieldAndFailsClean) {
+TEST_F(InterpreterTest, ProgramLoadSplitsLinesResetsEveryFieldFailsCleanAndSharesText) {
   ScriptProgram program{resources, readLog};
   dir.Write("data/script/start.txt", "  \t.bgm x\r\nabc   \r\n\r\n;c\rlast   ");
   ASSERT_TRUE(resources.OpenDataFolder(dir.str()));
@@ -155,35 +155,31 @@ TEST_F(InterpreterTest, ProgramLoadSplitsLinesResetsEveryFieldAndFailsClean) {
   EXPECT_EQ(std::pair(program.Name, program.LineCount()), std::pair(std::string("empty.txt"), u32{0}));
   EXPECT_EQ(traces, Events{}) << "traces for an empty script";
 
+  // Callees of a script the chain holds share its text: each level of a
+  // recursive CALL once kept its own copy, growing memory by its size.
+  Script("self.txt", {"first line", ".CALL self.txt"});
+  Script("other.txt", {"first line"});
+  ASSERT_TRUE(program.Load("self.txt"));
+  ScriptProgram* level = &program;
+  for (int depth = 1; depth <= 3; ++depth) {
+    level = (level->Child = level->MakeChild()).get();
+    ASSERT_TRUE(level->Load("self.txt"));
+    EXPECT_EQ(level->Lines.Line(1), ".CALL self.txt");
+    EXPECT_EQ(level->Lines.Line(0).data(), program.Lines.Line(0).data()) << "level " << depth << " copied the text";
+  }
+  // Another script is read for itself, and the shared text outlives the
+  // program that loaded it first.
+  ASSERT_TRUE((level->Child = level->MakeChild())->Load("other.txt"));
+  EXPECT_NE(level->Child->Lines.Line(0).data(), program.Lines.Line(0).data());
+  const std::string_view kept = program.Child->Lines.Line(1);
+  program.Lines.Clear();
+  EXPECT_EQ(kept, ".CALL self.txt");
+
   // Freed level by level, a chain this long would overflow the stack.
   ScriptProgram* tail = &program;
   for (int i = 0; i < 200000; ++i) tail = (tail->Child = tail->MakeChild()).get();
   program.Clear();
   EXPECT_EQ(program.Child, nullptr);
-}
-
-// Every level of a recursive CALL once kept its own copy of the script text;
-// a large self-calling script then grew memory by its size per level.
-TEST_F(InterpreterTest, CalleesOfAScriptTheChainHoldsShareItsText) {
-  Script("self.txt", {"first line", ".CALL self.txt"});
-  Script("other.txt", {"first line"});
-  ASSERT_TRUE(resources.OpenDataFolder(dir.str()));
-  ScriptProgram root{resources, readLog};
-  ASSERT_TRUE(root.Load("self.txt"));
-  ScriptProgram* level = &root;
-  for (int depth = 1; depth <= 3; ++depth) {
-    level = (level->Child = level->MakeChild()).get();
-    ASSERT_TRUE(level->Load("self.txt"));
-    EXPECT_EQ(level->Lines.Line(1), ".CALL self.txt");
-    EXPECT_EQ(level->Lines.Line(0).data(), root.Lines.Line(0).data()) << "level " << depth << " copied the text";
-  }
-  // Another script is read for itself, and the shared text outlives the
-  // program that loaded it first.
-  ASSERT_TRUE((level->Child = level->MakeChild())->Load("other.txt"));
-  EXPECT_NE(level->Child->Lines.Line(0).data(), root.Lines.Line(0).data());
-  const std::string_view kept = root.Child->Lines.Line(1);
-  root.Lines.Clear();
-  EXPECT_EQ(kept, ".CALL self.txt");
 }
 
 // Control flow whose whole effect shows in the tag calls and the traces (a
@@ -242,10 +238,8 @@ TEST_F(InterpreterTest, ControlFlowTable) {
   for (const FlowCase& c : cases) {
     SCOPED_TRACE(c.name);
     Script("start.txt", c.lines);
-    calls.clear();
-    traces.clear();
-    host.quit = false;
-    host.answer = c.answer;
+    calls.clear(), traces.clear();
+    host.quit = false, host.answer = c.answer;
     ASSERT_TRUE(RunFresh());
     EXPECT_EQ(calls, c.calls);
     std::erase_if(traces, [](const std::string& t) { return t.starts_with("ファイル:"); });  // missing files
@@ -257,10 +251,10 @@ TEST_F(InterpreterTest, ControlFlowTable) {
 }
 
 TEST_F(InterpreterTest, LfOnlyAndCrLfScriptsGiveTheSameRun) {
-  const std::vector<std::string_view> lines = {"; title",   "Aya:first", "second",  ".wait 5",    "?n = n + 1",
-                                               ".IF n > 0", "{",         ".yes",    "}",          ".SELECT",
-                                               "A",         "B",         ".CASE 2", "{",          ".picked",
-                                               "}",         ".ENDSEL",   "#end",    "last words", ".done"};
+  // clang-format off
+  const std::vector<std::string_view> lines = {"; title", "Aya:first", "second", ".wait 5", "?n = n + 1", ".IF n > 0",
+      "{", ".yes", "}", ".SELECT", "A", "B", ".CASE 2", "{", ".picked", "}", ".ENDSEL", "#end", "last words", ".done"};
+  // clang-format on
   auto run = [&](std::string_view lineEnd) {
     std::string text;
     for (std::string_view line : lines) text.append(line).append(lineEnd);
