@@ -193,8 +193,12 @@ struct FlowCase {
 };
 
 TEST_F(InterpreterTest, ControlFlowTable) {
-  const std::string err = "エラー（start.txt:", why = std::string(Trace::kReasonSeparator);
-  const std::string end = why + "the file ends ";
+  const std::string why(Trace::kReasonSeparator);
+  // The trace of a line of start.txt that failed, and why when there is a reason.
+  const auto failed = [&](int line, std::string reason) {
+    return "エラー（start.txt:" + std::to_string(line) + "）" + (reason.empty() ? "" : why + reason);
+  };
+  const std::string end = "the file ends ";
   // clang-format off
   const FlowCase cases[] = {
     {"if skips one line or a nested block", {".IF zero", ".no", ".ranA", ".IF 0", "{", ".no", "{", ".no", "{ x", "}", "}",
@@ -202,30 +206,31 @@ TEST_F(InterpreterTest, ControlFlowTable) {
     {"else only after a false if", {".IF 0", "{", ".no", "}", ".ELSE", "{", ".elseA", "}", ".IF 1", "{", ".thenB", "}",
       ".else", "{", ".no", "}", ".end"}, 1, {"elseA()", "thenB()", "end()"}, {}},
     {"else with a blank is not looked ahead", {".IF 0", ".no", ".ELSE ", ".no", ".end"}, 1, {"end()"}, {}},
-    {"if skipping past the end", {".ok", ".IF 0", "{", ".no"}, 1, {"ok()"}, {err + "4）" + end + "before the block's closing }"}},
-    {"look-ahead past the end", {".IF 0", ".no"}, 1, {}, {err + "2）" + end + "right after the skipped .IF block"}},
-    {"if on the last line", {".IF 0"}, 1, {}, {err + "1）" + end + "where a line or block should follow"}},
-    {"an expression fault does not fail its line", {".ok", ".IF 1 )", ".ok"}, 1, {"ok()", "ok()"},
+    {"if skipping past the end", {".ok", ".IF 0", "{", ".no"}, 1, {"ok()"},
+      {failed(4, end + "before the block's closing }")}},
+    {"look-ahead past the end", {".IF 0", ".no"}, 1, {}, {failed(2, end + "right after the skipped .IF block")}},
+    {"if on the last line", {".IF 0"}, 1, {}, {failed(1, end + "where a line or block should follow")}},
+    {"an expression fault fails no line", {".ok", ".IF 1 )", ".ok"}, 1, {"ok()", "ok()"},
       {"計算式『1 )』の判定に失敗" + why + "')' at column 3 has no '(' in start.txt:2"}},
     {"goto finds the first exact label", {".GOTO #x", ".no", "#x", ".one", "?n = n + 1", ".IF n < 2", ".goto x",
       ".GOTO y", ".no", "#x", ".no", "#y ", ".no", "#y", ".end"}, 1, {"one()", "one()", "end()"}, {}},
-    {"goto to a missing label fails", {".a", ".GOTO nowhere", ".b"}, 1, {"a()", "b()"},
-      {err + "2）" + why + "label #nowhere not found in start.txt"}},
+    {"goto to a missing label fails", {".a", ".GOTO nowhere", ".GOTO #gone", ".b"}, 1, {"a()", "b()"},
+      {failed(2, "label #nowhere not found in start.txt"), failed(3, "label #gone not found in start.txt")}},
     {"failed lines are traced and skipped", {";", "text", ".fail", "?noequals", ".ok", ".fail 2"}, 1,
-      {"fail()", "ok()", "fail(2)"}, {err + "3）" + why + "unknown tag .fail", err + "4）" + why + "the assignment has no '='",
-      err + "6）" + why + "unknown tag .fail"}},
+      {"fail()", "ok()", "fail(2)"}, {failed(3, "unknown tag .fail"), failed(4, "the assignment has no '='"),
+      failed(6, "unknown tag .fail")}},
     {"a known tag that failed says why itself", {".fooo 1", ".Wait 1", ".wait 1"}, 1, {"fooo(1)", "Wait(1)", "wait(1)"},
-      {err + "1）" + why + "unknown tag .fooo", err + "2）" + why + "unknown tag .Wait (tag names are case-sensitive: .wait)",
-      err + "3）"}},
+      {failed(1, "unknown tag .fooo"), failed(2, "unknown tag .Wait (tag names are case-sensitive: .wait)"),
+      failed(3, "")}},
     {"no case matches", {".SELECT", "A", ".CASE 1", ".no", ".ENDSEL", ".after"}, 7, {"after()"}, {}},
     {"case numbers stop at a non-digit", {".SELECT", "A", "B", "C", ".CASE 1x 3", ".no", ".CASE", ".no",
       ".CASE  2\t3", ".right", ".ENDSEL"}, 3, {"right()"}, {}},
     {"select running past the end", {".SELECT", "A", "B"}, 1, {},
-      {err + "3）" + why + "no .CASE follows the choices of .SELECT before the end of the file"}},
+      {failed(3, "no .CASE follows the choices of .SELECT before the end of the file")}},
     {"case skip running past the end", {".SELECT", "A", ".CASE 2", "{", ".x"}, 1, {},
-      {err + "5）" + end + "before the block's closing }"}},
+      {failed(5, end + "before the block's closing }")}},
     {"no case or endsel up to the end", {".SELECT", "A", ".CASE 2", ".x"}, 1, {},
-      {err + "4）" + why + "no further .CASE and no .ENDSEL before the end of the file"}},
+      {failed(4, "no further .CASE and no .ENDSEL before the end of the file")}},
     {"a missing callee is no failure", {".a", ".CALL missing.txt", ".c"}, 1, {"a()", "c()"}, {}},
     {"a failed load leaves the program cleared", {".LOAD gone.txt", ".never"}, 1, {},
       {"エラー（:0）" + why + "LOAD: script gone.txt could not be read"}},
@@ -502,11 +507,12 @@ TEST_F(FlagsTest, ExpressionValuesAndFaults) {
   const i32 min = std::numeric_limits<i32>::min();
   // clang-format off
   const Case cases[] = {{"10 - 3 - 2", 5, no}, {"0 - 7 / 2", -3, no}, {"1+2*3", 9, no}, {"2 * (1 + 2)", 6, no},
-      {"\t4\t-\t1", 3, no}, {"3 < 5", 1, no}, {"5 > 5", 0, no}, {"5 < 3 < 1", 1, no}, {"7 & 3", 1, no}, {"7 & 0", 0, no},
-      {"12ab + 1", 13, no}, {"((2)) * 3", 6, no}, {"", 0, no}, {"1 + 2\0 + 5"sv, 3, no}, {"!0", 1, no}, {"!5", 0, no},
-      {"!(1 & 0)", 1, no}, {"1 + !0", 2, no}, {"!", 0, any}, {"-1", 0, any}, {"(1 + 2", 3, no}, {"4 * (1 + (2", 12, no},
-      {"1 2", 1, any}, {"1 + ", 1, no}, {"()", 0, any}, {"1 + (2 + )", 1, any}, {"1 + (5 / (0", 1, any}, {"2 (3)", 2, any},
-      {"2147483647 + 1", min, no}, {"0 - 2147483647 - 1 / (0 - 1)", min, no}, {"4294967297", 1, no}, {"65536 * 65536", 0, no},
+      {"\t4\t-\t1", 3, no}, {"3 < 5", 1, no}, {"5 > 5", 0, no}, {"5 < 3 < 1", 1, no}, {"7 & 3", 1, no},
+      {"7 & 0", 0, no}, {"12ab + 1", 13, no}, {"((2)) * 3", 6, no}, {"", 0, no}, {"1 + 2\0 + 5"sv, 3, no},
+      {"!0", 1, no}, {"!5", 0, no}, {"!(1 & 0)", 1, no}, {"1 + !0", 2, no}, {"!", 0, any}, {"-1", 0, any},
+      {"(1 + 2", 3, no}, {"4 * (1 + (2", 12, no}, {"1 2", 1, any}, {"1 + ", 1, no}, {"()", 0, any},
+      {"1 + (2 + )", 1, any}, {"1 + (5 / (0", 1, any}, {"2 (3)", 2, any}, {"2147483647 + 1", min, no},
+      {"0 - 2147483647 - 1 / (0 - 1)", min, no}, {"4294967297", 1, no}, {"65536 * 65536", 0, no},
       {"!!1", 0, "'!' at column 2: a '!' must be followed by a number, a flag or '('"},
       {"1 + 2)", 3, "')' at column 6 has no '('"}, {"5 / 0 + 100", 5, "division by zero (column 5)"},
       {"2 * (3 / (1 - 1))", 2, "division by zero (column 16)"},
