@@ -61,9 +61,7 @@ SaveArchive Section(int marked, int after, std::vector<int> voiced, double keep 
 
 TEST(BacklogStore, SectionRoundTripRewindsToThePageMark) {
   SaveArchive reading = Section(5, 2, {3});  // resume point after line 5; the script shows the other two again
-  EXPECT_TRUE(reading.Contains("LastLogPos"));
-  EXPECT_TRUE(reading.Contains("Text59"));
-  EXPECT_TRUE(reading.Contains("Voice2"));
+  for (const char* key : {"LastLogPos", "Text59", "Voice2"}) EXPECT_TRUE(reading.Contains(key)) << key;
   BacklogStore loaded;
   AddLines(loaded, 9);
   loaded.SerializeBacklog(reading);

@@ -189,8 +189,9 @@ TEST_F(ConfigDialogTest, EveryControlEditsItsField) {
       {C::IdSoundVolume + 0, 80, &S::BgmVolume}, {C::IdSoundVolume + 1, 81, &S::VoiceVolume},
       {C::IdSoundVolume + 2, 82, &S::SeVolume}, {C::IdSoundVolume + 3, 83, &S::EnvVolume}};
   const std::tuple<int, int, u8 S::*> narrow[] = {{C::IdFontKind, 2, &S::FontKind},
-      {C::IdTextShadow, 0, &S::TextShadow}, {C::IdSoundCheck + 0, 0, &S::BgmEnabled}, {C::IdSoundCheck + 1, 0, &S::VoiceEnabled},
-      {C::IdSoundCheck + 2, 0, &S::SeEnabled}, {C::IdSoundCheck + 3, 0, &S::EnvEnabled},
+      {C::IdTextShadow, 0, &S::TextShadow}, {C::IdSoundCheck + 0, 0, &S::BgmEnabled},
+      {C::IdSoundCheck + 1, 0, &S::VoiceEnabled}, {C::IdSoundCheck + 2, 0, &S::SeEnabled},
+      {C::IdSoundCheck + 3, 0, &S::EnvEnabled},
       {C::IdFemaleVoices, 0, &S::FemaleVoices}, {C::IdMaleVoices, 0, &S::MaleVoices},
       {C::IdStopVoice, 0, &S::StopVoiceOnAdvance}, {C::IdFullScreen, 1, &S::FullScreen},
       {C::IdScreenEffects, 0, &S::ScreenEffects}, {C::IdTextColour, 1, &S::TextColour},
