@@ -763,11 +763,10 @@ TEST_F(TagsTest, ArgumentsNumbersAndVoiceGroups) {
   EXPECT_EQ(
       std::string(tags.Arg(1)) + std::string(tags.Arg(2)) + "|" + std::string(tags.Arg(3)) + std::string(tags.Arg(-1)),
       "bc|");
-  for (auto [text, value] : {std::pair{"-45x", -45},
-                             {"+7", 7},
-                             {"-", 0},
-                             {"99999999999999999999", INT32_MAX},
-                             {"-99999999999999999999", INT32_MIN}})
+  // clang-format off
+  for (auto [text, value] : {std::pair{"-45x", -45}, {"+7", 7}, {"-", 0}, {"99999999999999999999", INT32_MAX},
+       {"-99999999999999999999", INT32_MIN}})
+    // clang-format on
     EXPECT_EQ(ReadDecimal(text), value) << text;
 
   for (const char* female : {"ak001", "MI2", "Yu_3", "sa", "ha9", "re0", "KO1"}) EXPECT_TRUE(IsFemaleVoiceName(female));
