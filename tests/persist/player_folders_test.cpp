@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/temp_dir.h"
@@ -24,16 +25,9 @@ FolderEnvironment Env(std::string data, std::string config, std::string home, bo
   return env;
 }
 
-struct FolderCase {
-  const char* what;
-  FolderEnvironment env;
-  const char* saveFolder;
-  const char* settingsFile;
-  bool besideGame;
-};
-
 TEST(PlayerFolders, ChoiceForWritableAndReadOnlyGames) {
-  const std::vector<FolderCase> cases = {
+  // What, environment, save folder, settings file, beside the game.
+  const std::vector<std::tuple<const char*, FolderEnvironment, const char*, const char*, bool>> cases = {
       {"writable game, XDG set", Env("/x/data", "/x/config", "/home/p", true), "/games/demo/save/", "lyraban.cfg",
        true},
       {"writable game, XDG unset", Env("", "", "/home/p", true), "/games/demo/save/", "lyraban.cfg", true},
@@ -50,12 +44,12 @@ TEST(PlayerFolders, ChoiceForWritableAndReadOnlyGames) {
       {"read-only game, no home and no XDG: nowhere better than beside the game", Env("", "", "", false),
        "/games/demo/save/", "lyraban.cfg", true},
   };
-  for (const FolderCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    const PlayerFolders got = ChoosePlayerFolders("/games/demo", "LyrabanDemo", c.env);
-    EXPECT_EQ(got.saveFolder, c.saveFolder);
-    EXPECT_EQ(got.settingsFile, c.settingsFile);
-    EXPECT_EQ(got.besideGame, c.besideGame);
+  for (const auto& [what, env, saveFolder, settingsFile, besideGame] : cases) {
+    SCOPED_TRACE(what);
+    const PlayerFolders got = ChoosePlayerFolders("/games/demo", "LyrabanDemo", env);
+    EXPECT_EQ(got.saveFolder, saveFolder);
+    EXPECT_EQ(got.settingsFile, settingsFile);
+    EXPECT_EQ(got.besideGame, besideGame);
   }
 }
 

@@ -101,16 +101,13 @@ class SaveSlotsTest : public ::testing::Test {
 };
 
 TEST(SaveSlotsTime, FileTimeCountsTenthsOfMicrosecondsFrom1601) {
-  struct Case {
-    SaveMoment moment;
-    u64 want;
-  } cases[] = {
+  const std::pair<SaveMoment, u64> cases[] = {
       {{1601, 1, 1, 0, 0, 0, 0}, 0},
       {{1601, 1, 2, 0, 0, 1, 5}, 864000000000ull + 10000000ull + 50000ull},
       {{1970, 1, 1, 0, 0, 0, 0}, 116444736000000000ull},
       {{2000, 3, 1, 0, 0, 0, 0}, 125963424000000000ull},  // after a leap day of a century year
   };
-  for (const Case& c : cases) EXPECT_EQ(FileTimeOf(c.moment), c.want) << c.moment.year << "-" << c.moment.month;
+  for (const auto& [moment, want] : cases) EXPECT_EQ(FileTimeOf(moment), want) << moment.year << "-" << moment.month;
 }
 
 TEST_F(SaveSlotsTest, FileIsTheHeaderThenSixSectionsInOrder) {
@@ -120,12 +117,10 @@ TEST_F(SaveSlotsTest, FileIsTheHeaderThenSixSectionsInOrder) {
 
   u64 time = 0;
   std::memcpy(&time, file.data(), 8);
-  EXPECT_EQ(time, FileTimeOf(game_.moment));
-  EXPECT_EQ(U32At(file, 8), 0u) << "a new save is not protected";
-  EXPECT_EQ(static_cast<i32>(U32At(file, 12)), -3);
-  EXPECT_EQ(std::string(file.data() + 16), "2026/12/06 03:04");
-  EXPECT_EQ(std::string(file.data() + 272), "DAY1 Harbour");
-  EXPECT_EQ(std::string(file.data() + 528), "");
+  // Time, protection (off for a new save), deaths, date, chapter, comment.
+  EXPECT_EQ(std::tuple(time, U32At(file, 8), static_cast<i32>(U32At(file, 12)), std::string(file.data() + 16),
+                       std::string(file.data() + 272), std::string(file.data() + 528)),
+            std::tuple(FileTimeOf(game_.moment), 0u, -3, "2026/12/06 03:04", "DAY1 Harbour", ""));
   for (std::size_t i = 0; i < kThumbnailBytes; i += 997)
     EXPECT_EQ(static_cast<u8>(file[784 + i]), i % 251) << "thumbnail byte " << i;
   // Every unused byte of the texts is zero.
@@ -138,8 +133,7 @@ TEST_F(SaveSlotsTest, FileIsTheHeaderThenSixSectionsInOrder) {
   for (std::size_t i : {1u, 2u, 4u, 5u}) EXPECT_EQ(outer[i].value, "") << outer[i].key;
   const std::vector<Entry> script = Entries(outer[0].value);
   ASSERT_EQ(script.size(), 1u);
-  EXPECT_EQ(script[0].key, "Value");
-  EXPECT_EQ(U32At(script[0].value, 0), 0x11223344u);
+  EXPECT_EQ(std::pair(script[0].key, U32At(script[0].value, 0)), std::pair(std::string("Value"), 0x11223344u));
 }
 
 TEST_F(SaveSlotsTest, SlotsOutsideTheRangeTouchNothing) {
@@ -170,19 +164,16 @@ TEST_F(SaveSlotsTest, HeaderRewriteKeepsTheSectionsAndQuickSaveLabelsSlotZeroEve
       << "bytes after the header changed";
   SlotHeader again;
   ASSERT_TRUE(slots_.ReadSlotHeader(0, again));
-  EXPECT_EQ(again.comment(), "my note");
-  EXPECT_TRUE(again.isProtected());
-  script_ = 0;
-  flags_ = 0;
+  EXPECT_EQ(std::pair(again.comment(), again.isProtected()), std::pair(std::string_view("my note"), true));
+  script_ = 0, flags_ = 0;
   ASSERT_TRUE(slots_.LoadGame(0));
-  EXPECT_EQ(script_, 0x11223344u);
-  EXPECT_EQ(flags_, 9);
+  EXPECT_EQ(std::pair(script_, flags_), std::pair(0x11223344u, 9));
 
   script_ = 77;
   ASSERT_TRUE(slots_.QuickSave());
   ASSERT_TRUE(slots_.ReadSlotHeader(0, again));
-  EXPECT_EQ(again.comment(), "QUICK");
-  EXPECT_FALSE(again.isProtected()) << "a save starts with the protection off";
+  EXPECT_EQ(std::pair(again.comment(), again.isProtected()), std::pair(std::string_view("QUICK"), false))
+      << "a save starts with the protection off";
   script_ = 0;
   ASSERT_TRUE(slots_.QuickLoad());
   EXPECT_EQ(script_, 77u);
@@ -232,13 +223,10 @@ TEST_F(SaveSlotsTest, BadFilesLoadNothingAndAreNotOffered) {
   for (const Case& c : cases) {
     WriteScrambled(5, c.bytes);
     SlotHeader got;
-    script_ = 1;
-    flags_ = 2;
-    scriptCalls_ = flagCalls_ = 0;
+    script_ = 1, flags_ = 2, scriptCalls_ = flagCalls_ = 0;
     EXPECT_FALSE(slots_.LoadGame(5)) << c.what;
-    EXPECT_EQ(scriptCalls_ + flagCalls_, 0) << c.what << ": an owner ran";
-    EXPECT_EQ(script_, 1u) << c.what;
-    EXPECT_EQ(flags_, 2) << c.what;
+    // Owners run, script, flags: all untouched.
+    EXPECT_EQ(std::tuple(scriptCalls_ + flagCalls_, script_, flags_), std::tuple(0, 1u, 2)) << c.what;
     EXPECT_FALSE(slots_.InspectSlot(5, got)) << c.what;
   }
   EXPECT_GE(traces, 4) << "every damaged file but the empty one is traced";
@@ -254,13 +242,10 @@ TEST_F(SaveSlotsTest, CutShortContainerKeepsTheSectionsBeforeTheCut) {
   const std::size_t flagsEntry = good.find("Data_Flags", SlotHeader::kSize);
   ASSERT_NE(flagsEntry, std::string::npos);
   WriteScrambled(6, good.substr(0, flagsEntry + 10 + 6));
-  script_ = 0;
-  flags_ = 123;
-  flagCalls_ = 0;
+  script_ = 0, flags_ = 123, flagCalls_ = 0;
   ASSERT_TRUE(slots_.LoadGame(6));
-  EXPECT_EQ(script_, 0x11223344u);
-  EXPECT_EQ(flags_, 123) << "a missing section keeps the current value";
-  EXPECT_EQ(flagCalls_, 1) << "an owner of a missing section still runs, on an empty container";
+  // A missing section keeps the current value; its owner still runs, on an empty container.
+  EXPECT_EQ(std::tuple(script_, flags_, flagCalls_), std::tuple(0x11223344u, 123, 1));
 }
 
 TEST_F(SaveSlotsTest, WriterKilledMidSaveNeverCostsTheEarlierSave) {

@@ -61,9 +61,7 @@ SaveArchive Section(int marked, int after, std::vector<int> voiced, double keep 
 
 TEST(BacklogStore, SectionRoundTripRewindsToThePageMark) {
   SaveArchive reading = Section(5, 2, {3});  // resume point after line 5; the script shows the other two again
-  EXPECT_TRUE(reading.Contains("LastLogPos"));
-  EXPECT_TRUE(reading.Contains("Text59"));
-  EXPECT_TRUE(reading.Contains("Voice2"));
+  for (const char* key : {"LastLogPos", "Text59", "Voice2"}) EXPECT_TRUE(reading.Contains(key)) << key;
   BacklogStore loaded;
   AddLines(loaded, 9);
   loaded.SerializeBacklog(reading);
@@ -84,11 +82,10 @@ TEST(BacklogStore, DamagedSectionKeepsWhatItCouldRead) {
 }
 
 TEST(BacklogScreen, HandleDragMapsToPositions) {
-  EXPECT_EQ(BacklogScreen::PositionForHandleY(100), 49) << "clamped at the oldest";
-  EXPECT_EQ(BacklogScreen::PositionForHandleY(540), 5);
-  EXPECT_EQ(BacklogScreen::PositionForHandleY(579), 0);
-  EXPECT_EQ(BacklogScreen::HandleY(0), 520);
-  EXPECT_EQ(BacklogScreen::HandleY(49), 20);
+  // Handle y, position; far above the track is clamped at the oldest.
+  for (auto [y, position] : {std::pair{100, 49}, {540, 5}, {579, 0}})
+    EXPECT_EQ(BacklogScreen::PositionForHandleY(y), position) << y;
+  EXPECT_EQ(std::pair(BacklogScreen::HandleY(0), BacklogScreen::HandleY(49)), std::pair(520, 20));
 }
 
 class BacklogScreenTest : public ::testing::Test {

@@ -97,14 +97,10 @@ TEST_F(ButtonGroupTest, NavigatePicksTheNearestButtonAhead) {
       {"up weighs dx + dy / 2", {{1, 200, 100}, {4, 240, 170}}, 7, 200, 200, 7, 200, 100},
       // Squared distances of places at the ends of the coordinate range must
       // not overflow; the nearer one still wins.
-      {"extreme places and pointer",
-       {{1, -2000000000, -2000000000}, {4, 2000000000, 2000000000}},
-       8,
-       2147483647,
-       2147483647,
-       8,
-       2000000000,
-       2000000000},
+      // clang-format off
+      {"extreme places and pointer", {{1, -2000000000, -2000000000}, {4, 2000000000, 2000000000}}, 8, 2147483647,
+       2147483647, 8, 2000000000, 2000000000},
+      // clang-format on
   };
 
   for (const auto& [what, buttons, command, fromX, fromY, result, toX, toY] : cases) {

@@ -82,20 +82,19 @@ class FakeScreenHost : public ScreenHost {
     step(*this);
     return true;
   }
-  u8 PendingCommand() override { return pending; }
-  i32 PendingButton() override { return pendingButton; }
+  // clang-format off
+  u8 PendingCommand() override { return pending; }  i32 PendingButton() override { return pendingButton; }
   void SetPendingCommand(u8 command, i32 button) override { pending = command, pendingButton = button; }
-  void ClearInput() override { SetPendingCommand(0, -1); }
-  Pointer MousePointer() override { return pointer; }
+  void ClearInput() override { SetPendingCommand(0, -1); }  Pointer MousePointer() override { return pointer; }
   void WarpMouse(i32 x, i32 y) override { Log('W', pointer.x = x, pointer.y = y); }
   void UpdateScreen() override { FillRect(screen, 0, 0, 0, 0, 0, 800, 600); }
-  Surface& ScreenSurface() override { return screen; }
-  void PresentScreen() override { ++presents; }
-  void DrawMessageWindow() override { ++windowDraws; }
-  bool IsSkipping() override { return skipping; }
-  bool IsAutoMode() override { return false; }
-  void SetSkipMode() override { skipping = true; }
-  bool StopSkipAfterChoice() override { return stopSkipAfterChoice; }
+  Surface& ScreenSurface() override { return screen; }  void PresentScreen() override { ++presents; }
+  void DrawMessageWindow() override { ++windowDraws; }  bool IsSkipping() override { return skipping; }
+  bool IsAutoMode() override { return false; }  void SetSkipMode() override { skipping = true; }
+  bool StopSkipAfterChoice() override { return stopSkipAfterChoice; }  u8 ScriptMode() override { return scriptMode; }
+  void SetMessageMode(u8 mode) override { Log('M', scriptMode = mode); }
+  void DrawChoiceText(Surface&, i32 x, i32 y, std::string_view) override { Log('L', x, y); }
+  // clang-format on
   bool HandleSystemCommand(u8) override {
     sets_.SetMode(ButtonMode::Hidden);  // as the message window does
     Log('C', pending);
@@ -103,9 +102,6 @@ class FakeScreenHost : public ScreenHost {
     ClearInput();
     return backToTitle;
   }
-  u8 ScriptMode() override { return scriptMode; }
-  void SetMessageMode(u8 mode) override { Log('M', scriptMode = mode); }
-  void DrawChoiceText(Surface&, i32 x, i32 y, std::string_view) override { Log('L', x, y); }
 
   std::deque<Step> steps;
   Pointer pointer;
