@@ -284,15 +284,10 @@ TEST_F(MoviePlayerTest, CommonContainersAndCodecsPlay) {
     recipe.soundRate = 48000;
     recipe.extra = {"-b:v", "2M"};
     for (int i = 0; i < 25; ++i) recipe.colours.push_back(i < 5 ? kRed : i < 10 ? kGreen : kBlue);
-    std::string log;
-    const auto path = dir.path() / file;
-    if (!MakeMovie(recipe, path, log)) {
-      ADD_FAILURE() << "ffmpeg could not make it: " << log;
-      continue;
-    }
+    const std::string path = Make(recipe, file);
     host.shown.clear();
     traced.clear();
-    PlayTimed(path.string());
+    PlayTimed(path);
     EXPECT_TRUE(played) << traced;
     EXPECT_EQ(host.Sequence(), "red green blue black");
   }
