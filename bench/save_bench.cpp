@@ -17,12 +17,11 @@
 #include "persist/save_slots.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/sdl/sdl_audio.h"
+#include "quiet_script_host.h"
 #include "resources/resources.h"
 #include "script/flags.h"
 #include "script/interpreter.h"
-#include "script/script_host.h"
 #include "script/script_state.h"
-#include "script/tag_runner.h"
 #include "sound/sound.h"
 
 #ifndef LYRABAN_DEMO_DIR
@@ -31,32 +30,6 @@
 
 namespace lyraban {
 namespace {
-
-class QuietHost final : public ScriptHost {
- public:
-  bool PumpMessages() override { return false; }
-  bool PumpInput() override { return false; }
-  bool IsSkipping() override { return false; }
-  void SetRunModeNormal() override {}
-  bool SkipAllText() override { return false; }
-  void ShowScriptText(std::string_view, bool, u8) override {}
-  void ClearPage() override {}
-  void SetMessageMode(u8) override {}
-  void MarkBacklogPage() override {}
-  void BeginChoices() override {}
-  void AddChoice(i32, std::string_view) override {}
-  i32 RunChoice() override { return 1; }
-  bool PrepareMap(std::string_view) override { return false; }
-  void AddMapPlace(i32, std::string_view, std::string_view, bool) override {}
-  i32 RunMap() override { return 1; }
-  void UpdateCaption() override {}
-  void RequestClose() override {}
-};
-
-class NoTags final : public TagRunner {
- public:
-  bool RunTag(std::string_view, std::string_view) override { return true; }
-};
 
 // The running game in miniature: the sample game's archives, a chapter
 // scene on the layers, a two-program call chain, local flags and music.
@@ -121,8 +94,8 @@ struct Scene final : SaveSlotHost {
   Resources resources;
   FlagStore flags;
   ReadLog readLog;
-  NoTags tags;
-  QuietHost host;
+  bench::NoTags tags;
+  bench::QuietHost host;
   Interpreter interpreter;
   SoundSystem sound;
   ScreenBuffers screens;

@@ -11,41 +11,20 @@
 #include "base/trace.h"
 #include "persist/read_log.h"
 #include "platform/clock.h"
+#include "quiet_script_host.h"
 #include "resources/resources.h"
 #include "script/flags.h"
 #include "script/interpreter.h"
-#include "script/script_host.h"
-#include "script/tag_runner.h"
 
 namespace lyraban {
 namespace {
 
 // Lets a fixed number of lines run, then reports a quit.
-class CountingHost final : public ScriptHost {
+class CountingHost final : public bench::QuietHost {
  public:
   bool PumpMessages() override { return budget-- > 0; }
   bool PumpInput() override { return true; }
-  bool IsSkipping() override { return false; }
-  void SetRunModeNormal() override {}
-  bool SkipAllText() override { return false; }
-  void ShowScriptText(std::string_view, bool, u8) override {}
-  void ClearPage() override {}
-  void SetMessageMode(u8) override {}
-  void MarkBacklogPage() override {}
-  void BeginChoices() override {}
-  void AddChoice(i32, std::string_view) override {}
-  i32 RunChoice() override { return 1; }
-  bool PrepareMap(std::string_view) override { return false; }
-  void AddMapPlace(i32, std::string_view, std::string_view, bool) override {}
-  i32 RunMap() override { return 1; }
-  void UpdateCaption() override {}
-  void RequestClose() override {}
   i64 budget = 0;
-};
-
-class NoTags final : public TagRunner {
- public:
-  bool RunTag(std::string_view, std::string_view) override { return true; }
 };
 
 class FixedClock final : public platform::Clock {
@@ -94,7 +73,7 @@ void BM_InterpreterLines(benchmark::State& state) {
   (*local)[302] = "j";
   (*local)[303] = "k";
   flags.SetDefinitions(*local, *none, *none);
-  NoTags tags;
+  bench::NoTags tags;
   CountingHost host;
   FixedClock clock;
   Interpreter interp(resources, readLog, flags, tags, host, clock, trace);

@@ -17,9 +17,8 @@ TEST(CodePage, GbkRoundTripAndLeadBytes) {
   const std::string bytes = gbk.FromUtf8(utf8);
   // Five double-byte characters.
   ASSERT_EQ(bytes.size(), 10u);
-  EXPECT_EQ(static_cast<u8>(bytes[0]), 0xBD);  // 结 = BD E1
-  EXPECT_EQ(static_cast<u8>(bytes[1]), 0xE1);
-  EXPECT_TRUE(gbk.IsLeadByte(static_cast<u8>(bytes[0])));
+  EXPECT_EQ(bytes.substr(0, 2), "\xBD\xE1");  // 结
+  EXPECT_TRUE(gbk.IsLeadByte(0xBD));
   EXPECT_FALSE(gbk.IsLeadByte('A'));
   EXPECT_FALSE(gbk.IsLeadByte(0x80));
   EXPECT_EQ(gbk.ToUtf8(bytes), utf8);
@@ -27,18 +26,13 @@ TEST(CodePage, GbkRoundTripAndLeadBytes) {
 
 TEST(CodePage, ShiftJisLeadBytesAndUnmappable) {
   CodePage sjis(CodePage::Kind::ShiftJis);
-  EXPECT_TRUE(sjis.IsLeadByte(0x81));
-  EXPECT_TRUE(sjis.IsLeadByte(0x9F));
-  EXPECT_FALSE(sjis.IsLeadByte(0xA0));  // half-width katakana are single bytes
-  EXPECT_FALSE(sjis.IsLeadByte(0xDF));
-  EXPECT_TRUE(sjis.IsLeadByte(0xE0));
-  EXPECT_TRUE(sjis.IsLeadByte(0xFC));
-  EXPECT_FALSE(sjis.IsLeadByte(0xFD));
+  // Half-width katakana (A0 to DF) are single bytes.
+  for (const auto& [byte, lead] :
+       {std::pair{0x81, true}, {0x9F, true}, {0xA0, false}, {0xDF, false}, {0xE0, true}, {0xFC, true}, {0xFD, false}})
+    EXPECT_EQ(sjis.IsLeadByte(static_cast<u8>(byte)), lead) << std::hex << byte;
   EXPECT_EQ(sjis.ToUtf8(sjis.FromUtf8("シーン回想")), "シーン回想");
   // A character outside the code page becomes one question mark.
-  EXPECT_EQ(sjis.FromUtf8("a\xF0\x9F\x98\x80"
-                          "b"),
-            "a?b");
+  EXPECT_EQ(sjis.FromUtf8("a😀b"), "a?b");
   // A truncated double-byte character is marked, not dropped silently.
   EXPECT_EQ(sjis.ToUtf8("x\x82"), "x\xEF\xBF\xBD");
 }

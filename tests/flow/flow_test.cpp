@@ -12,19 +12,23 @@
 namespace lyraban::testing {
 namespace {
 
-FlowState StateWithChecklist(const std::string& names) {
-  TextLines lines;
-  lines.Split(names);
-  FlowState state;
-  state.LoadChecklist(lines);
-  return state;
-}
-
 TextLines Lines(const std::string& text) {
   TextLines lines;
   lines.Split(text);
   return lines;
 }
+
+FlowState StateWithChecklist(const std::string& names) {
+  FlowState state;
+  state.LoadChecklist(Lines(names));
+  return state;
+}
+
+// A node as x, y, type and state; a link segment as horizontal and target.
+using Node = std::array<i64, 4>;
+using Segment = std::array<i64, 2>;
+Node Fields(const FlowChart::Node& n) { return {n.x, n.y, n.type, n.state}; }
+Segment Fields(const FlowChart::Segment& s) { return {s.horizontal, s.target}; }
 
 std::array<int, 3> Rgb(const Surface& s, int x, int y) {
   const u8* p = s.Row(y) + x * 3;
@@ -95,11 +99,8 @@ TEST(FlowState, SectionRoundTripReplacesTheSets) {
   u32 huge = 0xFFFFFFFF, one = 1;
   forged.ExchangeString("LastNode", last);
   forged.Exchange("AN_Count", huge);
-  forged.Exchange("AL_Count", one);
-  forged.Exchange("VN_Count", one);
-  forged.Exchange("VL_Count", one);
-  std::string member = "A";
-  forged.ExchangeString("AN0", member);
+  for (const char* key : {"AL_Count", "VN_Count", "VL_Count"}) forged.Exchange(key, one);
+  forged.ExchangeString("AN0", last);
   SaveArchive forgedReading;
   forgedReading.OpenForReading(forged.bytes());
   loaded.SerializeFlow(forgedReading);
@@ -124,19 +125,13 @@ TEST(FlowChartParse, BlocksOffsetsLinksAndLabels) {
                                               "flag B\r\n"),  // no closing line: kept at the end
                                         state);
   ASSERT_EQ(chart.nodes.size(), 2u);
-  EXPECT_EQ(chart.nodes[0].x, 5);
-  EXPECT_EQ(chart.nodes[0].y, 5);
-  EXPECT_EQ(chart.nodes[0].type, FlowChart::kSelect);
-  EXPECT_EQ(chart.nodes[0].state, 2);
-  EXPECT_EQ(chart.nodes[1].type, FlowChart::kKeypoint);
-  EXPECT_EQ(chart.nodes[1].state, 3);
+  EXPECT_EQ(Fields(chart.nodes[0]), (Node{5, 5, FlowChart::kSelect, 2}));
+  EXPECT_EQ(Fields(chart.nodes[1]), (Node{12, 9, FlowChart::kKeypoint, 3}));
   ASSERT_EQ(chart.links.size(), 1u);
   EXPECT_EQ(chart.links[0].state, 2);
   ASSERT_EQ(chart.links[0].segments.size(), 2u);
-  EXPECT_TRUE(chart.links[0].segments[0].horizontal);
-  EXPECT_EQ(chart.links[0].segments[0].target, 12);
-  EXPECT_FALSE(chart.links[0].segments[1].horizontal);
-  EXPECT_EQ(chart.links[0].segments[1].target, 9);
+  EXPECT_EQ(Fields(chart.links[0].segments[0]), (Segment{1, 12}));
+  EXPECT_EQ(Fields(chart.links[0].segments[1]), (Segment{0, 9}));
   ASSERT_EQ(chart.labels.size(), 1u);
   EXPECT_EQ(chart.LabelAt(5, 5), &chart.labels[0]);
 }
@@ -150,8 +145,7 @@ TEST(FlowChartParse, HostileLinesDrawWhatTheyCan) {
                                               "\r\n\r\nplain " + huge + " -" + huge + "\r\n"),
                                         state);
   ASSERT_EQ(chart.nodes.size(), 2u);
-  EXPECT_EQ(chart.nodes[0].x, 0);
-  EXPECT_EQ(chart.nodes[0].y, 0);
+  EXPECT_EQ(Fields(chart.nodes[0]), (Node{0, 0, FlowChart::kPlain, 0}));
   Surface surface;
   ASSERT_TRUE(surface.Create(3, 64, 64));
   FillRect(surface, 0, 0, 0, 0, 0, 64, 64);

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "assets.h"
@@ -27,6 +27,8 @@ Surface Decoded(const Canvas& canvas, bool alpha) {
   EXPECT_TRUE(DecodePng(png, decoded));
   return decoded;
 }
+
+std::pair<int, int> Size(const Surface& s) { return {s.width(), s.height()}; }
 
 int AlphaAt(const Surface& s, int x, int y) { return s.Row(y)[x * 4]; }
 
@@ -77,19 +79,14 @@ TEST(GamegenCanvas, SurfaceBytesFollowTheEngineOrder) {
   Surface four, three;
   ASSERT_TRUE(c.ToSurface(four, true));
   ASSERT_TRUE(c.ToSurface(three, false));
-  const u8* p = four.pixels();
-  EXPECT_EQ(p[0], 64);   // alpha
-  EXPECT_EQ(p[1], 0);    // blue
-  EXPECT_EQ(p[2], 128);  // green
-  EXPECT_EQ(p[3], 255);  // red
+  EXPECT_EQ(std::vector<u8>(four.pixels(), four.pixels() + 4), (std::vector<u8>{64, 0, 128, 255}));  // A B G R
   // Opaque output darkens by the coverage, as over black.
   EXPECT_EQ(three.pixels()[2], 64);
 }
 
 TEST(GamegenInterface, PromptIsEightAnimatedFramesOf24Pixels) {
   const Surface prompt = Decoded(MakePrompt(), true);
-  ASSERT_EQ(prompt.width(), 24);
-  ASSERT_EQ(prompt.height(), 24 * 8);
+  ASSERT_EQ(Size(prompt), std::pair(24, 24 * 8));
   std::vector<long> coverage;
   for (int f = 0; f < 8; ++f) {
     coverage.push_back(FrameCoverage(prompt, f, 24));
@@ -106,8 +103,7 @@ TEST(GamegenInterface, PromptIsEightAnimatedFramesOf24Pixels) {
 
 TEST(GamegenInterface, ButtonStripsHaveDistinctStackedFrames) {
   const Surface item = Decoded(MakeSelectItem(), true);
-  ASSERT_EQ(item.width(), 600);
-  ASSERT_EQ(item.height(), 180);
+  ASSERT_EQ(Size(item), std::pair(600, 180));
   // Normal, hovered and pressed must look different at the same spot.
   const u8* normal = item.Row(30) + 300 * 4;
   const u8* hover = item.Row(90) + 300 * 4;
@@ -117,8 +113,7 @@ TEST(GamegenInterface, ButtonStripsHaveDistinctStackedFrames) {
   EXPECT_NE(normal[3], pressed[3]);
 
   const Surface icon = Decoded(MakeMapIcon({0.2f, 0.4f, 0.8f, 1}, 0), true);
-  ASSERT_EQ(icon.width(), 64);
-  ASSERT_EQ(icon.height(), 256);
+  ASSERT_EQ(Size(icon), std::pair(64, 256));
   // The fourth frame is the disabled look: grey.
   const u8* disabled = icon.Row(3 * 64 + 32) + 6 * 4;
   EXPECT_EQ(disabled[1], disabled[2]);
@@ -128,12 +123,10 @@ TEST(GamegenInterface, ButtonStripsHaveDistinctStackedFrames) {
 TEST(GamegenInterface, MessageBoxClockPartsMatchTheirPivots) {
   for (int kind = 0; kind < 3; ++kind) {
     const Surface box = Decoded(MakeMessageBox(kind), true);
-    EXPECT_EQ(box.width(), 800);
-    EXPECT_EQ(box.height(), 200);
+    EXPECT_EQ(Size(box), std::pair(800, 200)) << "message box " << kind;
   }
   const Surface hand = Decoded(MakeClockHand(50, 4, {1, 1, 1, 1}), true);
-  ASSERT_EQ(hand.width(), 160);
-  ASSERT_EQ(hand.height(), 160);
+  ASSERT_EQ(Size(hand), std::pair(160, 160));
   // The hand turns about (80, 80): opaque there and along the line above it,
   // clear below the short tail.
   EXPECT_EQ(AlphaAt(hand, 80, 80), 255);
@@ -185,8 +178,7 @@ TEST(GamegenInterface, MapLabelsCarryTheirNames) {
 
 TEST(GamegenRules, RuleGradientsRunFromDarkToLight) {
   const Surface left = Decoded(MakeRule(0), false);
-  ASSERT_EQ(left.width(), 800);
-  ASSERT_EQ(left.height(), 600);
+  ASSERT_EQ(Size(left), std::pair(800, 600));
   EXPECT_EQ(left.Row(300)[0], 0);
   EXPECT_EQ(left.Row(300)[799 * 3], 255);
   EXPECT_LT(left.Row(10)[200 * 3], left.Row(10)[600 * 3]);
@@ -212,30 +204,17 @@ TEST(GamegenSound, TitleMusicCarriesLoopPointsInsideTheStream) {
   EXPECT_EQ(stream.TotalSamples(), music.frames());
 }
 
-TEST(GamegenSound, EncodedNotesDecodeToSoundNotSilence) {
+// The encoder itself is checked by the sound tests, which decode what it makes.
+TEST(GamegenSound, NotesAreNormalisedAndOddFormatsRefused) {
   Pcm pcm(1, 22050, 0.5);
   AddNote(pcm, 0.0, 0.4, 440.0, 0.8f, {});
   Normalise(pcm, 0.5f);
   float peak = 0;
   for (float s : pcm.samples) peak = std::max(peak, std::abs(s));
   EXPECT_NEAR(peak, 0.5f, 1e-4);
-
-  std::string ogg;
-  ASSERT_TRUE(EncodeOgg(pcm, 0.0f, {}, ogg));
-  OggStream stream;
-  ASSERT_TRUE(stream.Open(std::vector<u8>(ogg.begin(), ogg.end())));
-  EXPECT_EQ(stream.loopStart(), 0);
-  EXPECT_EQ(stream.loopEnd(), 0);
-  std::vector<u8> decoded(static_cast<size_t>(stream.TotalSamples()) * 2);
-  stream.Decode(decoded.data(), decoded.size());
-  int loudest = 0;
-  for (size_t i = 0; i + 1 < decoded.size(); i += 2)
-    loudest = std::max(loudest, std::abs(static_cast<int>(static_cast<int16_t>(decoded[i] | decoded[i + 1] << 8))));
-  EXPECT_GT(loudest, 8000);  // about half of full scale survives the codec
-
   // Formats the encoder cannot take are refused, not crashed on.
-  Pcm bad(3, 22050, 0.1);
-  EXPECT_FALSE(EncodeOgg(bad, 0.0f, {}, ogg));
+  std::string ogg;
+  EXPECT_FALSE(EncodeOgg(Pcm(3, 22050, 0.1), 0.0f, {}, ogg));
 }
 
 TEST(GamegenOutput, EveryWrittenFileIsCountedAndDecodable) {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
-#include <sstream>
+#include <tuple>
 
 #include "graphics/surface.h"
 #include "platform/ffmpeg/ffmpeg_movie.h"
@@ -36,6 +36,14 @@ std::string ColourName(int r, int g, int b) {
     if (d < bestDistance) bestDistance = d, best = name;
   }
   return best;
+}
+
+// Pictures `colours`, five a second unless told.
+MovieRecipe Recipe(std::vector<Colour> colours, int fps = 5) {
+  MovieRecipe recipe;
+  recipe.colours = std::move(colours);
+  recipe.fps = fps;
+  return recipe;
 }
 
 // Records every frame the player puts on the screen, with its time.
@@ -124,10 +132,12 @@ class MoviePlayerTest : public ::testing::Test {
   bool played = false;
 };
 
+// What a whole movie may take beyond its length: a wait and a presented
+// frame at each end.
+constexpr u32 kSlack = 2 * MoviePlayer::kMaxWaitMs + 2 * platform::HeadlessPlatform::kFrameMs;
+
 TEST_F(MoviePlayerTest, PicturesAppearAtTheirTimesAndTheScreenIsBlackAfterwards) {
-  MovieRecipe recipe;
-  recipe.colours = {kRed, kGreen, kBlue, kWhite, kYellow};  // 200 ms each
-  const u32 took = PlayTimed(Make(recipe, "five.avi"));
+  const u32 took = PlayTimed(Make(Recipe({kRed, kGreen, kBlue, kWhite, kYellow}), "five.avi"));  // 200 ms each
   EXPECT_TRUE(played);
   EXPECT_EQ(host.Sequence(), "red green blue white yellow black");
   ASSERT_EQ(host.shown.size(), 6u);
@@ -140,42 +150,37 @@ TEST_F(MoviePlayerTest, PicturesAppearAtTheirTimesAndTheScreenIsBlackAfterwards)
   EXPECT_EQ(player.lastStats().dropped, 0u);
   // Over when the sound is over: the last picture's time plus its length.
   EXPECT_GE(took, 1000u);
-  EXPECT_LE(took, 1000u + 2 * MoviePlayer::kMaxWaitMs + 2 * platform::HeadlessPlatform::kFrameMs);
+  EXPECT_LE(took, 1000u + kSlack);
   EXPECT_FALSE(player.playing());
   EXPECT_EQ(mixer.bufferCount(), 0u) << "the sound stream outlived the movie";
 }
 
 TEST_F(MoviePlayerTest, SoundReachesTheMixerUnchangedAtFullVolumeAndFollowsTheAttenuation) {
-  MovieRecipe recipe;
-  recipe.colours = {kRed, kGreen, kBlue};
+  const MovieRecipe recipe = Recipe({kRed, kGreen, kBlue});
   const std::string path = Make(recipe, "tone.avi");
   const std::vector<short> tone = testing::MovieTone(recipe);
-  struct Case {
-    i32 attenuation;
-    double gain;
-  };
-  for (const Case c : {Case{0, 1.0}, Case{-602, 0.5}, Case{-10000, 0.0}}) {
-    host.attenuation = c.attenuation;
+  for (const auto& [attenuation, gain] : {std::pair{0, 1.0}, {-602, 0.5}, {-10000, 0.0}}) {
+    SCOPED_TRACE(attenuation);
+    host.attenuation = attenuation;
     audio.TakeCaptured();
     PlayTimed(path);
     const std::vector<i16> mixed = audio.TakeCaptured();
     // The movie's sound starts with the playback: sample for sample from
     // the first pulled frame, scaled by the gain.
-    ASSERT_GE(mixed.size(), tone.size()) << "attenuation " << c.attenuation;
+    ASSERT_GE(mixed.size(), tone.size());
     size_t worst = 0;
     double worstError = 0;
     for (size_t i = 0; i < tone.size(); ++i) {
-      const double error = std::abs(mixed[i] - tone[i] * c.gain);
+      const double error = std::abs(mixed[i] - tone[i] * gain);
       if (error > worstError) worstError = error, worst = i;
     }
-    EXPECT_LE(worstError, 0.005 * 8000 + 1) << "attenuation " << c.attenuation << ": sample " << worst << " is "
-                                            << mixed[worst] << ", the tone there is " << tone[worst];
+    EXPECT_LE(worstError, 0.005 * 8000 + 1)
+        << "sample " << worst << " is " << mixed[worst] << ", the tone there is " << tone[worst];
   }
 }
 
 TEST_F(MoviePlayerTest, LatePicturesAreDroppedWhileTheSoundKeepsTime) {
-  MovieRecipe recipe;
-  recipe.fps = 25;
+  MovieRecipe recipe = Recipe({}, 25);
   for (int i = 0; i < 25; ++i) recipe.colours.push_back(i < 12 ? kRed : i < 24 ? kBlue : kYellow);
   const std::string path = Make(recipe, "fast.avi");
   host.slowPresentMs = 60;  // a display that needs 76 ms a frame
@@ -188,32 +193,25 @@ TEST_F(MoviePlayerTest, LatePicturesAreDroppedWhileTheSoundKeepsTime) {
   EXPECT_LE(took, 1000u + 3 * 76);
 }
 
+// A movie without sound, and a sound device that stops pulling, leave the
+// platform clock to time the pictures.
 TEST_F(MoviePlayerTest, WithoutSoundThePlatformClockTimesThePictures) {
-  MovieRecipe recipe;
-  recipe.colours = {kRed, kGreen, kBlue};
-  recipe.audioCodec.clear();
-  host.withSound = false;
-  const u32 took = PlayTimed(Make(recipe, "mute.avi"));
-  EXPECT_EQ(host.Sequence(), "red green blue black");
-  EXPECT_GE(took, 600u);
-  EXPECT_LE(took, 600u + 2 * MoviePlayer::kMaxWaitMs + 2 * platform::HeadlessPlatform::kFrameMs);
-}
-
-TEST_F(MoviePlayerTest, ASoundDeviceThatStopsPullingDoesNotHoldTheMovie) {
-  MovieRecipe recipe;
-  recipe.colours = {kRed, kGreen, kBlue};
-  const std::string path = Make(recipe, "stalled.avi");
-  audio.Close();
-  const u32 took = PlayTimed(path);
-  EXPECT_EQ(host.Sequence(), "red green blue black");
-  EXPECT_GE(took, 600u);
-  EXPECT_LE(took, 600u + 2 * MoviePlayer::kMaxWaitMs + 2 * platform::HeadlessPlatform::kFrameMs);
+  for (const bool stalled : {false, true}) {
+    SCOPED_TRACE(stalled ? "the device stalled" : "no sound track");
+    host.shown.clear();
+    host.withSound = stalled;
+    if (stalled) audio.Close();
+    MovieRecipe recipe = Recipe({kRed, kGreen, kBlue});
+    if (!stalled) recipe.audioCodec.clear();
+    const u32 took = PlayTimed(Make(recipe, stalled ? "stalled.avi" : "mute.avi"));
+    EXPECT_EQ(host.Sequence(), "red green blue black");
+    EXPECT_GE(took, 600u);
+    EXPECT_LE(took, 600u + kSlack);
+  }
 }
 
 TEST_F(MoviePlayerTest, CancelIsNoticedWithinOneFrameAndQuitEndsAtOnce) {
-  MovieRecipe recipe;
-  recipe.colours = {kRed, kGreen, kBlue, kWhite, kYellow};
-  const std::string path = Make(recipe, "long.avi");
+  const std::string path = Make(Recipe({kRed, kGreen, kBlue, kWhite, kYellow}), "long.avi");
   host.cancelAt = 300;
   PlayTimed(path);
   EXPECT_TRUE(player.lastStats().cancelled);
@@ -224,45 +222,39 @@ TEST_F(MoviePlayerTest, CancelIsNoticedWithinOneFrameAndQuitEndsAtOnce) {
 
   host.cancelAt = 0;
   host.quitAt = platform.clock().Now() + 100;
-  host.shown.clear();
   const u32 took = PlayTimed(path);
   EXPECT_TRUE(player.lastStats().quit);
   EXPECT_LE(took, 100u + MoviePlayer::kMaxWaitMs + platform::HeadlessPlatform::kFrameMs);
 }
 
 TEST_F(MoviePlayerTest, BadFilesEndAtOnceWithTheirReasonTraced) {
-  MovieRecipe recipe;
-  recipe.colours = {kRed, kGreen, kBlue, kWhite, kYellow};
-  const std::string good = testing::ReadFileBytes(Make(recipe, "good.avi"));
+  const std::string good = testing::ReadFileBytes(Make(Recipe({kRed, kGreen, kBlue, kWhite, kYellow}), "good.avi"));
   std::string noisy = good;
   for (size_t i = 600; i < noisy.size(); i += 7) noisy[i] = static_cast<char>(noisy[i] * 31 + 17);
   std::string noise(20000, '\0');
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 2654435761u) >> 13);
-  struct Case {
-    const char* name;
-    std::string bytes;
-    bool opens;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, std::string, bool> cases[] = {
+      // name, bytes, whether it opens
       {"missing.avi", {}, false},
       {"noise.avi", noise, false},
-      {"text.avi", "this is not a movie\n", false},
+      {"text.avi", "not a movie\n", false},
       {"empty.avi", "", false},
       {"truncated.avi", good.substr(0, good.size() / 3), true},
       {"damaged.avi", noisy, true},
   };
-  for (const Case& c : cases) {
-    if (std::string(c.name) != "missing.avi") dir.Write(c.name, c.bytes);
+  for (const auto& [name, bytes, opens] : cases) {
+    SCOPED_TRACE(name);
+    if (std::string(name) != "missing.avi") dir.Write(name, bytes);
     traced.clear();
-    const u32 took = PlayTimed((dir.path() / c.name).string());
-    EXPECT_EQ(played, c.opens) << c.name;
+    const u32 took = PlayTimed((dir.path() / name).string());
+    EXPECT_EQ(played, opens);
     // Never longer than the intact movie, however much of it is left.
-    EXPECT_LE(took, 1000u + 4 * MoviePlayer::kMaxWaitMs + 4 * platform::HeadlessPlatform::kFrameMs) << c.name;
-    if (!c.opens) {
-      EXPECT_NE(traced.find(c.name), std::string::npos) << c.name << " not named in: " << traced;
+    EXPECT_LE(took, 1000u + 2 * kSlack);
+    if (!opens) {
+      EXPECT_NE(traced.find(name), std::string::npos) << "not named in: " << traced;
     }
-    EXPECT_FALSE(player.playing()) << c.name;
-    EXPECT_EQ(mixer.bufferCount(), 0u) << c.name;
+    EXPECT_FALSE(player.playing());
+    EXPECT_EQ(mixer.bufferCount(), 0u);
   }
   // The reason is FFmpeg's: a missing file says so.
   traced.clear();
@@ -273,12 +265,8 @@ TEST_F(MoviePlayerTest, BadFilesEndAtOnceWithTheirReasonTraced) {
 // Each of the formats a game may ship plays its pictures in order.
 TEST_F(MoviePlayerTest, CommonContainersAndCodecsPlay) {
   EXPECT_TRUE(player.available()) << "the system information page would say movies cannot play";
-  struct Case {
-    const char* file;
-    const char* video;
-    const char* audio;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      // file, video codec, audio codec
       {"mpeg1.mpg", "mpeg1video", "mp2"},
       {"mpeg4.avi", "mpeg4", "libmp3lame"},
       {"wmv.wmv", "wmv2", "wmav2"},
@@ -287,25 +275,21 @@ TEST_F(MoviePlayerTest, CommonContainersAndCodecsPlay) {
       {"vp9.webm", "libvpx-vp9", "libopus"},
       {"theora.ogg", "libtheora", "libvorbis"},
   };
-  for (const Case& c : cases) {
-    MovieRecipe recipe;
-    recipe.fps = 25;  // MPEG-1 knows only the usual rates
-    for (int i = 0; i < 25; ++i) recipe.colours.push_back(i < 5 ? kRed : i < 10 ? kGreen : kBlue);
-    recipe.videoCodec = c.video;
-    recipe.audioCodec = c.audio;
+  for (const auto& [file, video, sound] : cases) {
+    SCOPED_TRACE(file);
+    // MPEG-1 knows only the usual rates.
+    MovieRecipe recipe = Recipe({}, 25);
+    recipe.videoCodec = video;
+    recipe.audioCodec = sound;
     recipe.soundRate = 48000;
     recipe.extra = {"-b:v", "2M"};
-    std::string log;
-    const auto path = dir.path() / c.file;
-    if (!MakeMovie(recipe, path, log)) {
-      ADD_FAILURE() << "ffmpeg could not make " << c.file << ": " << log;
-      continue;
-    }
+    for (int i = 0; i < 25; ++i) recipe.colours.push_back(i < 5 ? kRed : i < 10 ? kGreen : kBlue);
+    const std::string path = Make(recipe, file);
     host.shown.clear();
     traced.clear();
-    PlayTimed(path.string());
-    EXPECT_TRUE(played) << c.file << ": " << traced;
-    EXPECT_EQ(host.Sequence(), "red green blue black") << c.file;
+    PlayTimed(path);
+    EXPECT_TRUE(played) << traced;
+    EXPECT_EQ(host.Sequence(), "red green blue black");
   }
 }
 
@@ -313,24 +297,20 @@ TEST(MovieFiles, WorkingDirectoryFirstThenTheGameFolder) {
   testing::TempDir cwd, game;
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(cwd.path());
-  cwd.Write("both.avi", "x");
-  game.Write("both.avi", "x");
+  for (const auto* folder : {&cwd, &game}) folder->Write("both.avi", "x");
   game.Write("movie/op.avi", "x");
   cwd.Write("here.avi", "x");
-  struct Case {
-    const char* name;
-    std::string expected;
-  };
-  const Case cases[] = {
+  const std::string op = (game.path() / "movie/op.avi").string();
+  const std::pair<const char*, std::string> cases[] = {
       {"both.avi", "both.avi"},
       {"here.avi", "here.avi"},
-      {"movie\\op.avi", (game.path() / "movie/op.avi").string()},
-      {"movie/op.avi", (game.path() / "movie/op.avi").string()},
+      {"movie\\op.avi", op},
+      {"movie/op.avi", op},
       {"absent.avi", ""},
       {"movie", ""},  // a folder is not a movie
       {"", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(MoviePlayer::FindMovieFile(c.name, game.str()), c.expected) << c.name;
+  for (const auto& [name, expected] : cases) EXPECT_EQ(MoviePlayer::FindMovieFile(name, game.str()), expected) << name;
   std::filesystem::current_path(previous);
 }
 

@@ -1,6 +1,7 @@
 #include "resources/resources.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <iterator>
@@ -77,7 +78,7 @@ std::string Build(u32 priority, std::vector<std::pair<std::string, std::string>>
 class ResourcesTest : public ::testing::Test {
  protected:
   ResourcesTest() : resources_(trace_) {
-    trace_.SetSink([this](std::string_view m) { last_ += m; });
+    trace_.SetSink([this](std::string_view m) { last_ += m, ++traced_; });
     std::filesystem::create_directories(game_.path() / "data");
     resources_.OpenDataFolder(game_.str());
   }
@@ -93,12 +94,18 @@ class ResourcesTest : public ::testing::Test {
     return resources_.ReadWholeResource(folder, name, out) ? out : "<failed>";
   }
   bool LastHas(std::string_view text) const { return last_.find(text) != std::string::npos; }
+  void Fifo(const std::string& relative) {
+    const auto path = game_.path() / "data" / relative;
+    std::filesystem::create_directories(path.parent_path());
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0) << relative;
+  }
 
   testing::TempDir game_;
   Trace trace_;
   Resources resources_;
   ResourceDirectory directory_;
   std::string last_;
+  int traced_ = 0;  // lines traced
   char buf_[16];
 };
 
@@ -111,22 +118,6 @@ TEST_F(ResourcesTest, ArchiveNamesFoldAsciiOnlyAndKeepOffsetsSizesAndCodes) {
   EXPECT_EQ(e->priority * 100 + e->size * 10 + e->scrambleCode, 459u);
   const PackEntry* png = directory_.Find("IMG\\\x83\x61.PNG");
   EXPECT_EQ(png ? png->offset : 0, e->offset + 5);
-  // Non-ASCII bytes compare exactly.
-  EXPECT_TRUE(directory_.Find("img/\x83\x41.png") == nullptr && directory_.Find("img\\\xA3\x41.png") == nullptr);
-}
-
-TEST_F(ResourcesTest, GreaterPriorityWinsUnsignedAndEqualPriorityLaterWins) {
-  const std::tuple<u32, const char*, const char*> steps[] = {// priority, archive, winner of "x" after it
-                                                             {2, "a.dat", "a.dat"},
-                                                             {1, "b.dat", "a.dat"},
-                                                             {2, "c.dat", "c.dat"},
-                                                             {0x80000000u, "d.dat", "d.dat"},
-                                                             {1, "e.dat", "d.dat"}};
-  for (const auto& [priority, archive, winner] : steps) {
-    ASSERT_TRUE(Open(Build(priority, {{"X", "1"}, {archive, "2"}}), archive));
-    EXPECT_EQ(directory_.Find("x")->archive, winner) << archive;
-  }
-  EXPECT_EQ(directory_.Find("b.dat")->archive, "b.dat");  // the loser's other entries are kept
 }
 
 TEST_F(ResourcesTest, BadHeadersAndEveryCutOfTheDirectory) {
@@ -311,6 +302,62 @@ TEST_F(ResourcesTest, EveryTruncationOfAnArchiveIsSafe) {
               len >= textEnd ? "line one|line two2" : "|0")
         << len;
   }
+}
+
+// Data folders that hold things no game should: FIFOs, huge files, NUL bytes.
+
+// Opening a FIFO for reading waits for a writer; each of these would hang.
+TEST_F(ResourcesTest, FifosAreRefusedWithoutBlocking) {
+  Fifo("system.dat");
+  Fifo("z.dat");
+  Fifo("img/pic.png");
+  resources_.OpenDataFolder(game_.str());
+  EXPECT_FALSE(resources_.OpenAllArchives());
+  std::string bytes;
+  EXPECT_FALSE(resources_.ReadWholeResource("img", "pic.png", bytes));
+  EXPECT_TRUE(LastHas("アーカイブを開けない")) << last_;
+  PackHeader header;
+  EXPECT_FALSE(ReadArchiveDirectory((game_.path() / "data" / "z.dat").string(), header, [](PackRecord&&) {}));
+}
+
+// A loose file larger than any game needs is refused before it is read; a
+// sparse file stands in for a real one.
+TEST_F(ResourcesTest, HugeLooseFilesAreRefusedWithATrace) {
+  const std::pair<const char*, u64> sizes[] = {{"just over the cap", u64{Resources::kMaxWholeResourceBytes} + 1},
+                                               {"4 GiB - 1", 0xFFFFFFFFull}};
+  for (const auto& [label, size] : sizes) {
+    SCOPED_TRACE(label);
+    const auto path = game_.Write("data/bgm/huge.ogg", "OggS");
+    std::filesystem::resize_file(path, size);
+    last_.clear();
+    std::vector<u8> bytes;
+    EXPECT_FALSE(resources_.ReadWholeResource("bgm", "huge.ogg", bytes));
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_TRUE(LastHas("リソースが大きすぎる")) << last_;
+  }
+  // At the cap itself the file is still read.
+  game_.Write("data/bgm/edge.ogg", std::string(1000, 'e'));
+  std::vector<u8> bytes;
+  EXPECT_TRUE(resources_.ReadWholeResource("bgm", "edge.ogg", bytes));
+}
+
+TEST_F(ResourcesTest, ANulByteCutsTextWithATraceAndCopiesShareTheText) {
+  game_.Write("data/script/a.txt", std::string("one\r\ntwo\r\n\0three\r\n", 19));
+  game_.Write("data/script/b.txt", std::string("one\r\ntwo\0", 9));  // a terminating NUL is no cut
+  TextLines lines;
+  ASSERT_TRUE(resources_.LoadTextLines(lines, "script", "a.txt"));
+  EXPECT_EQ(lines.LineCount(), 2u);
+  EXPECT_TRUE(lines.cutAtNul());
+  EXPECT_EQ(traced_, 1);
+  EXPECT_TRUE(LastHas("script\\a.txt：2 行目")) << last_;
+  ASSERT_TRUE(resources_.LoadTextLines(lines, "script", "b.txt"));
+  EXPECT_FALSE(lines.cutAtNul());
+  EXPECT_EQ(traced_, 1);
+
+  const TextLines copy = lines;
+  EXPECT_EQ(copy.Line(1).data(), lines.Line(1).data()) << "a copy must share the text, not duplicate it";
+  lines.Clear();
+  EXPECT_EQ(copy.Line(1), "two");
 }
 
 }  // namespace

@@ -255,12 +255,6 @@ TEST(OggStream, DamagedInputIsRejectedOrEndsTheDecode) {
   }
 }
 
-}  // namespace
-}  // namespace lyraban
-
-namespace lyraban {
-namespace {
-
 // A stream plays what is queued, in order and once; starved it is silent
 // and its played count stands still; compaction keeps the order.
 TEST_F(MixerTest, StreamPlaysQueuedFramesOnceAndIsSilentWhenStarved) {

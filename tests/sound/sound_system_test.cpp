@@ -1,5 +1,9 @@
+// The sound system over virtual time, and sound files that lie about
+// themselves: each of those fails with a word in the trace and never ends
+// the program.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <thread>
 
@@ -8,6 +12,7 @@
 #include "platform/headless/virtual_audio.h"
 #include "platform/sdl/sdl_audio.h"
 #include "resources/resources.h"
+#include "sound/ogg_stream.h"
 #include "sound/sound.h"
 #include "support/temp_dir.h"
 
@@ -19,29 +24,71 @@ using testing::MakeTones;
 
 constexpr double kSine = 0.70710678;
 
+std::vector<u8> Sound(int channels, int rate, double seconds = 0.3, double amplitude = 8000) {
+  return EncodeOgg(channels, rate, MakeTones(channels, rate, {{seconds, amplitude}}));
+}
+
 // Sounds shared by every test, encoded once.
 const std::map<std::string, std::vector<u8>>& Sounds() {
-  static const auto* sounds = [] {
-    auto* m = new std::map<std::string, std::vector<u8>>;
-    (*m)["bgm/loop.ogg"] = EncodeOgg(2, 44100, MakeTones(2, 44100, {{1.0, 4000}, {1.0, 16000}, {1.0, 1000}}),
-                                     {{"start", "44100"}, {"end", "88200"}});
-    (*m)["bgm/m01.ogg"] = EncodeOgg(2, 44100, MakeTones(2, 44100, {{1.0, 8000}}));
-    (*m)["bgm/mono.ogg"] = EncodeOgg(1, 22050, MakeTones(1, 22050, {{1.0, 8000}}));
-    (*m)["se/hit.ogg"] = EncodeOgg(2, 44100, MakeTones(2, 44100, {{0.3, 8000}}));
-    (*m)["voice/ch1/a001.ogg"] = EncodeOgg(1, 22050, MakeTones(1, 22050, {{0.3, 8000}}));
-    (*m)["env/rain.ogg"] = EncodeOgg(2, 44100, MakeTones(2, 44100, {{0.5, 2000}}));
-    (*m)["bgm/bad.ogg"] = std::vector<u8>(3000, 0x4F);
-    const auto& whole = (*m)["bgm/m01.ogg"];
-    (*m)["se/cut.ogg"].assign(whole.begin(), whole.begin() + whole.size() / 3);
+  static const auto sounds = [] {
+    std::map<std::string, std::vector<u8>> m = {
+        {"bgm/loop.ogg", EncodeOgg(2, 44100, MakeTones(2, 44100, {{1.0, 4000}, {1.0, 16000}, {1.0, 1000}}),
+                                   {{"start", "44100"}, {"end", "88200"}})},
+        {"bgm/m01.ogg", Sound(2, 44100, 1.0)},
+        {"bgm/mono.ogg", Sound(1, 22050, 1.0)},
+        {"se/hit.ogg", Sound(2, 44100)},
+        {"voice/ch1/a001.ogg", Sound(1, 22050)},
+        {"env/rain.ogg", Sound(2, 44100, 0.5, 2000)},
+        {"bgm/bad.ogg", std::vector<u8>(3000, 0x4F)},
+    };
+    const auto& whole = m["bgm/m01.ogg"];
+    m["se/cut.ogg"].assign(whole.begin(), whole.begin() + whole.size() / 3);
     return m;
   }();
-  return *sounds;
+  return sounds;
+}
+
+// Ogg pages carry a CRC over the whole page; an edited page needs a new one
+// or the demuxer drops it before the decoder sees the edit.
+u32 OggCrc(const u8* data, size_t size) {
+  u32 crc = 0;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= u32{data[i]} << 24;
+    for (int b = 0; b < 8; ++b) crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+  }
+  return crc;
+}
+
+struct Page {
+  size_t start, size;
+};
+
+std::vector<Page> Pages(const std::vector<u8>& file) {
+  std::vector<Page> pages;
+  for (size_t at = 0; at + 27 <= file.size();) {
+    const size_t segments = file[at + 26];
+    size_t body = 0;
+    for (size_t i = 0; i < segments; ++i) body += file[at + 27 + i];
+    pages.push_back({at, 27 + segments + body});
+    at += 27 + segments + body;
+  }
+  return pages;
+}
+
+// Writes `value` little-endian over `bytes` bytes at `at`, inside `page`,
+// and gives the page its new CRC.
+void Patch(std::vector<u8>& file, const Page& page, size_t at, u64 value, int bytes) {
+  for (int i = 0; i < bytes; ++i) file[at + i] = static_cast<u8>(value >> (8 * i));
+  for (int i = 0; i < 4; ++i) file[page.start + 22 + i] = 0;
+  const u32 crc = OggCrc(file.data() + page.start, page.size);
+  for (int i = 0; i < 4; ++i) file[page.start + 22 + i] = static_cast<u8>(crc >> (8 * i));
 }
 
 class SoundSystemTest : public ::testing::Test {
  protected:
   SoundSystemTest() {
-    for (const auto& [name, bytes] : Sounds()) dir_.Write("data/" + name, std::string(bytes.begin(), bytes.end()));
+    trace_.SetSink([this](std::string_view m) { messages_.emplace_back(m); });
+    for (const auto& [name, bytes] : Sounds()) Put(name, bytes);
     resources_.OpenDataFolder(dir_.str());
     EXPECT_TRUE(sound_.Start(output_));
     output_.StartCapture();
@@ -61,11 +108,23 @@ class SoundSystemTest : public ::testing::Test {
       }
     }
   }
+  void Put(const std::string& name, const std::vector<u8>& bytes) {
+    dir_.Write("data/" + name, std::string(bytes.begin(), bytes.end()));
+  }
+  // Whether a traced line holds `text`; the lines traced when not.
+  ::testing::AssertionResult Traced(std::string_view text) const {
+    for (const auto& m : messages_)
+      if (m.find(text) != std::string::npos) return ::testing::AssertionSuccess();
+    auto failure = ::testing::AssertionFailure() << "no traced line holds " << text << "; traced:";
+    for (const auto& m : messages_) failure << "\n" << m;
+    return failure;
+  }
   i32 MusicVolume() { return sound_.mixer().GetVolume(sound_.bgm().buffer).value_or(1); }
   bool MusicPlays() { return sound_.mixer().IsPlaying(sound_.bgm().buffer); }
 
   testing::TempDir dir_;
   Trace trace_;
+  std::vector<std::string> messages_;
   Resources resources_{trace_};
   platform::VirtualClock clock_{0xFFFFFF00u};  // fades must survive the clock wrapping
   platform::VirtualAudioOutput output_{clock_};
@@ -201,6 +260,77 @@ TEST_F(SoundSystemTest, SettingsSwitchChannelsAndShutdownEndsAll) {
   EXPECT_FALSE(sound_.Start(failing));
   EXPECT_FALSE(sound_.PlaySE("hit.ogg") || sound_.PlayBGM("m01.ogg", true));
   EXPECT_FALSE(sound_.musicThreadRunning());
+}
+
+// The last page's granule position is the stream's length; an absurd one
+// must be refused before it is turned into a buffer size.
+TEST_F(SoundSystemTest, AnAbsurdSampleCountIsRefusedWithoutOverflow) {
+  const std::pair<const char*, u64> granules[] = {
+      {"largest", 0x7FFFFFFFFFFFFFFFull}, {"2^62", u64{1} << 62}, {"just over the cap", u64{1} << 27}};
+  for (const auto& [label, granule] : granules) {
+    SCOPED_TRACE(label);
+    // Long enough for several audio pages: the length is the last page's
+    // granule less the first page's.
+    std::vector<u8> file = Sound(2, 44100, 3.0);
+    // The last page that ends a packet (a granule position other than -1).
+    const std::vector<Page> pages = Pages(file);
+    const Page last = *std::find_if(pages.rbegin(), pages.rend(), [&](const Page& p) {
+      return std::any_of(&file[p.start + 6], &file[p.start + 14], [](u8 b) { return b != 0xFF; });
+    });
+    Patch(file, last, last.start + 6, granule, 8);
+    const std::string name = std::string("long") + label + ".ogg";
+    Put("se/" + name, file);
+    messages_.clear();
+    EXPECT_FALSE(sound_.PlaySE(name));
+    EXPECT_TRUE(Traced("Oggが長すぎる"));
+  }
+}
+
+// A rate the mixer cannot take plays nothing, but says so.
+TEST_F(SoundSystemTest, AnUnsupportedSampleRateIsTraced) {
+  std::vector<u8> file = Sound(1, 22050);
+  const Page first = Pages(file).front();
+  // The identification header: packet type, "vorbis", version (4), channels
+  // (1), then the rate (4, little-endian).
+  Patch(file, first, first.start + 27 + file[first.start + 26] + 12, 500, 4);
+  Put("se/slow.ogg", file);
+  Put("bgm/slow.ogg", file);
+  messages_.clear();
+  EXPECT_FALSE(sound_.PlaySE("slow.ogg"));
+  EXPECT_TRUE(Traced("500 Hz"));
+  messages_.clear();
+  EXPECT_FALSE(sound_.PlayBGM("slow.ogg", true));
+  EXPECT_TRUE(Traced("bgm\\slow.ogg：500 Hz"));
+}
+
+// A setup header whose damage the library does not catch makes it divide by
+// zero in its first audio packet: the fault is contained, the sound refused
+// with a word in the trace, and the program goes on.
+TEST_F(SoundSystemTest, ADecoderDivisionByZeroIsContained) {
+  const std::string file = testing::ReadFileBytes(std::string(LYRABAN_SOURCE_DIR) +
+                                                  "/fuzz/regressions/ogg_stream/"
+                                                  "vorbis-setup-zero-dimension-partition-book.ogg");
+  ASSERT_FALSE(file.empty());
+  const std::vector<u8> bytes(file.begin(), file.end());
+  Put("se/broken.ogg", bytes);
+  Put("bgm/broken.ogg", bytes);
+  EXPECT_FALSE(sound_.PlaySE("broken.ogg"));
+  EXPECT_TRUE(Traced("se\\broken.ogg：壊れたヘッダ"));
+  EXPECT_FALSE(sound_.PlayBGM("broken.ogg", true));
+  EXPECT_TRUE(Traced("bgm\\broken.ogg：壊れたヘッダ"));
+
+  // The stream itself: opened, then broken at the first decode, for good.
+  OggStream stream;
+  ASSERT_TRUE(stream.Open(bytes));
+  std::vector<u8> pcm(4096, 0xAA);
+  EXPECT_FALSE(stream.Decode(pcm.data(), pcm.size()));
+  EXPECT_TRUE(stream.faulted());
+  EXPECT_EQ(std::count(pcm.begin(), pcm.end(), 0), 4096) << "what was not decoded is silence";
+  EXPECT_FALSE(stream.Decode(pcm.data(), pcm.size()));
+  // A good stream opened afterwards decodes normally.
+  ASSERT_TRUE(stream.Open(Sound(1, 22050)));
+  EXPECT_FALSE(stream.faulted());
+  EXPECT_TRUE(stream.Decode(pcm.data(), pcm.size()));
 }
 
 }  // namespace

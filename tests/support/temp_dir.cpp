@@ -1,27 +1,16 @@
 #include "support/temp_dir.h"
 
-#include <atomic>
+#include <stdlib.h>
+
 #include <fstream>
-#include <random>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace lyraban::testing {
 
 TempDir::TempDir() {
-  static std::atomic<unsigned> counter{0};
-  std::random_device rd;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    auto candidate = std::filesystem::temp_directory_path() /
-                     ("lyraban-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-                      std::to_string(rd() % 100000));
-    std::error_code ec;
-    if (std::filesystem::create_directory(candidate, ec)) {
-      path_ = candidate;
-      return;
-    }
-  }
-  throw std::runtime_error("cannot create a temporary folder");
+  std::string pattern = (std::filesystem::temp_directory_path() / "lyraban-test-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
+  path_ = pattern;
 }
 
 TempDir::~TempDir() {
@@ -42,8 +31,8 @@ std::string ReadFileBytes(const std::filesystem::path& path) {
 }
 
 void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace lyraban::testing

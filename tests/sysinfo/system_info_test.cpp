@@ -3,61 +3,54 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace lyraban {
 namespace {
 
 TEST(BuildDate, MonthNamesGiveYearMonthDay) {
-  const struct {
-    const char* compiler;
-    const char* shown;
-  } cases[] = {
-      {"Jul 15 2004", "2004/07/15"},
-      {"Jan  1 2026", "2026/01/1"},
-      {"DEC 31 1999", "1999/12/31"},
-      {"sept 9 2001", "2001/09/9"},
-      {"Xyz 15 2004", "?"},
-      {"*** 15 2004", "?"},
-      {"Ju 15 2004", "?"},
-      {"Jul 15", "?"},
-      {"", "?"},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(DescribeBuildDate(c.compiler), c.shown) << "compiler date \"" << c.compiler << "\"";
+  // The compiler's date, and as shown.
+  // clang-format off
+  const std::pair<const char*, const char*> cases[] = {
+      {"Jul 15 2004", "2004/07/15"}, {"Jan  1 2026", "2026/01/1"}, {"DEC 31 1999", "1999/12/31"},
+      {"sept 9 2001", "2001/09/9"},  {"Xyz 15 2004", "?"},         {"*** 15 2004", "?"},
+      {"Ju 15 2004", "?"},           {"Jul 15", "?"},              {"", "?"}};
+  // clang-format on
+  for (const auto& [compiler, shown] : cases)
+    EXPECT_EQ(DescribeBuildDate(compiler), shown) << "compiler date \"" << compiler << "\"";
   // The engine's own date is one of them.
   EXPECT_NE(DescribeBuildDate(), "?");
 }
 
 TEST(Memory, MegabytesBelowOneGigabyteThenWholeGigabytes) {
-  const struct {
-    unsigned long long megabytes;
-    const char* shown;
-  } cases[] = {{768, "768 MB"}, {2048, "2 GB"}, {1023, "1023 MB"}, {1024, "1 GB"}, {3071, "2 GB"}, {0, "0 MB"}};
-  for (const auto& c : cases) EXPECT_EQ(DescribeMemory(c.megabytes << 20), c.shown) << c.megabytes << " MB";
+  const std::pair<unsigned long long, const char*> cases[] = {{768, "768 MB"}, {2048, "2 GB"}, {1023, "1023 MB"},
+                                                              {1024, "1 GB"},  {3071, "2 GB"}, {0, "0 MB"}};
+  for (const auto& [megabytes, shown] : cases) EXPECT_EQ(DescribeMemory(megabytes << 20), shown) << megabytes << " MB";
   // Part of a megabyte does not count.
   EXPECT_EQ(DescribeMemory((768ull << 20) + (1 << 19)), "768 MB");
   std::string line;
   EXPECT_TRUE(DescribeMemory(line));
   EXPECT_FALSE(line.empty());
-}
-
-TEST(VideoMemory, RoundedToWholeMegabytesAndEmptyWhenUnknown) {
+  // Video memory is rounded to whole megabytes, and empty when unknown.
   EXPECT_EQ(FormatVideoMemory(0), "");
   EXPECT_EQ(FormatVideoMemory((256u << 20) + 0x7FFFF), "256 MB");
   EXPECT_EQ(FormatVideoMemory((256u << 20) + 0x80000), "257 MB");
 }
 
 TEST(OperatingSystem, DistributionNameAndKernel) {
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      // os-release, kernel release, the line
+      {"NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n", "6.1.0-18-amd64\n",
+       "Debian GNU/Linux 12 (bookworm) (Linux 6.1.0-18-amd64)"},
+      {"NAME=Arch\nVERSION='rolling'\n", "", "Arch rolling"},
+      {"", "5.10", "Linux 5.10"},
+      {"PRETTY_NAME=\"say \\\"hi\\\"\"", "", "say \"hi\""},
+  };
   std::string line;
-  EXPECT_TRUE(FormatOperatingSystem("NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n",
-                                    "6.1.0-18-amd64\n", line));
-  EXPECT_EQ(line, "Debian GNU/Linux 12 (bookworm) (Linux 6.1.0-18-amd64)");
-  EXPECT_TRUE(FormatOperatingSystem("NAME=Arch\nVERSION='rolling'\n", "", line));
-  EXPECT_EQ(line, "Arch rolling");
-  EXPECT_TRUE(FormatOperatingSystem("", "5.10", line));
-  EXPECT_EQ(line, "Linux 5.10");
-  EXPECT_TRUE(FormatOperatingSystem("PRETTY_NAME=\"say \\\"hi\\\"\"", "", line));
-  EXPECT_EQ(line, "say \"hi\"");
+  for (const auto& [release, kernel, want] : cases) {
+    EXPECT_TRUE(FormatOperatingSystem(release, kernel, line)) << release;
+    EXPECT_EQ(line, want);
+  }
   line = "unchanged";
   EXPECT_FALSE(FormatOperatingSystem("ID=debian\n", " ", line));
   EXPECT_EQ(line, "unchanged");
@@ -66,12 +59,12 @@ TEST(OperatingSystem, DistributionNameAndKernel) {
 
 TEST(Graphics, LibraryDriverAndRenderer) {
   std::string line;
-  EXPECT_TRUE(FormatGraphics("SDL 2.26.5", "x11", "opengl", line));
-  EXPECT_EQ(line, "SDL 2.26.5 (x11, opengl)");
-  EXPECT_TRUE(FormatGraphics("SDL 2.26.5", "", "software", line));
-  EXPECT_EQ(line, "SDL 2.26.5 (software)");
-  EXPECT_TRUE(FormatGraphics("SDL 2.26.5", "", "", line));
-  EXPECT_EQ(line, "SDL 2.26.5");
+  for (const auto& [driver, renderer, want] : {std::tuple{"x11", "opengl", "SDL 2.26.5 (x11, opengl)"},
+                                               {"", "software", "SDL 2.26.5 (software)"},
+                                               {"", "", "SDL 2.26.5"}}) {
+    EXPECT_TRUE(FormatGraphics("SDL 2.26.5", driver, renderer, line));
+    EXPECT_EQ(line, want);
+  }
   EXPECT_FALSE(FormatGraphics("", "x11", "opengl", line));
 }
 

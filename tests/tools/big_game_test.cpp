@@ -18,17 +18,13 @@ namespace {
 using testing::TempDir;
 
 TEST(BigGameNames, LookLikeAShippedGamesNames) {
-  struct Case {
-    u32 index;
-    const char* name;
-  };
   // Kinds are interleaved: event picture, voice, sprite, background, sound.
-  const Case cases[] = {
+  const std::pair<u32, const char*> cases[] = {
       {0, "img\\ev_0000_a.png"},  {1, "voice\\ak_0000.ogg"},  {2, "img\\st_ak_0000.png"},    {3, "img\\bg_0000.png"},
       {4, "se\\se_0000.ogg"},     {5, "img\\ev_0000_b.png"},  {6, "voice\\mi_0000.ogg"},     {20, "img\\ev_0001_a.png"},
       {31, "voice\\ak_0001.ogg"}, {19999, "se\\se_3999.ogg"}, {19995, "img\\ev_0999_d.png"},
   };
-  for (const Case& c : cases) EXPECT_EQ(BigGameName(c.index), c.name) << "index " << c.index;
+  for (const auto& [index, name] : cases) EXPECT_EQ(BigGameName(index), name) << "index " << index;
 }
 
 TEST(BigGameNames, AreDistinctIgnoringLetterCase) {
@@ -37,7 +33,6 @@ TEST(BigGameNames, AreDistinctIgnoringLetterCase) {
     const std::string name = BigGameName(i);
     EXPECT_TRUE(seen.insert(ToAsciiLower(name)).second) << "index " << i << " repeats " << name;
   }
-  EXPECT_EQ(seen.size(), 20000u);
 }
 
 class BigGameArchives : public ::testing::Test {
@@ -68,24 +63,23 @@ TEST_F(BigGameArchives, EveryEntryIsMergedAndReadsBackItsOwnBytes) {
 TEST_F(BigGameArchives, EntriesAreSplitInOrderOverTheArchives) {
   // 10 over 4 archives: 3, 3, 2, 2.
   Open(10, 4);
-  const char* expected[] = {"big1.dat", "big1.dat", "big1.dat", "big2.dat", "big2.dat",
-                            "big2.dat", "big3.dat", "big3.dat", "big4.dat", "big4.dat"};
+  const char archive[] = "1112223344";  // of each entry: bigN.dat
   for (u32 i = 0; i < 10; ++i) {
     const PackEntry* entry = resources_.directory().Find(BigGameName(i));
     ASSERT_NE(entry, nullptr) << BigGameName(i);
-    EXPECT_EQ(entry->archive, expected[i]) << BigGameName(i);
+    EXPECT_EQ(entry->archive, std::string("big") + archive[i] + ".dat") << BigGameName(i);
   }
   EXPECT_EQ(resources_.directory().Find(BigGameName(10)), nullptr);
 }
 
 TEST(BigGameWriter, RefusesNoArchivesAndAMissingFolder) {
-  std::string error;
-  EXPECT_FALSE(WriteBigGame("/nonexistent-folder-for-lyraban", 10, 2, error));
-  EXPECT_FALSE(error.empty());
   TempDir dir;
-  error.clear();
-  EXPECT_FALSE(WriteBigGame(dir.str(), 10, 0, error));
-  EXPECT_FALSE(error.empty());
+  for (const auto& [folder, archives] :
+       {std::pair{std::string("/nonexistent-folder-for-lyraban"), 2u}, {dir.str(), 0u}}) {
+    std::string error;
+    EXPECT_FALSE(WriteBigGame(folder, 10, archives, error)) << folder;
+    EXPECT_FALSE(error.empty()) << folder;
+  }
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 

@@ -42,7 +42,20 @@ class LyrapackTest : public ::testing::Test {
  protected:
   fs::path Src() const { return dir_.path() / "src"; }
   fs::path Archive(const std::string& name = "out.dat") const { return dir_.path() / name; }
-  TempDir dir_;
+  // Puts the archive in a game as its system.dat, as the engine opens it.
+  void Install(const fs::path& archive) {
+    fs::create_directories(game_.path() / "data");
+    fs::copy_file(archive, game_.path() / "data/system.dat", fs::copy_options::overwrite_existing);
+    resources_.OpenDataFolder(game_.str());
+  }
+  std::string Read(std::string_view folder, std::string_view name) {
+    std::string out;
+    return resources_.ReadWholeResource(folder, name, out) ? out : "<failed>";
+  }
+
+  TempDir dir_, game_;
+  Trace trace_;
+  Resources resources_{trace_};
 };
 
 TEST_F(LyrapackTest, CreateListExtractRoundTrip) {
@@ -64,28 +77,17 @@ TEST_F(LyrapackTest, CreateListExtractRoundTrip) {
   EXPECT_TRUE(fs::exists(dir_.path() / "x/se/empty.ogg"));
 
   // The engine reads the same archive, with its priority.
-  TempDir game;
-  fs::create_directories(game.path() / "data");
-  fs::copy_file(Archive(), game.path() / "data/system.dat");
-  Trace trace;
-  Resources resources(trace);
-  resources.OpenDataFolder(game.str());
-  std::vector<u8> bytes;
-  ASSERT_TRUE(resources.ReadWholeResource("IMG\\BG", "Night.png", bytes));
-  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), binary);
-  EXPECT_EQ(resources.directory().Find("a.txt")->priority, 9u);
-  EXPECT_EQ(resources.directory().Find("a.txt")->scrambleCode, 42);
+  Install(Archive());
+  EXPECT_EQ(Read("IMG\\BG", "Night.png"), binary);
+  EXPECT_EQ(resources_.directory().Find("a.txt")->priority, 9u);
+  EXPECT_EQ(resources_.directory().Find("a.txt")->scrambleCode, 42);
 }
 
 TEST_F(LyrapackTest, OutputIsReproducible) {
-  dir_.Write("src/z.txt", "z");
-  dir_.Write("src/m/k.txt", "k");
-  dir_.Write("src/b.txt", "b");
+  // The same files written in two orders into two folders, each holding its name's last letter.
+  for (const std::string name : {"src/z", "src/m/k", "src/b", "src2/b", "src2/z", "src2/m/k"})
+    dir_.Write(name + ".txt", name.substr(name.size() - 1));
   ASSERT_EQ(Lyrapack("create " + Q(Archive("1.dat")) + " " + Q(Src())).status, 0);
-  // Same content written in another order, into a fresh folder.
-  dir_.Write("src2/b.txt", "b");
-  dir_.Write("src2/z.txt", "z");
-  dir_.Write("src2/m/k.txt", "k");
   ASSERT_EQ(Lyrapack("create " + Q(Archive("2.dat")) + " " + Q(dir_.path() / "src2")).status, 0);
   EXPECT_EQ(ReadFileBytes(Archive("1.dat")), ReadFileBytes(Archive("2.dat")));
   // Entries are in order of their paths and stored plain by default.
@@ -94,42 +96,27 @@ TEST_F(LyrapackTest, OutputIsReproducible) {
 }
 
 TEST_F(LyrapackTest, ConvertsTextFilesToTheCodePageAndBack) {
-  const std::string text = "\xEF\xBB\xBF开始\r\n";  // with a byte order mark
-  dir_.Write("src/script/start.txt", text);
+  dir_.Write("src/script/start.txt", "\xEF\xBB\xBF开始\r\n");  // with a byte order mark
   dir_.Write("src/anime/face.IMG", "表情");
   dir_.Write("src/map/linux.map", "a\nb\r\nc\n");  // lone LFs gain a CR; CR LF stays as it is
   dir_.Write("src/img/raw.png", "开始");
   dir_.Write("src/img/背景.png", "bg");
   ASSERT_EQ(Lyrapack("create " + Q(Archive()) + " " + Q(Src()) + " --convert-text").status, 0);
-
-  TempDir game;
-  fs::create_directories(game.path() / "data");
-  fs::copy_file(Archive(), game.path() / "data/system.dat");
-  Trace trace;
-  Resources resources(trace);
-  resources.OpenDataFolder(game.str());
+  Install(Archive());
   const CodePage gbk(CodePage::Kind::Gbk);
-  std::string out;
-  ASSERT_TRUE(resources.ReadWholeResource("script", "start.txt", out));
-  EXPECT_EQ(out, gbk.FromUtf8("开始\r\n"));
-  ASSERT_TRUE(resources.ReadWholeResource("anime", "face.img", out));
-  EXPECT_EQ(out, gbk.FromUtf8("表情"));
-  ASSERT_TRUE(resources.ReadWholeResource("map", "linux.map", out));
-  EXPECT_EQ(out, "a\r\nb\r\nc\r\n");
-  ASSERT_TRUE(resources.ReadWholeResource("img", "raw.png", out));
-  EXPECT_EQ(out, "开始");  // not a text file: untouched
-  ASSERT_TRUE(resources.ReadWholeResource("img", gbk.FromUtf8("背景.png"), out));
-  EXPECT_EQ(out, "bg");
+  EXPECT_EQ(Read("script", "start.txt"), gbk.FromUtf8("开始\r\n"));
+  EXPECT_EQ(Read("anime", "face.img"), gbk.FromUtf8("表情"));
+  EXPECT_EQ(Read("map", "linux.map"), "a\r\nb\r\nc\r\n");
+  EXPECT_EQ(Read("img", "raw.png"), "开始");  // not a text file: untouched
+  EXPECT_EQ(Read("img", gbk.FromUtf8("背景.png")), "bg");
 
   ASSERT_EQ(Lyrapack("extract " + Q(Archive()) + " " + Q(dir_.path() / "x") + " --convert-text gbk").status, 0);
   EXPECT_EQ(ReadFileBytes(dir_.path() / "x/script/start.txt"), "开始\r\n");
   EXPECT_EQ(ReadFileBytes(dir_.path() / "x/img/背景.png"), "bg");
 
   ASSERT_EQ(Lyrapack("create " + Q(Archive("sjis.dat")) + " " + Q(Src()) + " --convert-text sjis").status, 0);
-  fs::copy_file(Archive("sjis.dat"), game.path() / "data/system.dat", fs::copy_options::overwrite_existing);
-  resources.OpenDataFolder(game.str());
-  ASSERT_TRUE(resources.ReadWholeResource("anime", "face.img", out));
-  EXPECT_EQ(out, CodePage(CodePage::Kind::ShiftJis).FromUtf8("表情"));
+  Install(Archive("sjis.dat"));
+  EXPECT_EQ(Read("anime", "face.img"), CodePage(CodePage::Kind::ShiftJis).FromUtf8("表情"));
 }
 
 TEST_F(LyrapackTest, RefusesBadInput) {
@@ -140,13 +127,12 @@ TEST_F(LyrapackTest, RefusesBadInput) {
   EXPECT_FALSE(fs::exists(Archive()));
 
   dir_.Write("ok/a.txt", "a");
-  EXPECT_NE(Lyrapack("create " + Q(Archive()) + " " + Q(dir_.path() / "missing")).status, 0);
-  EXPECT_NE(Lyrapack("create " + Q(Archive()) + " " + Q(dir_.path() / "ok") + " --scramble 256").status, 0);
-  EXPECT_NE(Lyrapack("create " + Q(Archive()) + " " + Q(dir_.path() / "ok") + " --priority -1").status, 0);
-  EXPECT_NE(Lyrapack("create " + Q(Archive()) + " " + Q(dir_.path() / "ok") + " --bogus").status, 0);
-  EXPECT_NE(Lyrapack("list").status, 0);
-  EXPECT_NE(Lyrapack("frobnicate a b").status, 0);
-  EXPECT_NE(Lyrapack("list " + Q(dir_.path() / "none.dat")).status, 0);
+  const std::string create = "create " + Q(Archive()) + " ";
+  for (const std::string& args :
+       {create + Q(dir_.path() / "missing"), create + Q(dir_.path() / "ok") + " --scramble 256",
+        create + Q(dir_.path() / "ok") + " --priority -1", create + Q(dir_.path() / "ok") + " --bogus",
+        std::string("list"), std::string("frobnicate a b"), "list " + Q(dir_.path() / "none.dat")})
+    EXPECT_NE(Lyrapack(args).status, 0) << args;
   EXPECT_FALSE(fs::exists(Archive()));
 
   // A damaged directory lists what it holds, then fails.

@@ -41,10 +41,7 @@ TEST(ManualPage, WholePageInTheManMacros) {
 }
 
 TEST(ManualPage, EscapesForRoff) {
-  struct Case {
-    const char* in;
-    const char* out;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"--trace FILE", "\\-\\-trace FILE"},
       {"script\\start.txt", "script\\estart.txt"},
       {".dat files", "\\&.dat files"},
@@ -59,7 +56,7 @@ TEST(ManualPage, EscapesForRoff) {
       {"\xED\xA0\x80", "\\[uFFFD]\\[uFFFD]\\[uFFFD]"},  // a surrogate
       {"\xE7\x90", "\\[uFFFD]\\[uFFFD]"},               // cut short
   };
-  for (const Case& c : cases) EXPECT_EQ(RoffEscape(c.in), c.out) << "input: " << c.in;
+  for (const auto& [in, out] : cases) EXPECT_EQ(RoffEscape(in), out) << "input: " << in;
 }
 
 }  // namespace
