@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "core/command_line_doc.h"
+#include "core/default_game.h"
 #include "core/options.h"
 #include "sound/ogg_maker.h"
 #include "test_game.h"
@@ -27,6 +29,10 @@ TEST(Engine, ScriptComputesGlobalFlagsIntoTheFlagFileAndQuitsAfterTheQuestion) {
   EXPECT_TRUE(play.engine->quitting());
   EXPECT_EQ(play.platform.questionsAsked(), std::vector<std::string>{"结束游戏？"});
   EXPECT_TRUE(std::filesystem::exists(game.dir.path() / "save" / "complete.log"));
+  // A writable game keeps its own save folder, and the trace names it.
+  EXPECT_EQ(play.engine->saveFolder(), (game.dir.path() / "save" / "").string());
+  EXPECT_EQ(play.engine->settingsFile(), "lyraban.cfg");
+  EXPECT_TRUE(play.Traced((game.dir.path() / "save" / "").string()));
   // QUIT fails its line, but the pump after it sees the quit first.
   EXPECT_FALSE(play.Traced("エラー（"));
   // The flags persist into the next start.
@@ -74,7 +80,7 @@ TEST(Engine, RefusedCloseKeepsRunningUntilTheRunLimitWhichAlsoEndsBusyLoops) {
   EXPECT_TRUE(spin.engine->quitting());
 }
 
-TEST(Engine, WaitsEndByInputAndMaximisingGoesFullScreen) {
+TEST(Engine, WaitsEndByInput) {
   TestGame game;
   game.Script(".mode system\r\n.wait 0\r\n?runs = runs + 1\r\n.QUIT\r\n");
   Play play(game, "700 click 5 5\n");
@@ -82,12 +88,6 @@ TEST(Engine, WaitsEndByInputAndMaximisingGoesFullScreen) {
   EXPECT_EQ(game.Global(2), 1);
   EXPECT_GE(play.platform.clock().Now(), 700u);
   EXPECT_LT(play.platform.clock().Now(), 800u);
-
-  game.Script(".wait 500\r\n.QUIT\r\n");
-  Play max(game);
-  max.At(100, platform::EventKind::Maximize);
-  max.Run();
-  EXPECT_EQ(max.engine->userSettings().FullScreen, 1);
 }
 
 TEST(Engine, CaptionShowsChapterAndPlayTime) {
@@ -135,12 +135,15 @@ TEST(Engine, IdleCursorHidesAfterThreeTicksExceptWhileThePopupIsOpen) {
     engine.PumpMessages();
     return play.platform.cursorVisible();
   };
-  const std::pair<u32, bool> quiet[] = {{2000, true}, {4000, true}, {6000, false}};
-  for (auto [ms, visible] : quiet) EXPECT_EQ(visibleAt(ms), visible) << ms << " ms";
+  // Three ticks after `from`: shown, shown, hidden.
+  const auto threeTicks = [&](u32 from, const char* after) {
+    for (u32 tick = 1; tick <= 3; ++tick)
+      EXPECT_EQ(visibleAt(from + 2000 * tick), tick < 3) << from + 2000 * tick << " ms, after " << after;
+  };
+  threeTicks(0, "the start");
   play.At(6500, platform::EventKind::MouseMove);
   EXPECT_TRUE(visibleAt(6500)) << "a mouse move shows it";
-  for (auto [ms, visible] : {std::pair{8000u, true}, {10000u, true}, {12000u, false}})
-    EXPECT_EQ(visibleAt(ms), visible) << ms << " ms, three ticks after the move";
+  threeTicks(6000, "the move");
 
   // The popup opens just as a tick falls due.
   clock.Advance(14000 - clock.Now());
@@ -148,8 +151,7 @@ TEST(Engine, IdleCursorHidesAfterThreeTicksExceptWhileThePopupIsOpen) {
   EXPECT_FALSE(engine.DispatchSystemCommand(0));
   EXPECT_EQ(play.platform.menusShown(), 1u);
   EXPECT_TRUE(play.platform.cursorVisible()) << "the tick inside the open menu shows the cursor";
-  for (auto [ms, visible] : {std::pair{16000u, true}, {18000u, true}, {20000u, false}})
-    EXPECT_EQ(visibleAt(ms), visible) << ms << " ms, the count starts afresh once the menu is closed";
+  threeTicks(14000, "the menu closed: the count starts afresh");
 
   engine.userSettings().HideIdleCursor = 0;
   play.At(20500, platform::EventKind::MouseMove);
@@ -211,7 +213,7 @@ TEST(Engine, MusicTagsReachTheMixer) {
   EXPECT_EQ(game.Bank("flagdata.001", 0), 1);  // the music was marked seen
 }
 
-TEST(CommandLine, OptionsAndErrors) {
+TEST(CommandLine, OptionsEveryDocumentedOneAndErrors) {
   std::string error;
   auto o =
       ParseCommandLine({"--headless", "--run-ms", "1500", "--trace", "-", "--frame-stats", "f.txt", "game"}, error);
@@ -221,14 +223,44 @@ TEST(CommandLine, OptionsAndErrors) {
   EXPECT_EQ(o->runMs, 1500u);
   EXPECT_EQ(o->traceFile, "-");
   EXPECT_EQ(o->gameFolder, "game");
-  EXPECT_FALSE(ParseCommandLine({"--run-ms", "soon"}, error));
-  EXPECT_NE(error.find("--run-ms"), std::string::npos);
-  EXPECT_FALSE(ParseCommandLine({"--frame-stats"}, error));
-  EXPECT_NE(error.find("--frame-stats"), std::string::npos) << error;
-  for (auto bad : {std::vector<std::string>{"--trace"}, {"a", "b"}, {"--bogus"}})
-    EXPECT_FALSE(ParseCommandLine(bad, error)) << bad[0];
-  EXPECT_FALSE(ParseCommandLine({"--help"}, error));
-  EXPECT_TRUE(error.empty());
+  // What the help lists is accepted, with a value where it takes one; --help
+  // itself gives nothing, with no error.
+  for (const UsageItem& item : command_line_doc::kOptions) {
+    const std::string term = item.term;
+    std::vector<std::string> args{term.substr(0, term.find(' '))};
+    if (term.find(' ') != std::string::npos) args.push_back("5");
+    EXPECT_EQ(ParseCommandLine(args, error).has_value(), args[0] != "--help") << term;
+    EXPECT_EQ(error, "") << term;
+  }
+  const std::pair<std::vector<std::string>, std::string> bad[] = {
+      {{"--run-ms", "soon"}, "--run-ms needs a number of milliseconds, not 'soon'"},
+      {{"--frame-stats"}, "option --frame-stats needs a value"},
+      {{"--trace"}, "option --trace needs a value"},
+      {{"a", "b"}, "only one game folder can be given"},
+      {{"--headles"}, "unknown option --headles"}};
+  for (const auto& [args, message] : bad) {
+    EXPECT_FALSE(ParseCommandLine(args, error)) << args[0];
+    EXPECT_EQ(error, message);
+  }
+}
+
+// The sample game beside an installed program, else the program's folder,
+// where the player hears there is no game.
+TEST(DefaultGame, BesideTheProgramThenTheInstalledSampleThenNothing) {
+  testing::TempDir root;
+  const std::string bin = (root.path() / "usr/bin").string();
+  std::filesystem::create_directories(bin);
+  const char* sample = "../share/games/lyraban/sample";
+  const std::string installed = (root.path() / "usr/share/games/lyraban/sample").string();
+  EXPECT_EQ(DefaultGameFolder(bin, sample), bin);
+  std::filesystem::create_directories(installed + "/data");
+  EXPECT_EQ(DefaultGameFolder(bin, sample), installed) << "written without the ..";
+  EXPECT_EQ(DefaultGameFolder(bin), installed) << "this build looks where it installs the sample";
+  EXPECT_EQ(DefaultGameFolder(bin, ""), bin);
+  // A game shipped with its own program wins over the sample.
+  std::filesystem::create_directories(bin + "/data");
+  EXPECT_EQ(DefaultGameFolder(bin, sample), bin);
+  EXPECT_EQ(DefaultGameFolder("", sample), ".");
 }
 
 }  // namespace
