@@ -14,6 +14,7 @@ namespace {
 
 using testing::InGameFolder;
 using testing::Play;
+using testing::Played;
 using testing::TestGame;
 
 // Text that waits for the player, so that the dialog's keys reach a reader.
@@ -40,8 +41,7 @@ TEST(ConfigDialogFlow, EveryWayInOpensTheDialog) {
     // The message box's settings button, in the button bar.
     game.dir.Write("data/img/sys_box_config.png", testing::FramesPng(80, 24, 3));
     InGameFolder here(game);
-    Play play(game, std::string(w.input) + "1000 dialog cancel\n", 3000);
-    play.Run();
+    Played play(game, std::string(w.input) + "1000 dialog cancel\n", 3000);
     EXPECT_EQ(play.platform.dialogsShown(), 1u) << w.way;
     EXPECT_FALSE(std::filesystem::exists(game.dir.path() / "lyraban.cfg")) << w.way << ": Cancel saved the settings";
   }
@@ -81,11 +81,10 @@ TEST(ConfigDialogFlow, OkSavesTheFileWholeSwitchesToFullScreenAndTheNextStartRea
   game.Script(kWaitingScript);
   InGameFolder here(game);
   // Enter presses OK; afterwards the popup menu shows which mode is on.
-  Play play(game,
-            "500 key Escape\n600 dialog fullscreen 1\n700 dialog bgm-volume 30\n800 dialog skip-all 1\n"
-            "900 dialog f3 24\n1000 key Enter\n1500 rclick 10 10\n",
-            3000);
-  play.Run();
+  Played play(game,
+              "500 key Escape\n600 dialog fullscreen 1\n700 dialog bgm-volume 30\n800 dialog skip-all 1\n"
+              "900 dialog f3 24\n1000 key Enter\n1500 rclick 10 10\n",
+              3000);
   EXPECT_EQ(play.platform.dialogsShown(), 1u);
   EXPECT_TRUE(play.platform.unmatchedDialogActions().empty());
   ASSERT_EQ(play.platform.menusShown(), 1u);
@@ -99,8 +98,7 @@ TEST(ConfigDialogFlow, OkSavesTheFileWholeSwitchesToFullScreenAndTheNextStartRea
   EXPECT_FALSE(std::filesystem::exists(game.dir.path() / "lyraban.cfg.tmp"));
 
   // The next start takes them, full screen included.
-  Play next(game, "", 500);
-  next.Run();
+  Played next(game, "", 500);
   const UserSettings& read = next.engine->userSettings();
   EXPECT_EQ(read.BgmVolume, 30);
   EXPECT_EQ(read.SkipAllText, 1);
@@ -116,10 +114,9 @@ TEST(ConfigDialogFlow, PadRowsFollowThePadPluggedInWhileOpen) {
   TestGame game;
   game.Script(kWaitingScript);
   InGameFolder here(game);
-  Play play(game,
-            "500 key Escape\n600 dialog pad1 14\n700 pad 2\n800 dialog pad1 14\n900 dialog pad3 14\n1000 dialog ok\n",
-            3000);
-  play.Run();
+  Played play(game,
+              "500 key Escape\n600 dialog pad1 14\n700 pad 2\n800 dialog pad1 14\n900 dialog pad3 14\n1000 dialog ok\n",
+              3000);
   // Before the pad and on a row beyond its buttons the lists are disabled.
   EXPECT_EQ(play.platform.unmatchedDialogActions(), (std::vector<std::string>{"pad1 14", "pad3 14"}));
   const std::string file = SettingsFile(game);
@@ -132,8 +129,7 @@ TEST(ConfigDialogFlow, CopyPutsTheReportOnTheClipboardAndQuittingEndsTheDialog) 
   TestGame game;
   game.Script(kWaitingScript);
   InGameFolder here(game);
-  Play play(game, "500 key Escape\n600 dialog copy\n", 2000);
-  play.Run();
+  Played play(game, "500 key Escape\n600 dialog copy\n", 2000);
   const std::string& text = play.platform.clipboard();
   EXPECT_EQ(text.rfind("Version信息（請將Support郵件地址粘貼如下）", 0), 0u) << text;
   EXPECT_NE(text.find("\r\nTitle：Flags\r\nVendor：???\r\n"), std::string::npos) << text;

@@ -12,6 +12,7 @@ namespace lyraban {
 namespace {
 
 using testing::Play;
+using testing::Played;
 using testing::TestGame;
 using Rgb3 = std::array<int, 3>;
 
@@ -21,11 +22,8 @@ TEST(Engine, ScriptComputesGlobalFlagsIntoTheFlagFileAndQuitsAfterTheQuestion) {
       "?tmp = 6\r\n?score = tmp * 7 + 1\r\n"                                          // left to right: 43
       ".IF score > 40\r\n{\r\n?bonus = 2 * (3 + 4)\r\n}\r\n.ELSE\r\n?bonus = 99\r\n"  // 14
       "?runs = runs + 1\r\n.QUIT\r\n?score = 0\r\n");
-  Play play(game);
-  play.Run();
-  EXPECT_EQ(game.Global(0), 43);
-  EXPECT_EQ(game.Global(1), 14);
-  EXPECT_EQ(game.Global(2), 1);
+  Played play(game);
+  EXPECT_EQ(game.Globals(), (std::vector<i32>{43, 14, 1}));
   EXPECT_TRUE(play.engine->quitting());
   EXPECT_EQ(play.platform.questionsAsked(), std::vector<std::string>{"结束游戏？"});
   EXPECT_TRUE(std::filesystem::exists(game.dir.path() / "save" / "complete.log"));
@@ -44,10 +42,8 @@ TEST(Engine, ScenarioEndRestartsTheStartScriptAndFailedLinesAreTraced) {
   TestGame game;
   game.Script(
       "?runs = runs + 1\r\n?score = nosuch + 5\r\n.nosuchtag 1 2\r\n.img 1 no\\such.png\r\n.IF runs > 2\r\n.QUIT\r\n");
-  Play play(game);
-  play.Run();
-  EXPECT_EQ(game.Global(2), 3);
-  EXPECT_EQ(game.Global(0), 5);
+  Played play(game);
+  EXPECT_EQ(game.Globals(), (std::vector<i32>{5, 0, 3}));
   EXPECT_TRUE(play.Traced("変数『nosuch』は定義されていません"));
   EXPECT_TRUE(play.Traced("エラー（start.txt:3） — unknown tag .nosuchtag"));
   EXPECT_TRUE(play.Traced(
@@ -56,8 +52,7 @@ TEST(Engine, ScenarioEndRestartsTheStartScriptAndFailedLinesAreTraced) {
   EXPECT_TRUE(play.Traced("エラー（start.txt:4） — img: no\\such.png could not be loaded into layer 1"));
 
   TestGame empty;
-  Play none(empty);
-  none.Run();
+  Played none(empty);
   EXPECT_TRUE(none.engine->missingStartScript());
   EXPECT_TRUE(none.platform.questionsAsked().empty());
 }
@@ -75,16 +70,14 @@ TEST(Engine, RefusedCloseKeepsRunningUntilTheRunLimitWhichAlsoEndsBusyLoops) {
 
   TestGame busy;
   busy.Script("#top\r\n?runs = 1\r\n.GOTO top\r\n");  // never waits
-  Play spin(busy, {}, 20);
-  spin.Run();
+  Played spin(busy, {}, 20);
   EXPECT_TRUE(spin.engine->quitting());
 }
 
 TEST(Engine, WaitsEndByInput) {
   TestGame game;
   game.Script(".mode system\r\n.wait 0\r\n?runs = runs + 1\r\n.QUIT\r\n");
-  Play play(game, "700 click 5 5\n");
-  play.Run();
+  Played play(game, "700 click 5 5\n");
   EXPECT_EQ(game.Global(2), 1);
   EXPECT_GE(play.platform.clock().Now(), 700u);
   EXPECT_LT(play.platform.clock().Now(), 800u);
@@ -176,8 +169,7 @@ TEST(Engine, LayersComposeIntoExactlyThePictureOfTheFormulas) {
       ".img 2 tint.img\r\n"     // multiply everything by 128/255
       ".wait 1000\r\n"          // longer than the 500 ms cross-fade
       ".QUIT\r\n");
-  Play play(game);
-  play.Run();
+  Played play(game);
   EXPECT_FALSE(play.Traced("エラー（"));
   // Grey 170 multiplied by 128 is 85; the half-transparent pixel over grey
   // is Lerp (185, 135, 85), multiplied (93, 68, 43); opaque blue (0, 0, 128).
@@ -189,8 +181,7 @@ TEST(Engine, LayersComposeIntoExactlyThePictureOfTheFormulas) {
 
   // The developer picture, its corner at (4, 3), unturned, full size.
   game.Script(".test 4 3 0 0 0 0 0 0\r\n.QUIT\r\n");
-  Play test(game);
-  test.Run();
+  Played test(game);
   EXPECT_EQ(test.Pixel(4, 3)[0], 255);
   EXPECT_EQ(test.Pixel(5, 4)[0], 255);
   EXPECT_EQ(test.Pixel(3, 3)[0], 0);

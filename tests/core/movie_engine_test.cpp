@@ -14,6 +14,7 @@ namespace lyraban {
 namespace {
 
 using testing::Play;
+using testing::Played;
 using testing::TestGame;
 using Colour = std::array<unsigned char, 3>;
 
@@ -48,13 +49,11 @@ TEST(MovieTag, PicturesShowAtTheirTimesThenTheScreenIsBlackAndTheScriptGoesOn) {
   // closed in the middle of one picture.
   const char* expected[] = {"red", "green", "blue", "white", "yellow"};
   for (int i = 0; i < 5; ++i) {
-    Play play(game, {}, 130 + 200 * i);
-    play.Run();
+    Played play(game, {}, 130 + 200 * i);
     EXPECT_EQ(Name(play.Pixel(32, 24)), expected[i]) << "at " << 130 + 200 * i << " ms";
     EXPECT_EQ(play.engine->flags().GetFlag("score"), 0) << "the script went on during the movie";
   }
-  Play after(game, {}, 1500);
-  after.Run();
+  Played after(game, {}, 1500);
   EXPECT_EQ(Name(after.Pixel(32, 24)), "black");
   EXPECT_EQ(after.engine->flags().GetFlag("score"), 1);
   EXPECT_FALSE(after.Traced("ムービー")) << "a movie that played was reported as failing";
@@ -83,14 +82,12 @@ TEST(MovieTag, SoundFollowsTheMusicVolumeLaw) {
 
 TEST(MovieTag, CancelSkipsTheRestAndClosingTheWindowEndsTheProgram) {
   MovieGame game;
-  Play cancelled(game, "300 key Escape\n", 700);
-  cancelled.Run();
+  Played cancelled(game, "300 key Escape\n", 700);
   EXPECT_EQ(Name(cancelled.Pixel(32, 24)), "black");
   EXPECT_EQ(cancelled.engine->flags().GetFlag("score"), 1);
   EXPECT_TRUE(cancelled.engine->movie()->lastStats().cancelled);
 
-  Play closed(game, "300 close\n");
-  closed.Run();
+  Played closed(game, "300 close\n");
   EXPECT_TRUE(closed.engine->quitting());
   EXPECT_LT(closed.platform.clock().Now(), 400u) << "the movie went on after the window closed";
   EXPECT_TRUE(closed.engine->movie()->lastStats().quit);
@@ -116,8 +113,7 @@ TEST(MovieTag, MissingAndBrokenFilesEndAtOnceAndTheScriptGoesOn) {
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 2654435761u) >> 11);
   game.dir.Write("broken.mpg", noise);
   game.Script(".bgm theme.ogg\r\n.movie nothere.avi\r\n.movie broken.mpg\r\n?score = 2\r\n.QUIT\r\n");
-  Play play(game);
-  play.Run();
+  Played play(game);
   EXPECT_EQ(game.Global(0), 2);
   EXPECT_TRUE(play.Traced("nothere.avi"));
   EXPECT_TRUE(play.Traced("broken.mpg"));

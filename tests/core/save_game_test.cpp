@@ -16,6 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::Gbk;
 using testing::Play;
+using testing::Played;
 using testing::TestGame;
 
 // A game whose flags include the engine's own: L002 "シーン回想" and
@@ -54,11 +55,8 @@ TEST(SavedGame, CallChainTwoLevelsDeepResumesEachProgramAtItsSavePoint) {
   game.File("a.txt", ".CALL b.txt\r\n?score = score + 10\r\n");
   game.Script("?tmp = 7\r\n.CALL a.txt\r\n?score = score + tmp\r\n.QUIT\r\n");
   // Past the first text, quick save at the second, then on to the end.
-  Play first(game, "2000 click 5 5\n4000 key Insert\n5000 click 5 5\n", 30000);
-  first.Run();
-  EXPECT_EQ(game.Global(2), 1);
-  EXPECT_EQ(game.Global(1), 1);
-  EXPECT_EQ(game.Global(0), 17);
+  Played first(game, "2000 click 5 5\n4000 key Insert\n5000 click 5 5\n", 30000);
+  EXPECT_EQ(game.Globals(), (std::vector<i32>{17, 1, 1}));
 
   SaveArchive script = game.Section("Data_Script");
   EXPECT_EQ(Value<u32>(script, "StackCount"), 3u);
@@ -74,11 +72,8 @@ TEST(SavedGame, CallChainTwoLevelsDeepResumesEachProgramAtItsSavePoint) {
   // b's second text: b does not count another entry, and the root adds the
   // tmp that was saved.
   game.Script("?tmp = 100\r\n.CALL a.txt\r\n?score = score + tmp\r\n.QUIT\r\n");
-  Play second(game, "2000 click 5 5\n4000 key Delete\n6000 click 5 5\n", 30000);
-  second.Run();
-  EXPECT_EQ(game.Global(2), 2) << "entries of b";
-  EXPECT_EQ(game.Global(1), 2) << "ends of b";
-  EXPECT_EQ(game.Global(0), 17 + 17) << "score: a's 10 and the saved tmp 7";
+  Played second(game, "2000 click 5 5\n4000 key Delete\n6000 click 5 5\n", 30000);
+  EXPECT_EQ(game.Globals(), (std::vector<i32>{17 + 17, 2, 2})) << "score, ends of b, entries of b";
   EXPECT_FALSE(second.Traced("エラー（"));
 }
 
@@ -89,16 +84,14 @@ TEST(SavedGame, NovelModeAndWholeMinutesOfPlayComeBack) {
       ".mode novel\r\n.\r\npage one\r\n?tmp = 1\r\n.QUIT\r\n"
       "#loader\r\nwaiting\r\n?tmp = 2\r\n.QUIT\r\n");
   // Saved 59 s into the second minute; the run ends 1.5 s later.
-  Play first(game, "119000 key Insert\n", 120500);
-  first.Run();
+  Played first(game, "119000 key Insert\n", 120500);
   ASSERT_TRUE(fs::exists(game.Slot(0)));
   SaveArchive script = game.Section("Data_Script");
   EXPECT_EQ(Value<u32>(script, "PlayTime"), 1u);
   EXPECT_EQ(Value<u8>(script, "ScriptMode"), kModeNovel);
   EXPECT_EQ(first.engine->GetPlayMinutes(), 1u) << "the save dropped the running fraction of a minute";
 
-  Play second(game, "3000 key Delete\n", 50000);
-  second.Run();
+  Played second(game, "3000 key Delete\n", 50000);
   EXPECT_EQ(second.engine->interpreter().ScriptMode, kModeNovel);
   EXPECT_EQ(second.engine->GetPlayMinutes(), 1u) << "47 s after loading one whole minute";
   EXPECT_EQ(game.Global(2), 2) << "the restored root resumed after its page break, not at its top";
@@ -135,11 +128,9 @@ TEST(SavedGame, HandWrittenSlotLoadsWithItsValues) {
   WriteQuickSlot(game, header + Item("Data_Script", script) + Item("Data_Sound", "") + Item("Data_Anime", anime) +
                            Item("Data_Flags", Item("Flags", flags)) + Item("Data_Log", "") + Item("Data_Flow", ""));
 
-  Play play(game, "1000 key Delete\n", 20000);
-  play.Run();
-  EXPECT_EQ(game.Global(0), 1042) << "resumed at line 5 with the saved local flag";
-  EXPECT_EQ(game.Global(1), 1) << "the root did not start again";
-  EXPECT_EQ(game.Global(2), 1);
+  Played play(game, "1000 key Delete\n", 20000);
+  // Resumed at line 5 with the saved local flag; the root did not start again.
+  EXPECT_EQ(game.Globals(), (std::vector<i32>{1042, 1, 1}));
   EXPECT_EQ(play.engine->interpreter().ChapterDate, "Day 3");
   EXPECT_EQ(play.engine->interpreter().ChapterName, "Cliffs");
   EXPECT_EQ(play.engine->GetPlayMinutes(), 75u);
@@ -160,8 +151,7 @@ TEST(SavedGame, DamagedQuickSaveLeavesTheRunningGameAsItWas) {
   };
   for (const Case& c : cases) {
     WriteQuickSlot(game, c.plain);
-    Play play(game, "1000 key Delete\n2000 click 5 5\n", 20000);
-    play.Run();
+    Played play(game, "1000 key Delete\n2000 click 5 5\n", 20000);
     EXPECT_EQ(game.Global(0), 5) << c.what;
     EXPECT_TRUE(play.Traced("savedata.000")) << c.what << ": no diagnostic";
   }
@@ -171,8 +161,7 @@ TEST(SavedGame, SceneRecollectionBlocksQuickSaveAndLoadButNotTheBossKey) {
   SaveGame game;
   game.Script("?" + Gbk("シーン回想") + " = 1\r\n?" + Gbk("死亡回数") + " = 4\r\nwaiting\r\n?score = 1\r\n.QUIT\r\n");
   // Had the save or load screen opened, the click would not reach the text.
-  Play blocked(game, "1000 key Insert\n1200 key Home\n1300 key End\n1500 key Delete\n2000 click 5 5\n", 20000);
-  blocked.Run();
+  Played blocked(game, "1000 key Insert\n1200 key Home\n1300 key End\n1500 key Delete\n2000 click 5 5\n", 20000);
   EXPECT_FALSE(fs::exists(game.Slot(0))) << "quick save ran during a scene recollection";
   EXPECT_EQ(game.Global(0), 1);
 
@@ -201,8 +190,7 @@ TEST(SavedGame, BacklogAndFlowRecordComeBackFromTheSlotFile) {
       "?runs = runs + 1\r\n.IF runs > 1\r\n.GOTO second\r\n"
       ".voice \\hikari\r\n.voice hk_001.ogg\r\nfirst line\r\n.\r\n.CALL b.txt\r\nsaved here\r\n.\r\n.QUIT\r\n"
       "#second\r\nother\r\n.\r\n.QUIT\r\n");
-  Play first(game, "2000 click 5 5\n4000 key Insert\n", 8000);
-  first.Run();
+  Played first(game, "2000 click 5 5\n4000 key Insert\n", 8000);
   SaveArchive log = game.Section("Data_Log"), flow = game.Section("Data_Flow");
   EXPECT_EQ(Value<u32>(log, "LastLogPos"), 1u) << "the mark stands before the line that waits, which is shown again";
   EXPECT_EQ(StringEntry(log, "Voice0"), "hikari\\hk_001.ogg");
@@ -211,8 +199,7 @@ TEST(SavedGame, BacklogAndFlowRecordComeBackFromTheSlotFile) {
 
   // The second play shows another line and enters no story point past the
   // start, then loads the quick save.
-  Play second(game, "2000 key Delete\n", 6000);
-  second.Run();
+  Played second(game, "2000 key Delete\n", 6000);
   const BacklogStore& backlog = second.engine->backlog();
   EXPECT_EQ(backlog.GetBacklogEntry(2).Text, "first line") << "the ring is the saved one";
   EXPECT_EQ(backlog.GetBacklogEntry(2).Voice, "hikari\\hk_001.ogg");

@@ -14,7 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::FramesPng;
 using testing::Gbk;
-using testing::Play;
+using testing::Played;
 using testing::SolidPng;
 using testing::TestGame;
 
@@ -53,12 +53,11 @@ TEST(SaveLoadScreen, SaveProtectCommentDeleteThenLoadFromTheGrid) {
   // slot 1 saved, its comment typed (☃ is not in the code page: refused) and
   // protected, after which Delete and OK are refused; slot 2 saved, then
   // deleted; back.
-  Play first(game,
-             Input("1000 key Home\n1100 click @0\n1150 click OK\n1200 click @1\n1400 click OK\n1600 click 400 530\n"
-                   "1700 text 海边 note\n1750 text ☃\n1800 key Enter\n2000 click 155 560\n2200 click DEL\n"
-                   "2400 click OK\n2600 click @2\n2800 click OK\n3000 click DEL\n3200 click BACK\n"),
-             6000);
-  first.Run();
+  Played first(game,
+               Input("1000 key Home\n1100 click @0\n1150 click OK\n1200 click @1\n1400 click OK\n1600 click 400 530\n"
+                     "1700 text 海边 note\n1750 text ☃\n1800 key Enter\n2000 click 155 560\n2200 click DEL\n"
+                     "2400 click OK\n2600 click @2\n2800 click OK\n3000 click DEL\n3200 click BACK\n"),
+               6000);
   EXPECT_FALSE(fs::exists(game.Slot(0))) << "the quick-save slot took an ordinary save";
   ASSERT_TRUE(fs::exists(game.Slot(1)));
   EXPECT_FALSE(fs::exists(game.Slot(2))) << "the unprotected slot was not deleted";
@@ -72,11 +71,10 @@ TEST(SaveLoadScreen, SaveProtectCommentDeleteThenLoadFromTheGrid) {
   // Load mode from End: OK without a selection does nothing, an empty slot
   // offers nothing, slot 1 brings back tmp 1 and its resume point.
   game.Script("?tmp = tmp + 50\r\n.\r\nwaiting\r\n?score = tmp\r\n.QUIT\r\n");
-  Play second(game,
-              Input("1000 key End\n1100 click OK\n1200 click @3\n1300 click OK\n1400 click @1\n1500 click OK\n"
-                    "3000 click 5 5\n"),
-              20000);
-  second.Run();
+  Played second(game,
+                Input("1000 key End\n1100 click OK\n1200 click @3\n1300 click OK\n1400 click @1\n1500 click OK\n"
+                      "3000 click 5 5\n"),
+                20000);
   EXPECT_EQ(game.Global(0), 1) << "score is the loaded tmp";
 }
 
@@ -85,11 +83,10 @@ TEST(SaveLoadScreen, ArrowsMoveBetweenSlotsAndEnterPressesTheButtonUnderThePoint
   game.Script(".system save\r\n?score = 7\r\n.QUIT\r\n");
   // From slot 1: right to slot 2, down to slot 8; Enter selects it, Enter on
   // OK saves there, Escape leaves.
-  Play play(game,
-            Input("1000 move @1\n1100 key Right\n1200 key Down\n1300 key Enter\n1400 move OK\n1500 key Enter\n"
-                  "1600 key Escape\n"),
-            20000);
-  play.Run();
+  Played play(game,
+              Input("1000 move @1\n1100 key Right\n1200 key Down\n1300 key Enter\n1400 move OK\n1500 key Enter\n"
+                    "1600 key Escape\n"),
+              20000);
   EXPECT_TRUE(fs::exists(game.Slot(8))) << "slot 8 was not saved";
   for (int other : {1, 2, 7, 9, 14}) EXPECT_FALSE(fs::exists(game.Slot(other))) << other;
   EXPECT_EQ(game.Global(0), 7) << "Escape did not leave the screen";
@@ -98,8 +95,7 @@ TEST(SaveLoadScreen, ArrowsMoveBetweenSlotsAndEnterPressesTheButtonUnderThePoint
 TEST(SaveLoadScreen, SystemTagOpensTheScreenEvenDuringSceneRecollection) {
   ScreenGame game;
   game.Script("?" + Gbk("シーン回想") + " = 1\r\n.system save\r\n?score = 7\r\n.QUIT\r\n");
-  Play play(game, Input("1000 click @4\n1200 click OK\n1400 click BACK\n"), 20000);
-  play.Run();
+  Played play(game, Input("1000 click @4\n1200 click OK\n1400 click BACK\n"), 20000);
   EXPECT_TRUE(fs::exists(game.Slot(4)));
   EXPECT_EQ(game.Global(0), 7);
 }

@@ -24,17 +24,8 @@ std::string Archive(const char* name, const char* bytes) {
 }
 
 const char* ProblemName(GameProblem p) {
-  switch (p) {
-    case GameProblem::NoDataFolder:
-      return "no data folder";
-    case GameProblem::NoGameFiles:
-      return "no game files";
-    case GameProblem::UnreadableArchives:
-      return "unreadable archives";
-    case GameProblem::NoStartScript:
-      return "no start script";
-  }
-  return "?";
+  const char* names[] = {"no data folder", "no game files", "unreadable archives", "no start script"};
+  return names[static_cast<int>(p)];
 }
 
 TEST(UnusableGame, DiagnosisOfTheDataFolder) {
