@@ -62,8 +62,7 @@ TEST(ChoiceFlow, RightClickOpensThePopupMenuWhoseExitAsksTheQuitQuestion) {
 TEST(SystemCommands, DispatchResults) {
   TestGame game;
   Play play(game);
-  Engine engine(play.platform, play.options);
-  ASSERT_TRUE(play.platform.CreateMainWindow(64, 48));
+  Engine& engine = play.Open();
   auto dispatch = [&](u8 code) {
     engine.input().SetPending(code);
     return engine.DispatchSystemCommand(ContextReading);

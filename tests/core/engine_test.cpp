@@ -98,8 +98,7 @@ TEST(Engine, CaptionShowsChapterAndPlayTime) {
 
   // 125 minutes read as hours and minutes; a minimised window keeps it.
   Play idle(game);
-  Engine engine(idle.platform, idle.options);
-  ASSERT_TRUE(idle.platform.CreateMainWindow(64, 48));
+  Engine& engine = idle.Open();
   engine.userSettings().ShowPlayTimeInCaption = 1;
   engine.interpreter().SetPlayMinutes(125);
   engine.UpdateCaption();
@@ -118,8 +117,7 @@ TEST(Engine, CaptionShowsChapterAndPlayTime) {
 TEST(Engine, IdleCursorHidesAfterThreeTicksExceptWhileThePopupIsOpen) {
   TestGame game;
   Play play(game);
-  Engine engine(play.platform, play.options);
-  ASSERT_TRUE(play.platform.CreateMainWindow(64, 48));
+  Engine& engine = play.Open();
   engine.userSettings().HideIdleCursor = 1;
   auto& clock = play.platform.virtualClock();
   // Pumps at `ms` and tells whether the cursor shows then.
@@ -182,10 +180,9 @@ TEST(Engine, LayersComposeIntoExactlyThePictureOfTheFormulas) {
   // The developer picture, its corner at (4, 3), unturned, full size.
   game.Script(".test 4 3 0 0 0 0 0 0\r\n.QUIT\r\n");
   Played test(game);
-  EXPECT_EQ(test.Pixel(4, 3)[0], 255);
-  EXPECT_EQ(test.Pixel(5, 4)[0], 255);
-  EXPECT_EQ(test.Pixel(3, 3)[0], 0);
-  EXPECT_EQ(test.Pixel(6, 3)[0], 0);
+  EXPECT_EQ((std::array{test.Pixel(4, 3)[0], test.Pixel(5, 4)[0], test.Pixel(3, 3)[0], test.Pixel(6, 3)[0]}),
+            (std::array{255, 255, 0, 0}))
+      << "red of (4, 3), (5, 4), (3, 3) and (6, 3)";
 }
 
 TEST(Engine, MusicTagsReachTheMixer) {
@@ -193,10 +190,7 @@ TEST(Engine, MusicTagsReachTheMixer) {
   game.Script(".bgm theme.ogg\r\n.wait 1000\r\n.bgm\r\n.wait 1000\r\n.QUIT\r\n");  // empty name stops
   const auto ogg = testing::EncodeOgg(2, 44100, testing::MakeTones(2, 44100, {{3.0, 8000.0}}));
   game.dir.Write("data/bgm/theme.ogg", std::string(ogg.begin(), ogg.end()));
-  Play play(game);
-  play.audio.StartCapture();
-  play.Run();
-  const auto mixed = play.audio.TakeCaptured();
+  const auto mixed = Play(game).RunCapturing();
   ASSERT_GT(mixed.size(), 2u * 44100 * 2);
   // Loud while the music plays (volume 50: about half of 8000), then silent.
   EXPECT_GT(testing::Rms(mixed.data(), 2, 44100 / 2, 44100 / 4), 1000.0);
@@ -209,11 +203,8 @@ TEST(CommandLine, OptionsEveryDocumentedOneAndErrors) {
   auto o =
       ParseCommandLine({"--headless", "--run-ms", "1500", "--trace", "-", "--frame-stats", "f.txt", "game"}, error);
   ASSERT_TRUE(o) << error;
-  EXPECT_EQ(o->frameStatsFile, "f.txt");
-  EXPECT_TRUE(o->headless && o->runLimit);
-  EXPECT_EQ(o->runMs, 1500u);
-  EXPECT_EQ(o->traceFile, "-");
-  EXPECT_EQ(o->gameFolder, "game");
+  EXPECT_EQ(std::tuple(o->headless, o->runLimit, o->runMs, o->traceFile, o->frameStatsFile, o->gameFolder),
+            std::tuple(true, true, 1500u, "-", "f.txt", "game"));
   // What the help lists is accepted, with a value where it takes one; --help
   // itself gives nothing, with no error.
   for (const UsageItem& item : command_line_doc::kOptions) {

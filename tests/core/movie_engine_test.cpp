@@ -69,10 +69,7 @@ TEST(MovieTag, SoundFollowsTheMusicVolumeLaw) {
   };
   for (const Case c : {Case{true, 100, 1.0}, Case{true, 50, 0.501}, Case{false, 100, 0.0}}) {
     testing::WriteSettings("lyraban.cfg", [&](UserSettings& s) { s.BgmEnabled = c.enabled, s.BgmVolume = c.volume; });
-    Play play(game, {}, 1500);
-    play.audio.StartCapture();
-    play.Run();
-    const std::vector<i16> mixed = play.audio.TakeCaptured();
+    const std::vector<i16> mixed = Play(game, {}, 1500).RunCapturing();
     // The middle of the movie: its tone alone, at the law's gain.
     ASSERT_GE(mixed.size(), 2u * 44100 * 8 / 10);
     EXPECT_NEAR(testing::Rms(mixed.data(), 2, 44100 * 3 / 10, 44100 / 2), 8000 / std::sqrt(2.0) * c.gain, 0.01 * 8000)

@@ -72,7 +72,7 @@ class PopupMenuTest : public ::testing::Test {
   PopupMenu menu_{platform_, input_, trace_};
 };
 
-TEST_F(PopupMenuTest, ChosenItemBecomesThePendingCommandAndAnythingElseNothing) {
+TEST_F(PopupMenuTest, ChosenItemBecomesThePendingCommandAnythingElseNothingAndScriptedAnswersWait) {
   input_.SetMouse(123, 45, false);
   platform_.QueueMenuAnswer(cmd::LoadScreen);
   EXPECT_TRUE(menu_.ShowPopupMenu());
@@ -88,6 +88,13 @@ TEST_F(PopupMenuTest, ChosenItemBecomesThePendingCommandAndAnythingElseNothing) 
   }
   ASSERT_EQ(traced_.size(), 1u);
   EXPECT_NE(traced_[0].find("99"), std::string::npos);
+  // Scripted answers wait for their time.
+  std::string error;
+  ASSERT_TRUE(platform::ScheduleInputScript(platform_, "500 menu 25\n600 menu 0\n", error)) << error;
+  EXPECT_FALSE(menu_.ShowPopupMenu());  // before 500 ms nobody answers
+  platform_.clock().Sleep(700);
+  EXPECT_TRUE(menu_.ShowPopupMenu());
+  EXPECT_EQ(input_.pending(), cmd::Exit);
 }
 
 TEST_F(PopupMenuTest, WindowCountsAsDisabledOnlyWhileTheMenuIsOpen) {
@@ -100,15 +107,6 @@ TEST_F(PopupMenuTest, WindowCountsAsDisabledOnlyWhileTheMenuIsOpen) {
   EXPECT_TRUE(disabledInside);
   EXPECT_FALSE(menu_.windowDisabled());
   EXPECT_EQ(platform_.menusShown(), 1u);
-}
-
-TEST_F(PopupMenuTest, ScriptedAnswersWaitForTheirTime) {
-  std::string error;
-  ASSERT_TRUE(platform::ScheduleInputScript(platform_, "500 menu 25\n600 menu 0\n", error)) << error;
-  EXPECT_FALSE(menu_.ShowPopupMenu());  // before 500 ms nobody answers
-  platform_.clock().Sleep(700);
-  EXPECT_TRUE(menu_.ShowPopupMenu());
-  EXPECT_EQ(input_.pending(), cmd::Exit);
 }
 
 // ---- The boss key ---------------------------------------------------------
@@ -139,26 +137,23 @@ struct FakeHost final : BossKeyHost {
   std::vector<bool> minimizedSeen;
 };
 
-class BossKeyTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(platform_.CreateMainWindow(640, 480));
-    platform_.SetCaption("Game");
+// A window captioned "Game" and its boss key.
+struct BossRig {
+  BossRig() {
+    EXPECT_TRUE(p.CreateMainWindow(64, 48));
+    p.SetCaption("Game");
   }
-  HeadlessPlatform platform_;
-  FakeHost host_{platform_};
-  BossKey boss_{platform_, host_};
+  HeadlessPlatform p;
+  FakeHost host{p};
+  BossKey boss{p, host};
 };
 
-TEST_F(BossKeyTest, HideAndDisguiseLastUntilRestoredAndQuitAtOnce) {
+TEST(BossKey, HideAndDisguiseLastUntilRestoredAndQuitAtOnce) {
   for (u8 action : {0, 1}) {
     for (bool quitFirst : {false, true}) {
       SCOPED_TRACE(std::to_string(action) + (quitFirst ? " quit" : " restore"));
-      HeadlessPlatform p;
-      ASSERT_TRUE(p.CreateMainWindow(64, 48));
-      p.SetCaption("Game");
-      FakeHost host(p);
-      BossKey boss(p, host);
+      BossRig rig;
+      auto& [p, host, boss] = rig;
       platform::Event e;
       e.kind = quitFirst ? EventKind::CloseRequest : EventKind::Restore;
       p.Schedule(4000, e);
@@ -176,20 +171,22 @@ TEST_F(BossKeyTest, HideAndDisguiseLastUntilRestoredAndQuitAtOnce) {
   }
 }
 
-TEST_F(BossKeyTest, QuickSaveAndQuitClosesWithoutWaitingAndOtherActionsDoNothing) {
-  EXPECT_TRUE(boss_.RunBossKey(2));
-  EXPECT_EQ(host_.calls, "save;skip;close;");
-  EXPECT_EQ(host_.pumps, 0);
+TEST(BossKey, QuickSaveAndQuitClosesWithoutWaitingAndOtherActionsDoNothing) {
+  BossRig rig;
+  auto& [p, host, boss] = rig;
+  EXPECT_TRUE(boss.RunBossKey(2));
+  EXPECT_EQ(host.calls, "save;skip;close;");
+  EXPECT_EQ(host.pumps, 0);
   platform::Event e;
-  ASSERT_TRUE(platform_.PollEvent(e));
+  ASSERT_TRUE(p.PollEvent(e));
   EXPECT_EQ(e.kind, EventKind::CloseRequest);
-  host_.calls.clear();
-  EXPECT_TRUE(boss_.RunBossKey(3));
-  EXPECT_TRUE(boss_.RunBossKey(255));
-  platform_.DestroyMainWindow();
-  EXPECT_TRUE(boss_.RunBossKey(0));  // no window: nothing to hide
-  EXPECT_EQ(host_.pumps, 0);
-  EXPECT_TRUE(host_.calls.empty());
+  host.calls.clear();
+  EXPECT_TRUE(boss.RunBossKey(3));
+  EXPECT_TRUE(boss.RunBossKey(255));
+  p.DestroyMainWindow();
+  EXPECT_TRUE(boss.RunBossKey(0));  // no window: nothing to hide
+  EXPECT_EQ(host.pumps, 0);
+  EXPECT_TRUE(host.calls.empty());
 }
 
 }  // namespace

@@ -59,13 +59,12 @@ TEST(SavedGame, CallChainTwoLevelsDeepResumesEachProgramAtItsSavePoint) {
   EXPECT_EQ(game.Globals(), (std::vector<i32>{17, 1, 1}));
 
   SaveArchive script = game.Section("Data_Script");
-  EXPECT_EQ(Value<u32>(script, "StackCount"), 3u);
-  EXPECT_EQ(StringEntry(script, "Name0"), "start.txt");
-  EXPECT_EQ(StringEntry(script, "Name1"), "a.txt");
-  EXPECT_EQ(StringEntry(script, "Name2"), "b.txt");
-  EXPECT_EQ(Value<u32>(script, "Line2"), 2u) << "b resumes at the line that ended its shown block";
-  EXPECT_EQ(Value<u32>(script, "Line1"), 1u) << "a resumes after its CALL";
-  EXPECT_EQ(Value<u8>(script, "CaseEnable0"), 0);
+  EXPECT_EQ(std::tuple(Value<u32>(script, "StackCount"), StringEntry(script, "Name0"), StringEntry(script, "Name1"),
+                       StringEntry(script, "Name2")),
+            std::tuple(3u, "start.txt", "a.txt", "b.txt"));
+  // a resumes after its CALL, b at the line that ended its shown block.
+  EXPECT_EQ(std::tuple(Value<u32>(script, "Line1"), Value<u32>(script, "Line2"), int{Value<u8>(script, "CaseEnable0")}),
+            std::tuple(1u, 2u, 0));
   EXPECT_EQ(game.Header(0).comment(), Gbk("クイックセーブ"));
 
   // The second play starts the root with another tmp, then quick-loads at

@@ -97,6 +97,18 @@ struct Play {
     engine->Run();
     return *this;
   }
+  // An engine and its window, to be driven by hand instead of run.
+  Engine& Open() {
+    engine = std::make_unique<Engine>(platform, options);
+    EXPECT_TRUE(platform.CreateMainWindow(64, 48));
+    return *engine;
+  }
+  // Runs and gives everything mixed meanwhile.
+  std::vector<i16> RunCapturing() {
+    audio.StartCapture();
+    Run();
+    return audio.TakeCaptured();
+  }
   // An event of `kind` that arrives at `ms`.
   void At(u32 ms, platform::EventKind kind) {
     platform::Event e;
