@@ -20,7 +20,16 @@ using testing::TestGame;
 // Text that waits for the player, so that the dialog's keys reach a reader.
 constexpr const char* kWaitingScript = "Hello\r\n.QUIT\r\n";
 
-std::string SettingsFile(const TestGame& game) { return testing::ReadFileBytes(game.dir.path() / "lyraban.cfg"); }
+// A game whose text waits, played from its own folder, where the settings
+// file lives.
+class ConfigDialogInGame : public ::testing::Test {
+ protected:
+  ConfigDialogInGame() { game.Script(kWaitingScript); }
+  std::string SettingsFile() const { return testing::ReadFileBytes(game.dir.path() / "lyraban.cfg"); }
+  bool Saved() const { return std::filesystem::exists(game.dir.path() / "lyraban.cfg"); }
+  TestGame game;
+  InGameFolder here{game};
+};
 
 TEST(ConfigDialogFlow, EveryWayInOpensTheDialog) {
   const struct {
@@ -49,12 +58,10 @@ TEST(ConfigDialogFlow, EveryWayInOpensTheDialog) {
 
 // Cancel and keypad plus put back what was changed: the music is heard louder
 // at once while the dialog is open and as before once it closes.
-TEST(ConfigDialogFlow, CancelAndKeypadPlusRestoreTheMusicVolumeAndSaveNothing) {
-  TestGame game;
+TEST_F(ConfigDialogInGame, CancelAndKeypadPlusRestoreTheMusicVolumeAndSaveNothing) {
   game.Script(std::string(".bgm theme.ogg\r\n") + kWaitingScript);
   const auto ogg = testing::EncodeOgg(2, 44100, testing::MakeTones(2, 44100, {{6.0, 8000.0}}));
   game.dir.Write("data/bgm/theme.ogg", std::string(ogg.begin(), ogg.end()));
-  InGameFolder here(game);
   for (const char* close : {"dialog cancel", "key KpPlus"}) {
     SCOPED_TRACE(close);
     Play play(game, std::string("1000 key Escape\n1500 dialog bgm-volume 100\n2500 ") + close + "\n", 4000);
@@ -70,14 +77,11 @@ TEST(ConfigDialogFlow, CancelAndKeypadPlusRestoreTheMusicVolumeAndSaveNothing) {
     EXPECT_EQ(play.engine->sound()->bgm().volume, 50);
     EXPECT_EQ(play.engine->userSettings().BgmVolume, 50);
     EXPECT_EQ(play.platform.dialogsShown(), 1u);
-    EXPECT_FALSE(std::filesystem::exists(game.dir.path() / "lyraban.cfg"));
+    EXPECT_FALSE(Saved());
   }
 }
 
-TEST(ConfigDialogFlow, OkSavesTheFileWholeSwitchesToFullScreenAndTheNextStartReadsIt) {
-  TestGame game;
-  game.Script(kWaitingScript);
-  InGameFolder here(game);
+TEST_F(ConfigDialogInGame, OkSavesTheFileWholeSwitchesToFullScreenAndTheNextStartReadsIt) {
   // Enter presses OK.
   Played play(game,
               "500 key Escape\n600 dialog fullscreen 1\n700 dialog bgm-volume 30\n800 dialog skip-all 1\n"
@@ -87,7 +91,7 @@ TEST(ConfigDialogFlow, OkSavesTheFileWholeSwitchesToFullScreenAndTheNextStartRea
   EXPECT_TRUE(play.platform.unmatchedDialogActions().empty());
   EXPECT_TRUE(play.platform.IsFullScreen()) << "the game is not in full screen after OK";
 
-  const std::string file = SettingsFile(game);
+  const std::string file = SettingsFile();
   ASSERT_EQ(file.size(), 336u);
   EXPECT_FALSE(std::filesystem::exists(game.dir.path() / "lyraban.cfg.tmp"));
 
@@ -103,25 +107,19 @@ TEST(ConfigDialogFlow, OkSavesTheFileWholeSwitchesToFullScreenAndTheNextStartRea
   EXPECT_EQ(std::memcmp(&read, &expected, sizeof expected), 0) << "the settings read differ from the file";
 }
 
-TEST(ConfigDialogFlow, PadRowsFollowThePadPluggedInWhileOpen) {
-  TestGame game;
-  game.Script(kWaitingScript);
-  InGameFolder here(game);
+TEST_F(ConfigDialogInGame, PadRowsFollowThePadPluggedInWhileOpen) {
   Played play(game,
               "500 key Escape\n600 dialog pad1 14\n700 pad 2\n800 dialog pad1 14\n900 dialog pad3 14\n1000 dialog ok\n",
               3000);
   // Before the pad and on a row beyond its buttons the lists are disabled.
   EXPECT_EQ(play.platform.unmatchedDialogActions(), (std::vector<std::string>{"pad1 14", "pad3 14"}));
-  const std::string file = SettingsFile(game);
+  const std::string file = SettingsFile();
   ASSERT_EQ(file.size(), 336u);
   EXPECT_EQ(file[325], 14);
   EXPECT_EQ(file[327], 0);
 }
 
-TEST(ConfigDialogFlow, CopyPutsTheReportOnTheClipboardAndQuittingEndsTheDialog) {
-  TestGame game;
-  game.Script(kWaitingScript);
-  InGameFolder here(game);
+TEST_F(ConfigDialogInGame, CopyPutsTheReportOnTheClipboardAndQuittingEndsTheDialog) {
   Played play(game, "500 key Escape\n600 dialog copy\n", 2000);
   const std::string& text = play.platform.clipboard();
   EXPECT_EQ(text.rfind("Version信息（請將Support郵件地址粘貼如下）", 0), 0u) << text;
@@ -129,7 +127,7 @@ TEST(ConfigDialogFlow, CopyPutsTheReportOnTheClipboardAndQuittingEndsTheDialog) 
   EXPECT_NE(text.find("\r\nName：Lyraban 汎式β\r\nVersion：1.03b\r\nBuild：20"), std::string::npos) << text;
   // The run limit closed the program while the dialog was open: nothing saved.
   EXPECT_TRUE(play.engine->quitting());
-  EXPECT_FALSE(std::filesystem::exists(game.dir.path() / "lyraban.cfg"));
+  EXPECT_FALSE(Saved());
 }
 
 // The panel's font must draw every character the dialog can show: its
