@@ -50,11 +50,6 @@ TEST(Engine, ScenarioEndRestartsTheStartScriptAndFailedLinesAreTraced) {
       "ファイル名:img\\no\\such.png\n\tファイルサイズ:0\n\t　暗号化コード:0000\n — img\\no\\such.png is in no "
       "archive and no loose file"));
   EXPECT_TRUE(play.Traced("エラー（start.txt:4） — img: no\\such.png could not be loaded into layer 1"));
-
-  TestGame empty;
-  Played none(empty);
-  EXPECT_TRUE(none.engine->missingStartScript());
-  EXPECT_TRUE(none.platform.questionsAsked().empty());
 }
 
 TEST(Engine, RefusedCloseKeepsRunningUntilTheRunLimitWhichAlsoEndsBusyLoops) {

@@ -80,8 +80,9 @@ TEST(UnusableGame, MessagesNameWhatThePlayerCanCheck) {
 TEST(UnusableGame, EngineShowsTheMessageBoxOnceAndOnlyWithoutAStartScript) {
   testing::TestGame broken;
   broken.dir.Write("data/extra.dat", "garbage");
-  testing::Play play(broken);
-  play.Run();
+  testing::Played play(broken);
+  EXPECT_TRUE(play.engine->missingStartScript());
+  EXPECT_TRUE(play.platform.questionsAsked().empty()) << "nothing to quit: no quit question";
   ASSERT_EQ(play.platform.messagesShown().size(), 1u);
   EXPECT_NE(play.platform.messagesShown()[0].find("    extra.dat\n"), std::string::npos)
       << play.platform.messagesShown()[0];
@@ -89,8 +90,7 @@ TEST(UnusableGame, EngineShowsTheMessageBoxOnceAndOnlyWithoutAStartScript) {
   testing::TestGame fine;
   fine.dir.Write("data/extra.dat", "garbage");
   fine.Script(".QUIT\r\n");
-  testing::Play good(fine);
-  good.Run();
+  testing::Played good(fine);
   EXPECT_TRUE(good.platform.messagesShown().empty()) << "a game that starts told the player it cannot";
 }
 
