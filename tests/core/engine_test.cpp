@@ -81,14 +81,9 @@ TEST(Engine, WaitsEndByInput) {
 TEST(Engine, CaptionShowsChapterAndPlayTime) {
   TestGame game;
   game.Script(".chapter Two\r\n.QUIT\r\n");
-  // Both caption options on, through the settings file in the current folder.
+  // Both caption options on.
   Play play(game);
-  {
-    testing::InGameFolder here(game);
-    testing::WriteSettings("lyraban.cfg",
-                           [](UserSettings& s) { s.ShowChapterInCaption = s.ShowPlayTimeInCaption = 1; });
-    play.Run();
-  }
+  play.RunWithSettings(game, [](UserSettings& s) { s.ShowChapterInCaption = s.ShowPlayTimeInCaption = 1; });
   EXPECT_EQ(play.platform.caption(), "Flags　「Two」　[0:00]");
 
   // 125 minutes read as hours and minutes; a minimised window keeps it.

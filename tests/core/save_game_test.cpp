@@ -141,18 +141,15 @@ TEST(SavedGame, HandWrittenSlotLoadsWithItsValues) {
 TEST(SavedGame, DamagedQuickSaveLeavesTheRunningGameAsItWas) {
   SaveGame game;
   game.Script("?tmp = 5\r\nwaiting\r\n?score = tmp\r\n.QUIT\r\n");
-  struct Case {
-    const char* what;
-    std::string plain;
-  } cases[] = {
+  const std::pair<const char*, std::string> cases[] = {
       {"too short", std::string(300, 'a')},
       {"no script section", std::string(25120, '\0') + Item("Data_Flags", Item("Flags", std::string(4000, '\x01')))},
   };
-  for (const Case& c : cases) {
-    WriteQuickSlot(game, c.plain);
+  for (const auto& [what, plain] : cases) {
+    WriteQuickSlot(game, plain);
     Played play(game, "1000 key Delete\n2000 click 5 5\n", 20000);
-    EXPECT_EQ(game.Global(0), 5) << c.what;
-    EXPECT_TRUE(play.Traced("savedata.000")) << c.what << ": no diagnostic";
+    EXPECT_EQ(game.Global(0), 5) << what;
+    EXPECT_TRUE(play.Traced("savedata.000")) << what << ": no diagnostic";
   }
 }
 
@@ -166,14 +163,7 @@ TEST(SavedGame, SceneRecollectionBlocksQuickSaveAndLoadButNotTheBossKey) {
 
   // Boss key action 2 from F5: a quick save, then the program ends unasked.
   Play boss(game, "1000 key F5\n", 20000);
-  {
-    testing::InGameFolder here(game);
-    testing::WriteSettings(kUserSettingsFileName, [](UserSettings& s) {
-      s.BossKeyAction = 2;
-      s.FunctionKeyCommands[4] = cmd::BossKey;
-    });
-    boss.Run();
-  }
+  boss.RunWithSettings(game, [](UserSettings& s) { s.BossKeyAction = 2, s.FunctionKeyCommands[4] = cmd::BossKey; });
   ASSERT_TRUE(fs::exists(game.Slot(0)));
   EXPECT_EQ(game.Header(0).comment(), Gbk("クイックセーブ"));
   EXPECT_EQ(game.Header(0).deathCount(), 4);

@@ -97,6 +97,14 @@ struct Play {
     engine->Run();
     return *this;
   }
+  // Runs from the game's folder, with the default settings as `change`
+  // alters them in the settings file there.
+  template <class Change>
+  Play& RunWithSettings(const TestGame& game, Change change) {
+    InGameFolder here(game);
+    WriteSettings(kUserSettingsFileName, change);
+    return Run();
+  }
   // An engine and its window, to be driven by hand instead of run.
   Engine& Open() {
     engine = std::make_unique<Engine>(platform, options);
