@@ -88,9 +88,7 @@ TEST(FrameStats, ProcessorTimeIsTheMainThreadsSinceThePreviousFrame) {
   }  // closing on destruction puts the file in place
   const std::vector<StatsLine> lines = ReadStats(file);
   ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0].clockMs, 16u);
-  EXPECT_EQ(lines[1].clockMs, 32u);
-  EXPECT_EQ(lines[2].clockMs, 48u);
+  EXPECT_EQ((std::array{lines[0].clockMs, lines[1].clockMs, lines[2].clockMs}), (std::array<u32, 3>{16, 32, 48}));
   EXPECT_GE(lines[1].cpuMs, 5.0);
   EXPECT_LT(lines[2].cpuMs, 5.0);  // the busy loop counts for its own frame only
 }
