@@ -70,11 +70,16 @@ class PopupMenuTest : public ::testing::Test {
 
 TEST_F(PopupMenuTest, ChosenItemBecomesThePendingCommandAnythingElseNothingAndScriptedAnswersWait) {
   input_.SetMouse(123, 45, false);
+  platform_.SetFullScreen(true);
   platform_.QueueMenuAnswer(cmd::LoadScreen);
   EXPECT_TRUE(menu_.ShowPopupMenu());
   EXPECT_EQ(input_.pending(), cmd::LoadScreen);
   EXPECT_EQ(platform_.lastMenuX(), 123);
   EXPECT_EQ(platform_.lastMenuY(), 45);
+  std::vector<int> checked;
+  for (const PopupItem& item : platform_.lastMenuItems())
+    if (item.checked) checked.push_back(item.id);
+  EXPECT_EQ(checked, std::vector<int>{cmd::FullScreenMode}) << "the check mark does not follow the window";
   // Dismissed, a separator's 0, or an id of no item (traced): nothing.
   input_.ClearPending();
   for (int answer : {-1, 0, 99}) {
