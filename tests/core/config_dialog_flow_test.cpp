@@ -14,12 +14,22 @@ namespace {
 
 using testing::InGameFolder;
 using testing::Play;
+using testing::Played;
 using testing::TestGame;
 
 // Text that waits for the player, so that the dialog's keys reach a reader.
 constexpr const char* kWaitingScript = "Hello\r\n.QUIT\r\n";
 
-std::string SettingsFile(const TestGame& game) { return testing::ReadFileBytes(game.dir.path() / "lyraban.cfg"); }
+// A game whose text waits, played from its own folder, where the settings
+// file lives.
+class ConfigDialogInGame : public ::testing::Test {
+ protected:
+  ConfigDialogInGame() { game.Script(kWaitingScript); }
+  std::string SettingsFile() const { return testing::ReadFileBytes(game.dir.path() / "lyraban.cfg"); }
+  bool Saved() const { return std::filesystem::exists(game.dir.path() / "lyraban.cfg"); }
+  TestGame game;
+  InGameFolder here{game};
+};
 
 TEST(ConfigDialogFlow, EveryWayInOpensTheDialog) {
   const struct {
@@ -40,117 +50,75 @@ TEST(ConfigDialogFlow, EveryWayInOpensTheDialog) {
     // The message box's settings button, in the button bar.
     game.dir.Write("data/img/sys_box_config.png", testing::FramesPng(80, 24, 3));
     InGameFolder here(game);
-    Play play(game, std::string(w.input) + "1000 dialog cancel\n", 3000);
-    play.Run();
+    Played play(game, std::string(w.input) + "1000 dialog cancel\n", 3000);
     EXPECT_EQ(play.platform.dialogsShown(), 1u) << w.way;
     EXPECT_FALSE(std::filesystem::exists(game.dir.path() / "lyraban.cfg")) << w.way << ": Cancel saved the settings";
   }
 }
 
-TEST(ConfigDialogFlow, CancelAfterMovingTheMusicSliderRestoresTheVolume) {
-  TestGame game;
+// Cancel and keypad plus put back what was changed: the music is heard louder
+// at once while the dialog is open and as before once it closes.
+TEST_F(ConfigDialogInGame, CancelAndKeypadPlusRestoreTheMusicVolumeAndSaveNothing) {
   game.Script(std::string(".bgm theme.ogg\r\n") + kWaitingScript);
   const auto ogg = testing::EncodeOgg(2, 44100, testing::MakeTones(2, 44100, {{6.0, 8000.0}}));
   game.dir.Write("data/bgm/theme.ogg", std::string(ogg.begin(), ogg.end()));
-  InGameFolder here(game);
-  Play play(game, "1000 key Escape\n1500 dialog bgm-volume 100\n2500 dialog cancel\n", 4000);
-  play.audio.StartCapture();
-  play.Run();
-  const auto mixed = play.audio.TakeCaptured();
-  ASSERT_GT(mixed.size(), 2u * 44100 * 3);
-  const double before = testing::Rms(mixed.data(), 2, 44100 * 5 / 10, 44100 / 4);
-  const double louder = testing::Rms(mixed.data(), 2, 44100 * 17 / 10, 44100 / 4);
-  const double after = testing::Rms(mixed.data(), 2, 44100 * 30 / 10, 44100 / 4);
-  ASSERT_GT(before, 1000.0) << "the music does not play";
-  // Volume 100 is 6 dB above volume 50: twice the amplitude, heard at once.
-  EXPECT_NEAR(louder / before, 2.0, 0.1);
-  EXPECT_NEAR(after / before, 1.0, 0.05);
-  EXPECT_EQ(play.engine->sound()->bgm().volume, 50);
-  EXPECT_EQ(play.engine->userSettings().BgmVolume, 50);
-  EXPECT_FALSE(std::filesystem::exists(game.dir.path() / "lyraban.cfg"));
+  for (const char* close : {"dialog cancel", "key KpPlus"}) {
+    SCOPED_TRACE(close);
+    Play play(game, std::string("1000 key Escape\n1500 dialog bgm-volume 100\n2500 ") + close + "\n", 4000);
+    const auto mixed = play.RunCapturing();
+    ASSERT_GT(mixed.size(), 2u * 44100 * 3);
+    const double before = testing::Rms(mixed.data(), 2, 44100 * 5 / 10, 44100 / 4);
+    const double louder = testing::Rms(mixed.data(), 2, 44100 * 17 / 10, 44100 / 4);
+    const double after = testing::Rms(mixed.data(), 2, 44100 * 30 / 10, 44100 / 4);
+    ASSERT_GT(before, 1000.0) << "the music does not play";
+    // Volume 100 is 6 dB above volume 50: twice the amplitude.
+    EXPECT_NEAR(louder / before, 2.0, 0.1);
+    EXPECT_NEAR(after / before, 1.0, 0.05);
+    EXPECT_EQ(play.engine->sound()->bgm().volume, 50);
+    EXPECT_EQ(play.engine->userSettings().BgmVolume, 50);
+    EXPECT_EQ(play.platform.dialogsShown(), 1u);
+    EXPECT_FALSE(Saved());
+  }
 }
 
-TEST(ConfigDialogFlow, KeypadPlusClosesLikeCancel) {
-  TestGame game;
-  game.Script(kWaitingScript);
-  InGameFolder here(game);
-  Play play(game, "500 key KpPlus\n700 dialog voice-volume 5\n900 dialog effects 0\n1000 key KpPlus\n", 3000);
-  play.Run();
+// Enter presses OK. The pad rows follow a pad plugged in while the dialog is
+// open: before it, and on a row beyond its two buttons, they are disabled.
+TEST_F(ConfigDialogInGame, OkSavesTheFileWholeSwitchesToFullScreenAndTheNextStartReadsIt) {
+  Played play(game,
+              "500 key Escape\n520 dialog pad1 14\n540 pad 2\n560 dialog pad1 14\n580 dialog pad3 14\n"
+              "600 dialog fullscreen 1\n700 dialog bgm-volume 30\n800 dialog skip-all 1\n900 dialog f3 24\n"
+              "1000 key Enter\n",
+              3000);
   EXPECT_EQ(play.platform.dialogsShown(), 1u);
-  EXPECT_EQ(play.engine->userSettings().VoiceVolume, 50);
-  EXPECT_EQ(play.engine->userSettings().ScreenEffects, 1);
-  EXPECT_EQ(play.engine->sound()->voice().volume, 50);
-  EXPECT_FALSE(std::filesystem::exists(game.dir.path() / "lyraban.cfg"));
-}
+  EXPECT_EQ(play.platform.unmatchedDialogActions(), (std::vector<std::string>{"pad1 14", "pad3 14"}));
+  EXPECT_TRUE(play.platform.IsFullScreen()) << "the game is not in full screen after OK";
 
-TEST(ConfigDialogFlow, OkSavesTheFileWholeSwitchesToFullScreenAndTheNextStartReadsIt) {
-  TestGame game;
-  game.Script(kWaitingScript);
-  InGameFolder here(game);
-  // Enter presses OK; afterwards the popup menu shows which mode is on.
-  Play play(game,
-            "500 key Escape\n600 dialog fullscreen 1\n700 dialog bgm-volume 30\n800 dialog skip-all 1\n"
-            "900 dialog f3 24\n1000 key Enter\n1500 rclick 10 10\n",
-            3000);
-  play.Run();
-  EXPECT_EQ(play.platform.dialogsShown(), 1u);
-  EXPECT_TRUE(play.platform.unmatchedDialogActions().empty());
-  ASSERT_EQ(play.platform.menusShown(), 1u);
-  bool fullScreenChecked = false;
-  for (const auto& item : play.platform.lastMenuItems())
-    if (item.id == 28) fullScreenChecked = item.checked;
-  EXPECT_TRUE(fullScreenChecked) << "the game is not in full screen after OK";
-
-  const std::string file = SettingsFile(game);
+  const std::string file = SettingsFile();
   ASSERT_EQ(file.size(), 336u);
   EXPECT_FALSE(std::filesystem::exists(game.dir.path() / "lyraban.cfg.tmp"));
-  EXPECT_EQ(file[39], 1) << "FullScreen";
-  EXPECT_EQ(file[32], 30) << "BgmVolume";
-  EXPECT_EQ(file[45], 1) << "SkipAllText";
-  EXPECT_EQ(file[312], 4) << "Space: the list's first entry replaces the default 2";
-  EXPECT_EQ(file[313 + 2], 24) << "F3";
+  EXPECT_EQ(std::pair(int{file[325]}, int{file[327]}), std::pair(14, 0)) << "pad buttons 1 and 3";
 
   // The next start takes them, full screen included.
-  Play next(game, "", 500);
-  next.Run();
+  Played next(game, "", 500);
+  const UserSettings& read = next.engine->userSettings();
+  EXPECT_EQ(std::tuple(read.BgmVolume, int{read.SkipAllText}, int{read.FunctionKeyCommands[2]}, int{read.FullScreen},
+                       next.engine->sound()->bgm().volume),
+            std::tuple(30, 1, 24, 1, 30))
+      << "music volume, skip all, F3, full screen, music channel";
   UserSettings expected;
   std::memcpy(&expected, file.data(), sizeof expected);
-  EXPECT_EQ(next.engine->userSettings().BgmVolume, 30);
-  EXPECT_EQ(next.engine->userSettings().FunctionKeyCommands[2], 24);
-  EXPECT_EQ(next.engine->sound()->bgm().volume, 30);
-  EXPECT_EQ(next.engine->userSettings().FullScreen, 1);
-  EXPECT_EQ(std::memcmp(&next.engine->userSettings(), &expected, sizeof expected), 0);
+  EXPECT_EQ(std::memcmp(&read, &expected, sizeof expected), 0) << "the settings read differ from the file";
 }
 
-TEST(ConfigDialogFlow, PadRowsFollowThePadPluggedInWhileOpen) {
-  TestGame game;
-  game.Script(kWaitingScript);
-  InGameFolder here(game);
-  Play play(game,
-            "500 key Escape\n600 dialog pad1 14\n700 pad 2\n800 dialog pad1 14\n900 dialog pad3 14\n1000 dialog ok\n",
-            3000);
-  play.Run();
-  // Before the pad and on a row beyond its buttons the lists are disabled.
-  EXPECT_EQ(play.platform.unmatchedDialogActions(), (std::vector<std::string>{"pad1 14", "pad3 14"}));
-  const std::string file = SettingsFile(game);
-  ASSERT_EQ(file.size(), 336u);
-  EXPECT_EQ(file[325], 14);
-  EXPECT_EQ(file[327], 0);
-}
-
-TEST(ConfigDialogFlow, CopyPutsTheReportOnTheClipboardAndQuittingEndsTheDialog) {
-  TestGame game;
-  game.Script(kWaitingScript);
-  InGameFolder here(game);
-  Play play(game, "500 key Escape\n600 dialog copy\n", 2000);
-  play.Run();
+TEST_F(ConfigDialogInGame, CopyPutsTheReportOnTheClipboardAndQuittingEndsTheDialog) {
+  Played play(game, "500 key Escape\n600 dialog copy\n", 2000);
   const std::string& text = play.platform.clipboard();
   EXPECT_EQ(text.rfind("Version信息（請將Support郵件地址粘貼如下）", 0), 0u) << text;
   EXPECT_NE(text.find("\r\nTitle：Flags\r\nVendor：???\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\r\nName：Lyraban 汎式β\r\nVersion：1.03b\r\nBuild：20"), std::string::npos) << text;
   // The run limit closed the program while the dialog was open: nothing saved.
   EXPECT_TRUE(play.engine->quitting());
-  EXPECT_FALSE(std::filesystem::exists(game.dir.path() / "lyraban.cfg"));
+  EXPECT_FALSE(Saved());
 }
 
 // The panel's font must draw every character the dialog can show: its

@@ -2,6 +2,9 @@
 
 #include <filesystem>
 
+#include "core/command_line_doc.h"
+#include "core/config/flag_definitions.h"
+#include "core/default_game.h"
 #include "core/options.h"
 #include "sound/ogg_maker.h"
 #include "test_game.h"
@@ -10,6 +13,7 @@ namespace lyraban {
 namespace {
 
 using testing::Play;
+using testing::Played;
 using testing::TestGame;
 using Rgb3 = std::array<int, 3>;
 
@@ -19,14 +23,15 @@ TEST(Engine, ScriptComputesGlobalFlagsIntoTheFlagFileAndQuitsAfterTheQuestion) {
       "?tmp = 6\r\n?score = tmp * 7 + 1\r\n"                                          // left to right: 43
       ".IF score > 40\r\n{\r\n?bonus = 2 * (3 + 4)\r\n}\r\n.ELSE\r\n?bonus = 99\r\n"  // 14
       "?runs = runs + 1\r\n.QUIT\r\n?score = 0\r\n");
-  Play play(game);
-  play.Run();
-  EXPECT_EQ(game.Global(0), 43);
-  EXPECT_EQ(game.Global(1), 14);
-  EXPECT_EQ(game.Global(2), 1);
+  Played play(game);
+  EXPECT_EQ(game.Globals(), (std::vector<i32>{43, 14, 1}));
   EXPECT_TRUE(play.engine->quitting());
   EXPECT_EQ(play.platform.questionsAsked(), std::vector<std::string>{"结束游戏？"});
   EXPECT_TRUE(std::filesystem::exists(game.dir.path() / "save" / "complete.log"));
+  // A writable game keeps its own save folder, and the trace names it.
+  EXPECT_EQ(play.engine->saveFolder(), (game.dir.path() / "save" / "").string());
+  EXPECT_EQ(play.engine->settingsFile(), "lyraban.cfg");
+  EXPECT_TRUE(play.Traced((game.dir.path() / "save" / "").string()));
   // QUIT fails its line, but the pump after it sees the quit first.
   EXPECT_FALSE(play.Traced("エラー（"));
   // The flags persist into the next start.
@@ -38,22 +43,14 @@ TEST(Engine, ScenarioEndRestartsTheStartScriptAndFailedLinesAreTraced) {
   TestGame game;
   game.Script(
       "?runs = runs + 1\r\n?score = nosuch + 5\r\n.nosuchtag 1 2\r\n.img 1 no\\such.png\r\n.IF runs > 2\r\n.QUIT\r\n");
-  Play play(game);
-  play.Run();
-  EXPECT_EQ(game.Global(2), 3);
-  EXPECT_EQ(game.Global(0), 5);
+  Played play(game);
+  EXPECT_EQ(game.Globals(), (std::vector<i32>{5, 0, 3}));
   EXPECT_TRUE(play.Traced("変数『nosuch』は定義されていません"));
   EXPECT_TRUE(play.Traced("エラー（start.txt:3） — unknown tag .nosuchtag"));
   EXPECT_TRUE(play.Traced(
       "ファイル名:img\\no\\such.png\n\tファイルサイズ:0\n\t　暗号化コード:0000\n — img\\no\\such.png is in no "
       "archive and no loose file"));
   EXPECT_TRUE(play.Traced("エラー（start.txt:4） — img: no\\such.png could not be loaded into layer 1"));
-
-  TestGame empty;
-  Play none(empty);
-  none.Run();
-  EXPECT_TRUE(none.engine->missingStartScript());
-  EXPECT_TRUE(none.platform.questionsAsked().empty());
 }
 
 TEST(Engine, RefusedCloseKeepsRunningUntilTheRunLimitWhichAlsoEndsBusyLoops) {
@@ -69,44 +66,30 @@ TEST(Engine, RefusedCloseKeepsRunningUntilTheRunLimitWhichAlsoEndsBusyLoops) {
 
   TestGame busy;
   busy.Script("#top\r\n?runs = 1\r\n.GOTO top\r\n");  // never waits
-  Play spin(busy, {}, 20);
-  spin.Run();
+  Played spin(busy, {}, 20);
   EXPECT_TRUE(spin.engine->quitting());
 }
 
-TEST(Engine, WaitsEndByInputAndMaximisingGoesFullScreen) {
+TEST(Engine, WaitsEndByInput) {
   TestGame game;
   game.Script(".mode system\r\n.wait 0\r\n?runs = runs + 1\r\n.QUIT\r\n");
-  Play play(game, "700 click 5 5\n");
-  play.Run();
+  Played play(game, "700 click 5 5\n");
   EXPECT_EQ(game.Global(2), 1);
   EXPECT_GE(play.platform.clock().Now(), 700u);
   EXPECT_LT(play.platform.clock().Now(), 800u);
-
-  game.Script(".wait 500\r\n.QUIT\r\n");
-  Play max(game);
-  max.At(100, platform::EventKind::Maximize);
-  max.Run();
-  EXPECT_EQ(max.engine->userSettings().FullScreen, 1);
 }
 
 TEST(Engine, CaptionShowsChapterAndPlayTime) {
   TestGame game;
   game.Script(".chapter Two\r\n.QUIT\r\n");
-  // Both caption options on, through the settings file in the current folder.
+  // Both caption options on.
   Play play(game);
-  {
-    testing::InGameFolder here(game);
-    testing::WriteSettings("lyraban.cfg",
-                           [](UserSettings& s) { s.ShowChapterInCaption = s.ShowPlayTimeInCaption = 1; });
-    play.Run();
-  }
+  play.RunWithSettings(game, [](UserSettings& s) { s.ShowChapterInCaption = s.ShowPlayTimeInCaption = 1; });
   EXPECT_EQ(play.platform.caption(), "Flags　「Two」　[0:00]");
 
   // 125 minutes read as hours and minutes; a minimised window keeps it.
   Play idle(game);
-  Engine engine(idle.platform, idle.options);
-  ASSERT_TRUE(idle.platform.CreateMainWindow(64, 48));
+  Engine& engine = idle.Open();
   engine.userSettings().ShowPlayTimeInCaption = 1;
   engine.interpreter().SetPlayMinutes(125);
   engine.UpdateCaption();
@@ -125,8 +108,7 @@ TEST(Engine, CaptionShowsChapterAndPlayTime) {
 TEST(Engine, IdleCursorHidesAfterThreeTicksExceptWhileThePopupIsOpen) {
   TestGame game;
   Play play(game);
-  Engine engine(play.platform, play.options);
-  ASSERT_TRUE(play.platform.CreateMainWindow(64, 48));
+  Engine& engine = play.Open();
   engine.userSettings().HideIdleCursor = 1;
   auto& clock = play.platform.virtualClock();
   // Pumps at `ms` and tells whether the cursor shows then.
@@ -135,12 +117,15 @@ TEST(Engine, IdleCursorHidesAfterThreeTicksExceptWhileThePopupIsOpen) {
     engine.PumpMessages();
     return play.platform.cursorVisible();
   };
-  const std::pair<u32, bool> quiet[] = {{2000, true}, {4000, true}, {6000, false}};
-  for (auto [ms, visible] : quiet) EXPECT_EQ(visibleAt(ms), visible) << ms << " ms";
+  // Three ticks after `from`: shown, shown, hidden.
+  const auto threeTicks = [&](u32 from, const char* after) {
+    for (u32 tick = 1; tick <= 3; ++tick)
+      EXPECT_EQ(visibleAt(from + 2000 * tick), tick < 3) << from + 2000 * tick << " ms, after " << after;
+  };
+  threeTicks(0, "the start");
   play.At(6500, platform::EventKind::MouseMove);
   EXPECT_TRUE(visibleAt(6500)) << "a mouse move shows it";
-  for (auto [ms, visible] : {std::pair{8000u, true}, {10000u, true}, {12000u, false}})
-    EXPECT_EQ(visibleAt(ms), visible) << ms << " ms, three ticks after the move";
+  threeTicks(6000, "the move");
 
   // The popup opens just as a tick falls due.
   clock.Advance(14000 - clock.Now());
@@ -148,8 +133,7 @@ TEST(Engine, IdleCursorHidesAfterThreeTicksExceptWhileThePopupIsOpen) {
   EXPECT_FALSE(engine.DispatchSystemCommand(0));
   EXPECT_EQ(play.platform.menusShown(), 1u);
   EXPECT_TRUE(play.platform.cursorVisible()) << "the tick inside the open menu shows the cursor";
-  for (auto [ms, visible] : {std::pair{16000u, true}, {18000u, true}, {20000u, false}})
-    EXPECT_EQ(visibleAt(ms), visible) << ms << " ms, the count starts afresh once the menu is closed";
+  threeTicks(14000, "the menu closed: the count starts afresh");
 
   engine.userSettings().HideIdleCursor = 0;
   play.At(20500, platform::EventKind::MouseMove);
@@ -174,8 +158,7 @@ TEST(Engine, LayersComposeIntoExactlyThePictureOfTheFormulas) {
       ".img 2 tint.img\r\n"     // multiply everything by 128/255
       ".wait 1000\r\n"          // longer than the 500 ms cross-fade
       ".QUIT\r\n");
-  Play play(game);
-  play.Run();
+  Played play(game);
   EXPECT_FALSE(play.Traced("エラー（"));
   // Grey 170 multiplied by 128 is 85; the half-transparent pixel over grey
   // is Lerp (185, 135, 85), multiplied (93, 68, 43); opaque blue (0, 0, 128).
@@ -187,12 +170,10 @@ TEST(Engine, LayersComposeIntoExactlyThePictureOfTheFormulas) {
 
   // The developer picture, its corner at (4, 3), unturned, full size.
   game.Script(".test 4 3 0 0 0 0 0 0\r\n.QUIT\r\n");
-  Play test(game);
-  test.Run();
-  EXPECT_EQ(test.Pixel(4, 3)[0], 255);
-  EXPECT_EQ(test.Pixel(5, 4)[0], 255);
-  EXPECT_EQ(test.Pixel(3, 3)[0], 0);
-  EXPECT_EQ(test.Pixel(6, 3)[0], 0);
+  Played test(game);
+  EXPECT_EQ((std::array{test.Pixel(4, 3)[0], test.Pixel(5, 4)[0], test.Pixel(3, 3)[0], test.Pixel(6, 3)[0]}),
+            (std::array{255, 255, 0, 0}))
+      << "red of (4, 3), (5, 4), (3, 3) and (6, 3)";
 }
 
 TEST(Engine, MusicTagsReachTheMixer) {
@@ -200,10 +181,7 @@ TEST(Engine, MusicTagsReachTheMixer) {
   game.Script(".bgm theme.ogg\r\n.wait 1000\r\n.bgm\r\n.wait 1000\r\n.QUIT\r\n");  // empty name stops
   const auto ogg = testing::EncodeOgg(2, 44100, testing::MakeTones(2, 44100, {{3.0, 8000.0}}));
   game.dir.Write("data/bgm/theme.ogg", std::string(ogg.begin(), ogg.end()));
-  Play play(game);
-  play.audio.StartCapture();
-  play.Run();
-  const auto mixed = play.audio.TakeCaptured();
+  const auto mixed = Play(game).RunCapturing();
   ASSERT_GT(mixed.size(), 2u * 44100 * 2);
   // Loud while the music plays (volume 50: about half of 8000), then silent.
   EXPECT_GT(testing::Rms(mixed.data(), 2, 44100 / 2, 44100 / 4), 1000.0);
@@ -211,24 +189,75 @@ TEST(Engine, MusicTagsReachTheMixer) {
   EXPECT_EQ(game.Bank("flagdata.001", 0), 1);  // the music was marked seen
 }
 
-TEST(CommandLine, OptionsAndErrors) {
+// The engine reads the names from [Define.Flag] and hands them to the
+// flag store: L, G and F keys fill the local, global and seen banks by their
+// number; other subsections and undeclared slots give no name.
+TEST(FlagDefinitions, KeysFillTheirBankBySlotAndOtherSectionsAreIgnored) {
+  ConfigTree config;
+  for (auto [key, name] : {std::pair{"L000", "route"},
+                           {"g001", "b"},
+                           {"G999", "last"},
+                           {"F999", "ev_end"},
+                           {"F1000", "beyond"},
+                           {"X000", "other"}})
+    config.Insert("Define", "Flag", key, name);
+  config.Insert("Define", "Other", "L001", "elsewhere");
+  const auto names = ReadFlagDefinitions(config);
+  ASSERT_NE(names, nullptr);
+  // Every declared name, as bank letter, slot and name.
+  std::vector<std::string> declared;
+  for (std::size_t bank = 0; bank < 3; ++bank)
+    for (int slot = 0; slot < kFlagSlots; ++slot)
+      if (!(*names)[bank][slot].empty())
+        declared.push_back(std::string(1, "LGF"[bank]) + std::to_string(slot) + "=" + (*names)[bank][slot]);
+  EXPECT_EQ(declared, (std::vector<std::string>{"L0=route", "G1=b", "G999=last", "F999=ev_end"}));
+}
+
+TEST(CommandLine, OptionsEveryDocumentedOneAndErrors) {
   std::string error;
   auto o =
       ParseCommandLine({"--headless", "--run-ms", "1500", "--trace", "-", "--frame-stats", "f.txt", "game"}, error);
   ASSERT_TRUE(o) << error;
-  EXPECT_EQ(o->frameStatsFile, "f.txt");
-  EXPECT_TRUE(o->headless && o->runLimit);
-  EXPECT_EQ(o->runMs, 1500u);
-  EXPECT_EQ(o->traceFile, "-");
-  EXPECT_EQ(o->gameFolder, "game");
-  EXPECT_FALSE(ParseCommandLine({"--run-ms", "soon"}, error));
-  EXPECT_NE(error.find("--run-ms"), std::string::npos);
-  EXPECT_FALSE(ParseCommandLine({"--frame-stats"}, error));
-  EXPECT_NE(error.find("--frame-stats"), std::string::npos) << error;
-  for (auto bad : {std::vector<std::string>{"--trace"}, {"a", "b"}, {"--bogus"}})
-    EXPECT_FALSE(ParseCommandLine(bad, error)) << bad[0];
-  EXPECT_FALSE(ParseCommandLine({"--help"}, error));
-  EXPECT_TRUE(error.empty());
+  EXPECT_EQ(std::tuple(o->headless, o->runLimit, o->runMs, o->traceFile, o->frameStatsFile, o->gameFolder),
+            std::tuple(true, true, 1500u, "-", "f.txt", "game"));
+  // What the help lists is accepted, with a value where it takes one; --help
+  // itself gives nothing, with no error.
+  for (const UsageItem& item : command_line_doc::kOptions) {
+    const std::string term = item.term;
+    std::vector<std::string> args{term.substr(0, term.find(' '))};
+    if (term.find(' ') != std::string::npos) args.push_back("5");
+    EXPECT_EQ(ParseCommandLine(args, error).has_value(), args[0] != "--help") << term;
+    EXPECT_EQ(error, "") << term;
+  }
+  const std::pair<std::vector<std::string>, std::string> bad[] = {
+      {{"--run-ms", "soon"}, "--run-ms needs a number of milliseconds, not 'soon'"},
+      {{"--frame-stats"}, "option --frame-stats needs a value"},
+      {{"--trace"}, "option --trace needs a value"},
+      {{"a", "b"}, "only one game folder can be given"},
+      {{"--headles"}, "unknown option --headles"}};
+  for (const auto& [args, message] : bad) {
+    EXPECT_FALSE(ParseCommandLine(args, error)) << args[0];
+    EXPECT_EQ(error, message);
+  }
+}
+
+// The sample game beside an installed program, else the program's folder,
+// where the player hears there is no game.
+TEST(DefaultGame, BesideTheProgramThenTheInstalledSampleThenNothing) {
+  testing::TempDir root;
+  const std::string bin = (root.path() / "usr/bin").string();
+  std::filesystem::create_directories(bin);
+  const char* sample = "../share/games/lyraban/sample";
+  const std::string installed = (root.path() / "usr/share/games/lyraban/sample").string();
+  EXPECT_EQ(DefaultGameFolder(bin, sample), bin);
+  std::filesystem::create_directories(installed + "/data");
+  EXPECT_EQ(DefaultGameFolder(bin, sample), installed) << "written without the ..";
+  EXPECT_EQ(DefaultGameFolder(bin), installed) << "this build looks where it installs the sample";
+  EXPECT_EQ(DefaultGameFolder(bin, ""), bin);
+  // A game shipped with its own program wins over the sample.
+  std::filesystem::create_directories(bin + "/data");
+  EXPECT_EQ(DefaultGameFolder(bin, sample), bin);
+  EXPECT_EQ(DefaultGameFolder("", sample), ".");
 }
 
 }  // namespace

@@ -70,32 +70,29 @@ TEST_F(InputTest, RawCodesGoThroughTheAssignments) {
 }
 
 TEST_F(InputTest, JoystickReportsOncePerPush) {
-  JoystickState left;
-  left.x = 100;
-  EXPECT_EQ(input.PollJoystick(left), cmd::Left);
-  EXPECT_EQ(input.PollJoystick(left), 0);  // still held: latched
-  JoystickState centre;
-  EXPECT_EQ(input.PollJoystick(centre), 0);
-  EXPECT_EQ(input.PollJoystick(left), cmd::Left);
-  // The band edges: 8192 is centre, 57345 is right.
-  JoystickState edge;
-  edge.x = 8192;
-  EXPECT_EQ(input.PollJoystick(edge), 0);
-  edge.x = 57345;
-  EXPECT_EQ(input.PollJoystick(edge), cmd::Right);
-  // X is reported before Y; Y comes on the next poll.
-  JoystickState diagonal;
-  diagonal.x = 0;
-  diagonal.y = 65535;
-  input.PollJoystick(centre);
-  EXPECT_EQ(input.PollJoystick(diagonal), cmd::Left);
-  EXPECT_EQ(input.PollJoystick(diagonal), cmd::Down);
-  // The lowest pressed button that is not latched.
-  JoystickState buttons;
-  buttons.buttons = 0b1010;
-  EXPECT_EQ(input.PollJoystick(buttons), cmd::RawPadButton1 + 1);
-  EXPECT_EQ(input.PollJoystick(buttons), cmd::RawPadButton1 + 3);
-  EXPECT_EQ(input.PollJoystick(buttons), 0);
+  constexpr u32 kCentre = 32768;
+  const struct {
+    u32 x, y, buttons;
+    int command;
+    const char* why;
+  } polls[] = {
+      {100, kCentre, 0, cmd::Left, "pushed left"},
+      {100, kCentre, 0, 0, "still held: latched"},
+      {kCentre, kCentre, 0, 0, "back in the centre"},
+      {100, kCentre, 0, cmd::Left, "pushed again"},
+      {8192, kCentre, 0, 0, "8192 is centre"},
+      {57345, kCentre, 0, cmd::Right, "57345 is right"},
+      {kCentre, kCentre, 0, 0, "back in the centre"},
+      {0, 65535, 0, cmd::Left, "X is reported before Y"},
+      {0, 65535, 0, cmd::Down, "Y comes on the next poll"},
+      {kCentre, kCentre, 0b1010, cmd::RawPadButton1 + 1, "the lowest pressed button"},
+      {kCentre, kCentre, 0b1010, cmd::RawPadButton1 + 3, "the lowest one not latched"},
+      {kCentre, kCentre, 0b1010, 0, "every pressed button latched"},
+  };
+  for (size_t i = 0; i < std::size(polls); ++i) {
+    const JoystickState state{polls[i].x, polls[i].y, polls[i].buttons};
+    EXPECT_EQ(int{input.PollJoystick(state)}, polls[i].command) << "poll " << i << ": " << polls[i].why;
+  }
 }
 
 TEST_F(InputTest, RunModeTransitions) {
@@ -136,22 +133,20 @@ TEST_F(InputTest, SkipKeyNeedsAnActiveApplication) {
 }
 
 TEST_F(InputTest, MouseButtonsAndWheel) {
-  Event e;
-  e.kind = EventKind::MouseDown;
-  e.button = MouseButton::Left;
-  EXPECT_TRUE(input.TranslateMouse(e));
-  EXPECT_EQ(input.pending(), cmd::Click);
-  e.kind = EventKind::MouseUp;
-  e.button = MouseButton::Middle;
-  EXPECT_TRUE(input.TranslateMouse(e));
-  EXPECT_EQ(input.pending(), cmd::RawMiddleButton);
-  e.kind = EventKind::MouseWheel;
-  e.wheel = -1;
-  EXPECT_TRUE(input.TranslateMouse(e));
-  EXPECT_EQ(input.pending(), cmd::RawWheelDown);
-  e.wheel = 2;
-  input.TranslateMouse(e);
-  EXPECT_EQ(input.pending(), cmd::RawWheelUp);
+  const struct {
+    EventKind kind;
+    MouseButton button;
+    int wheel, command;
+  } events[] = {{EventKind::MouseDown, MouseButton::Left, 0, cmd::Click},
+                {EventKind::MouseUp, MouseButton::Middle, 0, cmd::RawMiddleButton},
+                {EventKind::MouseWheel, MouseButton::Left, -1, cmd::RawWheelDown},
+                {EventKind::MouseWheel, MouseButton::Left, 2, cmd::RawWheelUp}};
+  for (const auto& c : events) {
+    Event e;
+    e.kind = c.kind, e.button = c.button, e.wheel = c.wheel;
+    EXPECT_TRUE(input.TranslateMouse(e));
+    EXPECT_EQ(int{input.pending()}, c.command) << "wheel " << c.wheel;
+  }
   EXPECT_EQ(InputCommandName(25), "系統結束　　　");
   EXPECT_EQ(InputCommandName(29), "");
 }

@@ -7,12 +7,14 @@
 
 #include "core/test_game.h"
 #include "movie/movie_player.h"
+#include "sound/ogg_maker.h"
 #include "support/movie_maker.h"
 
 namespace lyraban {
 namespace {
 
 using testing::Play;
+using testing::Played;
 using testing::TestGame;
 using Colour = std::array<unsigned char, 3>;
 
@@ -44,19 +46,15 @@ struct MovieGame : TestGame {
 TEST(MovieTag, PicturesShowAtTheirTimesThenTheScreenIsBlackAndTheScriptGoesOn) {
   MovieGame game;
   // The movie starts once the first frame is up (a few ms in); each run is
-  // closed in the middle of one picture.
-  const char* expected[] = {"red", "green", "blue", "white", "yellow"};
-  for (int i = 0; i < 5; ++i) {
-    Play play(game, {}, 130 + 200 * i);
-    play.Run();
-    EXPECT_EQ(Name(play.Pixel(32, 24)), expected[i]) << "at " << 130 + 200 * i << " ms";
-    EXPECT_EQ(play.engine->flags().GetFlag("score"), 0) << "the script went on during the movie";
+  // closed in the middle of one picture, the last after the movie.
+  const std::pair<u32, const char*> shown[] = {{130, "red"},   {330, "green"},  {530, "blue"},
+                                               {730, "white"}, {930, "yellow"}, {1500, "black"}};
+  for (auto [ms, colour] : shown) {
+    Played play(game, {}, ms);
+    EXPECT_EQ(Name(play.Pixel(32, 24)), colour) << "at " << ms << " ms";
+    EXPECT_EQ(play.engine->flags().GetFlag("score"), ms > 1000 ? 1 : 0) << "at " << ms << " ms";
+    EXPECT_FALSE(play.Traced("ムービー")) << "a movie that played was reported as failing";
   }
-  Play after(game, {}, 1500);
-  after.Run();
-  EXPECT_EQ(Name(after.Pixel(32, 24)), "black");
-  EXPECT_EQ(after.engine->flags().GetFlag("score"), 1);
-  EXPECT_FALSE(after.Traced("ムービー")) << "a movie that played was reported as failing";
 }
 
 TEST(MovieTag, SoundFollowsTheMusicVolumeLaw) {
@@ -69,31 +67,22 @@ TEST(MovieTag, SoundFollowsTheMusicVolumeLaw) {
   };
   for (const Case c : {Case{true, 100, 1.0}, Case{true, 50, 0.501}, Case{false, 100, 0.0}}) {
     testing::WriteSettings("lyraban.cfg", [&](UserSettings& s) { s.BgmEnabled = c.enabled, s.BgmVolume = c.volume; });
-    Play play(game, {}, 1500);
-    play.audio.StartCapture();
-    play.Run();
-    const std::vector<i16> mixed = play.audio.TakeCaptured();
+    const std::vector<i16> mixed = Play(game, {}, 1500).RunCapturing();
     // The middle of the movie: its tone alone, at the law's gain.
-    double sum = 0;
-    const size_t from = 2 * 44100 * 3 / 10, count = 2 * 44100 / 2;
-    ASSERT_GE(mixed.size(), from + count);
-    for (size_t i = from; i < from + count; ++i) sum += static_cast<double>(mixed[i]) * mixed[i];
-    const double rms = std::sqrt(sum / count);
-    const double expected = 8000 / std::sqrt(2.0) * c.gain;
-    EXPECT_NEAR(rms, expected, 0.01 * 8000) << "music " << (c.enabled ? "on" : "off") << ", volume " << c.volume;
+    ASSERT_GE(mixed.size(), 2u * 44100 * 8 / 10);
+    EXPECT_NEAR(testing::Rms(mixed.data(), 2, 44100 * 3 / 10, 44100 / 2), 8000 / std::sqrt(2.0) * c.gain, 0.01 * 8000)
+        << "music " << (c.enabled ? "on" : "off") << ", volume " << c.volume;
   }
 }
 
 TEST(MovieTag, CancelSkipsTheRestAndClosingTheWindowEndsTheProgram) {
   MovieGame game;
-  Play cancelled(game, "300 key Escape\n", 700);
-  cancelled.Run();
+  Played cancelled(game, "300 key Escape\n", 700);
   EXPECT_EQ(Name(cancelled.Pixel(32, 24)), "black");
   EXPECT_EQ(cancelled.engine->flags().GetFlag("score"), 1);
   EXPECT_TRUE(cancelled.engine->movie()->lastStats().cancelled);
 
-  Play closed(game, "300 close\n");
-  closed.Run();
+  Played closed(game, "300 close\n");
   EXPECT_TRUE(closed.engine->quitting());
   EXPECT_LT(closed.platform.clock().Now(), 400u) << "the movie went on after the window closed";
   EXPECT_TRUE(closed.engine->movie()->lastStats().quit);
@@ -110,6 +99,7 @@ TEST(MovieTag, FullScreenWaitsUntilTheMovieIsOver) {
   later.At(1300, platform::EventKind::Maximize);
   later.Run();
   EXPECT_TRUE(later.platform.IsFullScreen()) << "refused after the movie";
+  EXPECT_EQ(later.engine->userSettings().FullScreen, 1) << "the setting the dialog would save";
 }
 
 TEST(MovieTag, MissingAndBrokenFilesEndAtOnceAndTheScriptGoesOn) {
@@ -118,8 +108,7 @@ TEST(MovieTag, MissingAndBrokenFilesEndAtOnceAndTheScriptGoesOn) {
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 2654435761u) >> 11);
   game.dir.Write("broken.mpg", noise);
   game.Script(".bgm theme.ogg\r\n.movie nothere.avi\r\n.movie broken.mpg\r\n?score = 2\r\n.QUIT\r\n");
-  Play play(game);
-  play.Run();
+  Played play(game);
   EXPECT_EQ(game.Global(0), 2);
   EXPECT_TRUE(play.Traced("nothere.avi"));
   EXPECT_TRUE(play.Traced("broken.mpg"));

@@ -20,48 +20,34 @@ using platform::WindowIcon;
 
 // ---- The item table -------------------------------------------------------
 
-TEST(PopupMenuTable, RowsCarryTheirCommandsTextsAndOneLetterEach) {
-  // Identifier 0 stands for a separator.
-  const std::vector<std::pair<int, std::string>> expected = {{17, "快速存档(&Q)\tINS"},
-                                                             {0, ""},
-                                                             {16, "自动对话模式(&A)\tShift + ↓"},
-                                                             {15, "跳跃模式(&J)\tShift + →"},
-                                                             {0, ""},
-                                                             {12, "消除对话框(&H)\tTAB"},
-                                                             {14, "对话记录(&L)\tBS"},
-                                                             {0, ""},
-                                                             {20, "存档(&S)\tHOME"},
-                                                             {21, "读取(&O)\tEND"},
-                                                             {22, "设置(&C)\tESC"},
-                                                             {0, ""},
-                                                             {28, "全屏模式(&F)"},
-                                                             {27, "窗口模式(&W)"},
-                                                             {0, ""},
-                                                             {19, "回到主画面(&T)\tShift + HOME"},
-                                                             {25, "结束(&X)\tAlt+F4"}};
-  const auto items = BuildPopupMenuItems(false);
-  ASSERT_EQ(items.size(), expected.size());
-  std::set<char> letters;
-  for (size_t i = 0; i < items.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(items[i].separator ? 0 : items[i].id, expected[i].first);
-    EXPECT_EQ(items[i].text, expected[i].second);
-    if (items[i].separator) continue;
-    // Each item has exactly one keyboard letter, and no two share one.
-    const size_t amp = items[i].text.find('&');
-    ASSERT_NE(amp, std::string::npos);
-    EXPECT_EQ(items[i].text.find('&', amp + 1), std::string::npos);
-    EXPECT_TRUE(letters.insert(items[i].text[amp + 1]).second);
-  }
-}
-
-TEST(PopupMenuTable, CheckMarkFollowsTheWindowMode) {
+// The groups between separators: each item's command and text, and a check
+// mark on the window mode in use.
+TEST(PopupMenuTable, RowsCarryTheirCommandsTextsOneLetterEachAndTheWindowModesCheckMark) {
   for (bool fullScreen : {false, true}) {
-    std::vector<int> checked;
-    for (const PopupItem& item : BuildPopupMenuItems(fullScreen))
-      if (item.checked) checked.push_back(item.id);
-    ASSERT_EQ(checked.size(), 1u) << "full screen " << fullScreen;
-    EXPECT_EQ(checked[0], fullScreen ? cmd::FullScreenMode : cmd::WindowMode);
+    SCOPED_TRACE(fullScreen ? "full screen" : "window");
+    const std::vector<std::string> expected = {
+        "17 快速存档(&Q)\tINS",
+        "16 自动对话模式(&A)\tShift + ↓, 15 跳跃模式(&J)\tShift + →",
+        "12 消除对话框(&H)\tTAB, 14 对话记录(&L)\tBS",
+        "20 存档(&S)\tHOME, 21 读取(&O)\tEND, 22 设置(&C)\tESC",
+        fullScreen ? "28 全屏模式(&F) ✓, 27 窗口模式(&W)" : "28 全屏模式(&F), 27 窗口模式(&W) ✓",
+        "19 回到主画面(&T)\tShift + HOME, 25 结束(&X)\tAlt+F4"};
+    std::vector<std::string> groups(1);
+    std::set<char> letters;
+    for (const PopupItem& item : BuildPopupMenuItems(fullScreen)) {
+      if (item.separator) {
+        groups.emplace_back();
+        continue;
+      }
+      groups.back() +=
+          (groups.back().empty() ? "" : ", ") + std::to_string(item.id) + " " + item.text + (item.checked ? " ✓" : "");
+      // Each item has exactly one keyboard letter, and no two share one.
+      const size_t amp = item.text.find('&');
+      ASSERT_NE(amp, std::string::npos) << item.text;
+      EXPECT_EQ(item.text.find('&', amp + 1), std::string::npos) << item.text;
+      EXPECT_TRUE(letters.insert(item.text[amp + 1]).second) << item.text;
+    }
+    EXPECT_EQ(groups, expected);
   }
 }
 
@@ -82,7 +68,7 @@ class PopupMenuTest : public ::testing::Test {
   PopupMenu menu_{platform_, input_, trace_};
 };
 
-TEST_F(PopupMenuTest, ChosenItemBecomesThePendingCommandAndAnythingElseNothing) {
+TEST_F(PopupMenuTest, ChosenItemBecomesThePendingCommandAnythingElseNothingAndScriptedAnswersWait) {
   input_.SetMouse(123, 45, false);
   platform_.SetFullScreen(true);
   platform_.QueueMenuAnswer(cmd::LoadScreen);
@@ -90,11 +76,10 @@ TEST_F(PopupMenuTest, ChosenItemBecomesThePendingCommandAndAnythingElseNothing) 
   EXPECT_EQ(input_.pending(), cmd::LoadScreen);
   EXPECT_EQ(platform_.lastMenuX(), 123);
   EXPECT_EQ(platform_.lastMenuY(), 45);
-  for (const PopupItem& item : platform_.lastMenuItems()) {
-    if (item.id == cmd::FullScreenMode || item.id == cmd::WindowMode) {
-      EXPECT_EQ(item.checked, item.id == cmd::FullScreenMode);
-    }
-  }
+  std::vector<int> checked;
+  for (const PopupItem& item : platform_.lastMenuItems())
+    if (item.checked) checked.push_back(item.id);
+  EXPECT_EQ(checked, std::vector<int>{cmd::FullScreenMode}) << "the check mark does not follow the window";
   // Dismissed, a separator's 0, or an id of no item (traced): nothing.
   input_.ClearPending();
   for (int answer : {-1, 0, 99}) {
@@ -104,6 +89,13 @@ TEST_F(PopupMenuTest, ChosenItemBecomesThePendingCommandAndAnythingElseNothing) 
   }
   ASSERT_EQ(traced_.size(), 1u);
   EXPECT_NE(traced_[0].find("99"), std::string::npos);
+  // Scripted answers wait for their time.
+  std::string error;
+  ASSERT_TRUE(platform::ScheduleInputScript(platform_, "500 menu 25\n600 menu 0\n", error)) << error;
+  EXPECT_FALSE(menu_.ShowPopupMenu());  // before 500 ms nobody answers
+  platform_.clock().Sleep(700);
+  EXPECT_TRUE(menu_.ShowPopupMenu());
+  EXPECT_EQ(input_.pending(), cmd::Exit);
 }
 
 TEST_F(PopupMenuTest, WindowCountsAsDisabledOnlyWhileTheMenuIsOpen) {
@@ -116,17 +108,6 @@ TEST_F(PopupMenuTest, WindowCountsAsDisabledOnlyWhileTheMenuIsOpen) {
   EXPECT_TRUE(disabledInside);
   EXPECT_FALSE(menu_.windowDisabled());
   EXPECT_EQ(platform_.menusShown(), 1u);
-}
-
-TEST_F(PopupMenuTest, ScriptedAnswersWaitForTheirTime) {
-  std::string error;
-  ASSERT_TRUE(platform::ScheduleInputScript(platform_, "500 menu 25\n600 menu 0\n", error)) << error;
-  EXPECT_FALSE(menu_.ShowPopupMenu());  // before 500 ms nobody answers
-  platform_.clock().Sleep(700);
-  EXPECT_TRUE(menu_.ShowPopupMenu());
-  EXPECT_EQ(input_.pending(), cmd::Exit);
-  for (const char* bad : {"10 menu\n", "10 menu x\n", "10 menu 256\n", "10 menu -1\n", "10 menu 3 4\n"})
-    EXPECT_FALSE(platform::ScheduleInputScript(platform_, bad, error)) << bad;
 }
 
 // ---- The boss key ---------------------------------------------------------
@@ -157,26 +138,23 @@ struct FakeHost final : BossKeyHost {
   std::vector<bool> minimizedSeen;
 };
 
-class BossKeyTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(platform_.CreateMainWindow(640, 480));
-    platform_.SetCaption("Game");
+// A window captioned "Game" and its boss key.
+struct BossRig {
+  BossRig() {
+    EXPECT_TRUE(p.CreateMainWindow(64, 48));
+    p.SetCaption("Game");
   }
-  HeadlessPlatform platform_;
-  FakeHost host_{platform_};
-  BossKey boss_{platform_, host_};
+  HeadlessPlatform p;
+  FakeHost host{p};
+  BossKey boss{p, host};
 };
 
-TEST_F(BossKeyTest, HideAndDisguiseLastUntilRestoredAndQuitAtOnce) {
+TEST(BossKey, HideAndDisguiseLastUntilRestoredAndQuitAtOnce) {
   for (u8 action : {0, 1}) {
     for (bool quitFirst : {false, true}) {
       SCOPED_TRACE(std::to_string(action) + (quitFirst ? " quit" : " restore"));
-      HeadlessPlatform p;
-      ASSERT_TRUE(p.CreateMainWindow(64, 48));
-      p.SetCaption("Game");
-      FakeHost host(p);
-      BossKey boss(p, host);
+      BossRig rig;
+      auto& [p, host, boss] = rig;
       platform::Event e;
       e.kind = quitFirst ? EventKind::CloseRequest : EventKind::Restore;
       p.Schedule(4000, e);
@@ -194,20 +172,22 @@ TEST_F(BossKeyTest, HideAndDisguiseLastUntilRestoredAndQuitAtOnce) {
   }
 }
 
-TEST_F(BossKeyTest, QuickSaveAndQuitClosesWithoutWaitingAndOtherActionsDoNothing) {
-  EXPECT_TRUE(boss_.RunBossKey(2));
-  EXPECT_EQ(host_.calls, "save;skip;close;");
-  EXPECT_EQ(host_.pumps, 0);
+TEST(BossKey, QuickSaveAndQuitClosesWithoutWaitingAndOtherActionsDoNothing) {
+  BossRig rig;
+  auto& [p, host, boss] = rig;
+  EXPECT_TRUE(boss.RunBossKey(2));
+  EXPECT_EQ(host.calls, "save;skip;close;");
+  EXPECT_EQ(host.pumps, 0);
   platform::Event e;
-  ASSERT_TRUE(platform_.PollEvent(e));
+  ASSERT_TRUE(p.PollEvent(e));
   EXPECT_EQ(e.kind, EventKind::CloseRequest);
-  host_.calls.clear();
-  EXPECT_TRUE(boss_.RunBossKey(3));
-  EXPECT_TRUE(boss_.RunBossKey(255));
-  platform_.DestroyMainWindow();
-  EXPECT_TRUE(boss_.RunBossKey(0));  // no window: nothing to hide
-  EXPECT_EQ(host_.pumps, 0);
-  EXPECT_TRUE(host_.calls.empty());
+  host.calls.clear();
+  EXPECT_TRUE(boss.RunBossKey(3));
+  EXPECT_TRUE(boss.RunBossKey(255));
+  p.DestroyMainWindow();
+  EXPECT_TRUE(boss.RunBossKey(0));  // no window: nothing to hide
+  EXPECT_EQ(host.pumps, 0);
+  EXPECT_TRUE(host.calls.empty());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "persist/save_slots.h"
@@ -13,7 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::FramesPng;
 using testing::Gbk;
-using testing::Play;
+using testing::Played;
 using testing::SolidPng;
 using testing::TestGame;
 
@@ -31,35 +32,32 @@ struct ScreenGame : TestGame {
   }
 };
 
-// Centre of a slot's cell, and of the three buttons.
-std::string Cell(int slot) {
-  return std::to_string(SaveLoadScreen::CellX(slot) + 52) + " " + std::to_string(SaveLoadScreen::CellY(slot) + 39);
+// Scripted input in which "@n" stands for the centre of slot n's cell and
+// OK, DEL and BACK for the centres of the three buttons.
+std::string Input(std::string text) {
+  for (size_t at; (at = text.find('@')) != std::string::npos;) {
+    const int slot = text[at + 1] - '0';
+    text.replace(
+        at, 2,
+        std::to_string(SaveLoadScreen::CellX(slot) + 52) + " " + std::to_string(SaveLoadScreen::CellY(slot) + 39));
+  }
+  for (auto [button, centre] : {std::pair{" OK\n", " 440 554\n"}, {" DEL\n", " 570 554\n"}, {" BACK\n", " 700 554\n"}})
+    for (size_t at; (at = text.find(button)) != std::string::npos;) text.replace(at, strlen(button), centre);
+  return text;
 }
-constexpr const char* kOk = "440 554";
-constexpr const char* kDelete = "570 554";
-constexpr const char* kBack = "700 554";
 
 TEST(SaveLoadScreen, SaveProtectCommentDeleteThenLoadFromTheGrid) {
   ScreenGame game;
   game.Script("?tmp = tmp + 1\r\n.\r\nwaiting\r\n?score = tmp\r\n.QUIT\r\n");
-  const std::string input = std::string("1000 key Home\n") +  // the save screen
-                            "1100 click " + Cell(0) + "\n" +  // the quick-save slot: not for saving
-                            "1150 click " + kOk + "\n" +      //
-                            "1200 click " + Cell(1) + "\n" +  // select slot 1
-                            "1400 click " + kOk + "\n" +      // save there
-                            "1600 click 400 530\n" +          // the comment field
-                            "1700 text 海边 note\n" +         //
-                            "1750 text ☃\n" +                 // not in the code page: refused
-                            "1800 key Enter\n" +              //
-                            "2000 click 155 560\n" +          // protect
-                            "2200 click " + kDelete + "\n" +  // refused
-                            "2400 click " + kOk + "\n" +      // refused: the comment stays
-                            "2600 click " + Cell(2) + "\n" +  // slot 2: save, then delete
-                            "2800 click " + kOk + "\n" +      //
-                            "3000 click " + kDelete + "\n" +  //
-                            "3200 click " + kBack + "\n";
-  Play first(game, input, 6000);
-  first.Run();
+  // The save screen: OK on the quick-save slot, which takes no ordinary save;
+  // slot 1 saved, its comment typed (☃ is not in the code page: refused) and
+  // protected, after which Delete and OK are refused; slot 2 saved, then
+  // deleted; back.
+  Played first(game,
+               Input("1000 key Home\n1100 click @0\n1150 click OK\n1200 click @1\n1400 click OK\n1600 click 400 530\n"
+                     "1700 text 海边 note\n1750 text ☃\n1800 key Enter\n2000 click 155 560\n2200 click DEL\n"
+                     "2400 click OK\n2600 click @2\n2800 click OK\n3000 click DEL\n3200 click BACK\n"),
+               6000);
   EXPECT_FALSE(fs::exists(game.Slot(0))) << "the quick-save slot took an ordinary save";
   ASSERT_TRUE(fs::exists(game.Slot(1)));
   EXPECT_FALSE(fs::exists(game.Slot(2))) << "the unprotected slot was not deleted";
@@ -73,38 +71,26 @@ TEST(SaveLoadScreen, SaveProtectCommentDeleteThenLoadFromTheGrid) {
   // Load mode from End: OK without a selection does nothing, an empty slot
   // offers nothing, slot 1 brings back tmp 1 and its resume point.
   game.Script("?tmp = tmp + 50\r\n.\r\nwaiting\r\n?score = tmp\r\n.QUIT\r\n");
-  const std::string load = std::string("1000 key End\n") + "1100 click " + kOk + "\n" + "1200 click " + Cell(3) + "\n" +
-                           "1300 click " + kOk + "\n" + "1400 click " + Cell(1) + "\n" + "1500 click " + kOk + "\n" +
-                           "3000 click 5 5\n";
-  Play second(game, load, 20000);
-  second.Run();
+  Played second(game,
+                Input("1000 key End\n1100 click OK\n1200 click @3\n1300 click OK\n1400 click @1\n1500 click OK\n"
+                      "3000 click 5 5\n"),
+                20000);
   EXPECT_EQ(game.Global(0), 1) << "score is the loaded tmp";
 }
 
+// The system tag opens the screen even during a scene recollection.
 TEST(SaveLoadScreen, ArrowsMoveBetweenSlotsAndEnterPressesTheButtonUnderThePointer) {
   ScreenGame game;
-  game.Script(".system save\r\n?score = 7\r\n.QUIT\r\n");
+  game.Script("?" + Gbk("シーン回想") + " = 1\r\n.system save\r\n?score = 7\r\n.QUIT\r\n");
   // From slot 1: right to slot 2, down to slot 8; Enter selects it, Enter on
   // OK saves there, Escape leaves.
-  const std::string input = std::string("1000 move ") + Cell(1) +
-                            "\n1100 key Right\n1200 key Down\n1300 key Enter\n1400 move " + kOk +
-                            "\n1500 key Enter\n1600 key Escape\n";
-  Play play(game, input, 20000);
-  play.Run();
+  Played play(game,
+              Input("1000 move @1\n1100 key Right\n1200 key Down\n1300 key Enter\n1400 move OK\n1500 key Enter\n"
+                    "1600 key Escape\n"),
+              20000);
   EXPECT_TRUE(fs::exists(game.Slot(8))) << "slot 8 was not saved";
   for (int other : {1, 2, 7, 9, 14}) EXPECT_FALSE(fs::exists(game.Slot(other))) << other;
   EXPECT_EQ(game.Global(0), 7) << "Escape did not leave the screen";
-}
-
-TEST(SaveLoadScreen, SystemTagOpensTheScreenEvenDuringSceneRecollection) {
-  ScreenGame game;
-  game.Script("?" + Gbk("シーン回想") + " = 1\r\n.system save\r\n?score = 7\r\n.QUIT\r\n");
-  const std::string input =
-      std::string("1000 click ") + Cell(4) + "\n1200 click " + kOk + "\n1400 click " + kBack + "\n";
-  Play play(game, input, 20000);
-  play.Run();
-  EXPECT_TRUE(fs::exists(game.Slot(4)));
-  EXPECT_EQ(game.Global(0), 7);
 }
 
 }  // namespace

@@ -46,6 +46,8 @@ struct TestGame {
   // when the file is not there.
   i32 Bank(const char* file, int slot) const { return BankSlot(dir.path() / "save", file, slot); }
   i32 Global(int slot) const { return Bank("flagdata.000", slot); }
+  // The first three global flags: score, bonus and runs.
+  std::vector<i32> Globals() const { return {Global(0), Global(1), Global(2)}; }
   std::filesystem::path Slot(int n) const { return dir.path() / "save" / SaveSlots::SlotFileName(n); }
   SlotHeader Header(int slot) const {
     SlotHeader header;
@@ -95,6 +97,26 @@ struct Play {
     engine->Run();
     return *this;
   }
+  // Runs from the game's folder, with the default settings as `change`
+  // alters them in the settings file there.
+  template <class Change>
+  Play& RunWithSettings(const TestGame& game, Change change) {
+    InGameFolder here(game);
+    WriteSettings(kUserSettingsFileName, change);
+    return Run();
+  }
+  // An engine and its window, to be driven by hand instead of run.
+  Engine& Open() {
+    engine = std::make_unique<Engine>(platform, options);
+    EXPECT_TRUE(platform.CreateMainWindow(64, 48));
+    return *engine;
+  }
+  // Runs and gives everything mixed meanwhile.
+  std::vector<i16> RunCapturing() {
+    audio.StartCapture();
+    Run();
+    return audio.TakeCaptured();
+  }
   // An event of `kind` that arrives at `ms`.
   void At(u32 ms, platform::EventKind kind) {
     platform::Event e;
@@ -108,12 +130,22 @@ struct Play {
     return n;
   }
   bool Traced(std::string_view text) const { return Count(text) > 0; }
+  // The last presented frame: its size and blue, green, red pixels.
+  struct Frame {
+    int w = 0, h = 0;
+    std::vector<u8> pixels;
+    bool operator==(const Frame&) const = default;
+  };
+  Frame LastFrame() {
+    Frame f;
+    platform.CopyLastFrame(f.pixels, f.w, f.h);
+    return f;
+  }
   // Red, green and blue of a pixel of the last presented frame.
   std::array<int, 3> Pixel(int x, int y) {
-    std::vector<u8> frame;
-    int w = 0, h = 0;
-    if (!platform.CopyLastFrame(frame, w, h) || x >= w || y >= h) return {-1, -1, -1};
-    const u8* p = frame.data() + (static_cast<size_t>(y) * w + x) * 3;
+    const Frame f = LastFrame();
+    if (x >= f.w || y >= f.h) return {-1, -1, -1};
+    const u8* p = f.pixels.data() + (static_cast<size_t>(y) * f.w + x) * 3;
     return {p[2], p[1], p[0]};
   }
 
@@ -122,6 +154,13 @@ struct Play {
   EngineOptions options;
   std::unique_ptr<Engine> engine;
   std::vector<std::string> trace;
+};
+
+// A play that has run.
+struct Played : Play {
+  explicit Played(const TestGame& game, const std::string& input = {}, u32 runMs = 0) : Play(game, input, runMs) {
+    Run();
+  }
 };
 
 // A picture of `frames` stacked frames of w × h pixels, or one colour.

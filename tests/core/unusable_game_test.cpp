@@ -24,17 +24,8 @@ std::string Archive(const char* name, const char* bytes) {
 }
 
 const char* ProblemName(GameProblem p) {
-  switch (p) {
-    case GameProblem::NoDataFolder:
-      return "no data folder";
-    case GameProblem::NoGameFiles:
-      return "no game files";
-    case GameProblem::UnreadableArchives:
-      return "unreadable archives";
-    case GameProblem::NoStartScript:
-      return "no start script";
-  }
-  return "?";
+  const char* names[] = {"no data folder", "no game files", "unreadable archives", "no start script"};
+  return names[static_cast<int>(p)];
 }
 
 TEST(UnusableGame, DiagnosisOfTheDataFolder) {
@@ -89,8 +80,9 @@ TEST(UnusableGame, MessagesNameWhatThePlayerCanCheck) {
 TEST(UnusableGame, EngineShowsTheMessageBoxOnceAndOnlyWithoutAStartScript) {
   testing::TestGame broken;
   broken.dir.Write("data/extra.dat", "garbage");
-  testing::Play play(broken);
-  play.Run();
+  testing::Played play(broken);
+  EXPECT_TRUE(play.engine->missingStartScript());
+  EXPECT_TRUE(play.platform.questionsAsked().empty()) << "nothing to quit: no quit question";
   ASSERT_EQ(play.platform.messagesShown().size(), 1u);
   EXPECT_NE(play.platform.messagesShown()[0].find("    extra.dat\n"), std::string::npos)
       << play.platform.messagesShown()[0];
@@ -98,8 +90,7 @@ TEST(UnusableGame, EngineShowsTheMessageBoxOnceAndOnlyWithoutAStartScript) {
   testing::TestGame fine;
   fine.dir.Write("data/extra.dat", "garbage");
   fine.Script(".QUIT\r\n");
-  testing::Play good(fine);
-  good.Run();
+  testing::Played good(fine);
   EXPECT_TRUE(good.platform.messagesShown().empty()) << "a game that starts told the player it cannot";
 }
 
