@@ -22,7 +22,8 @@ summary_only=0
 root=$(cd "$(dirname "$0")/.." && pwd)
 fuzz=$root/build-fuzz
 all=(archive loose_names text_lines config expression png img_definition map_file ogg_stream save_container
-     flag_file read_log user_settings input_script flow_file slot_file script script_state)
+     flag_file read_log user_settings input_script flow_file slot_file script script_state
+     sound_section)
 if [ $# -gt 0 ]; then harnesses=("$@"); else harnesses=("${all[@]}"); fi
 
 # Executions, coverage (edges), features and findings of the last runs.
