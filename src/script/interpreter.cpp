@@ -235,7 +235,14 @@ bool Interpreter::RunIf(ScriptProgram& program, std::string_view condition) {
     return false;
   }
   // Only the exact word: ".ELSE " with a blank runs as ELSE and skips its block.
-  if (EqualsNoCase(next, ".ELSE")) ++program.NextLine;
+  if (EqualsNoCase(next, ".ELSE")) {
+    ++program.NextLine;
+  } else if (notes_.Enabled() && ClassifyLine(next) == LineKind::Command &&
+             EqualsNoCase(SplitCommand(next).keyword, "ELSE")) {
+    notes_.AtLine(program.Name, static_cast<int>(program.NextLine + 1),
+                  "この .ELSE は .IF に続かない（%s:%d） — only a line that is exactly .ELSE is taken when the .IF is "
+                  "false: this one runs as ELSE and skips its line or block too");
+  }
   return true;
 }
 

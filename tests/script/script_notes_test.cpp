@@ -193,6 +193,12 @@ TEST_F(NotesTest, StrayLinesRunAsBeforeAndAreNotedWithFileAndLine) {
        {strayCase + "1）" + sep +
             "no .SELECT leads to it: unless the last choice is still unmatched, it skips to the next .CASE or .ENDSEL",
         strayEnd + "3）" + sep + "no .SELECT leads to it: it does nothing"}},
+      {"an else that a false if does not take, for a blank after it",
+       {".IF 0", ".no", ".ELSE ", ".no", ".b"},
+       {"b()"},
+       {"この .ELSE は .IF に続かない（start.txt:3）" + sep +
+        "only a line that is exactly .ELSE is taken when the .IF is false: this one runs as ELSE and skips its line "
+        "or block too"}},
       {"structure as written is never noted",
        {".IF 0",   "{", ".no", "}", ".ELSE",   "{", ".y",   "}", ".IF 1",   ".t", ".ELSE",  ".no", ".SELECT", "A", "B",
         ".CASE 1", "{", ".no", "}", ".CASE 2", "{", ".two", "}", ".ENDSEL", "{",  ".block", "}",   ".end"},
