@@ -22,7 +22,8 @@ summary_only=0
 root=$(cd "$(dirname "$0")/.." && pwd)
 fuzz=$root/build-fuzz
 all=(archive loose_names text_lines config expression png img_definition map_file ogg_stream save_container
-     flag_file read_log user_settings input_script flow_file slot_file script)
+     flag_file read_log user_settings input_script flow_file slot_file script script_state
+     sound_section)
 if [ $# -gt 0 ]; then harnesses=("$@"); else harnesses=("${all[@]}"); fi
 
 # Executions, coverage (edges), features and findings of the last runs.
@@ -96,6 +97,13 @@ inner = e(b'Flags', bytes(4000))
 sys.stdout.buffer.write(e(b'Name', b'slot\0') + e(b'Time', struct.pack('<I', 7)) + e(b'Data_Flags', inner))
 " > "$fuzz/corpus/save_container/seed-1"
 fi
+
+# Every input kept as a regression seeds its harness's corpus too (for a
+# harness added after the corpora were made, they are its only seeds).
+for h in "${harnesses[@]}"; do
+  mkdir -p "$fuzz/corpus/$h"
+  if [ -d "$root/fuzz/regressions/$h" ]; then cp -n "$root/fuzz/regressions/$h"/* "$fuzz/corpus/$h/" 2> /dev/null || true; fi
+done
 
 # --- runs ----------------------------------------------------------------------
 mkdir -p "$fuzz/logs"

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   archive.Exchange("Time", number);
   SaveArchive flagsSection, layerSection;
   archive.ExchangeArchive("Data_Flags", flagsSection);
-  archive.ExchangeArchive("Data_Layer", layerSection);
+  archive.ExchangeArchive("Data_Anime", layerSection);
   FlagStore flags(fuzz::QuietTrace(), {});
   flags.SerializeLocalFlags(archive);
   flags.SerializeLocalFlags(flagsSection);

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <tuple>
 #include <type_traits>
+#include <utility>
 
 #include "base/codepage.h"
 
@@ -59,8 +60,16 @@ class Trace {
     return " in " + script_ + ":" + std::to_string(scriptLine_);
   }
 
+  // The script and 1-based line of the last SetScriptLine.
+  std::string_view scriptName() const { return script_; }
+  int scriptLine() const { return scriptLine_; }
+
   // Forgets a noted reason that no message took.
   void ClearReason() { reason_.clear(); }
+  // Takes the noted reason away (a message that is not its own goes first),
+  // and puts it back.
+  std::string TakeReason() { return std::exchange(reason_, {}); }
+  void PutReason(std::string reason) { reason_ = std::move(reason); }
   const std::string& pendingReason() const { return reason_; }
 
   // Sends text that is already UTF-8, with the noted reason if there is one.

@@ -22,6 +22,7 @@
 #include "script/flags.h"
 #include "script/interpreter.h"
 #include "script/program.h"
+#include "script/script_outline.h"
 #include "script/tags.h"
 
 namespace lyraban {
@@ -77,6 +78,7 @@ class RecordingTargets final : public TagTargets {
   void ClearAllLayers() override { layerDefinitions_.fill({}); }
   void ResetLayer(int layer) override { SetDefinition(layer, {}); }
   bool SetLayerImage(int layer, std::string_view name) override {
+    if (layer < 0 || layer >= LayerSet::kLayerCount) return false;  // as the engine's layers refuse it
     SetDefinition(layer, {});
     Rgb colour;
     if (name.empty() || LookupNamedColour(name, colour)) return true;
@@ -210,7 +212,7 @@ class GameChecker {
 
   void CheckConfiguration();
   void CheckScript(const std::string& name);
-  void CheckSelect(const std::string& file, const TextLines& lines, size_t at, std::vector<u8>& role);
+  void CheckSelect(const std::string& file, const TextLines& lines, const ScriptOutline& outline, size_t at);
   void CheckTag(const std::string& file, size_t lineIndex, std::string_view keyword, std::string_view arguments);
   void CheckDefinition(const std::string& name, const std::set<int>& codes);
   void CheckMap(const std::string& name);
@@ -227,6 +229,8 @@ class GameChecker {
   std::unique_ptr<RecordingTargets> targets_ = std::make_unique<RecordingTargets>(flags_);
   std::unique_ptr<TagTable> tags_;
   std::vector<Finding> findings_;
+  // What the tag just run clamped or ignored of its arguments.
+  std::vector<std::string> tagNotes_;
   std::string raw_;
   bool rawArchived_ = false;
 };
@@ -404,6 +408,8 @@ std::vector<Finding> GameChecker::Run() {
   user_.MaleVoices = user_.FemaleVoices = 1;
   tags_ = std::make_unique<TagTable>(*targets_, flags_, user_, clock_);
   tags_->SetScreenSize(system_.ScreenWidth, system_.ScreenHeight);
+  tags_->SetTrace(&trace_);
+  tags_->SetNoteHook([this](const std::vector<std::string>& notes) { tagNotes_ = notes; });
 
   CheckConfiguration();
 
@@ -464,21 +470,6 @@ void GameChecker::CheckConfiguration() {
   }
 }
 
-// The line or block governed by the line before `start`: the index after
-// it, or kNone when the file ends first (the interpreter's skip rule).
-size_t GovernedEnd(const TextLines& lines, size_t start) {
-  int depth = 0;
-  for (size_t j = start; j < lines.LineCount(); ++j) {
-    const std::string_view line = lines.Line(j);
-    if (!line.empty() && line[0] == '{') ++depth;
-    if (!line.empty() && line[0] == '}') --depth;
-    if (depth < 1) return j + 1;
-  }
-  return kNone;
-}
-
-enum LineRole : u8 { kPlain = 0, kChoice = 1, kOfSelect = 2, kElseTaken = 3 };
-
 void GameChecker::CheckScript(const std::string& name) {
   const std::string file = FileLabel("script", name);
   std::string bytes;
@@ -492,8 +483,10 @@ void GameChecker::CheckScript(const std::string& name) {
   const size_t count = lines.LineCount();
   tags_->SetVoiceFolder({});
 
+  // The engine's own outline: what it tells the author at run time, the
+  // checker reports before.
+  const ScriptOutline outline(lines);
   std::map<std::string, size_t> labels;
-  std::vector<size_t> open;
   for (size_t i = 0; i < count; ++i) {
     const std::string_view line = lines.Line(i);
     const LineKind kind = ClassifyLine(line);
@@ -503,20 +496,15 @@ void GameChecker::CheckScript(const std::string& name) {
         Add(file, i, Severity::Warning,
             "label " + Utf8(line) + " is also on line " + std::to_string(at->second + 1) +
                 "; GOTO only ever reaches the first");
-    } else if (kind == LineKind::BlockOpen) {
-      open.push_back(i);
-    } else if (kind == LineKind::BlockClose) {
-      if (open.empty())
-        Add(file, i, Severity::Warning, "} without a { before it");
-      else
-        open.pop_back();
+    } else if (outline.UnmatchedClose(i)) {
+      Add(file, i, Severity::Warning, "} without a { before it");
+    } else if (outline.UnclosedOpen(i)) {
+      Add(file, i, Severity::Error, "this { is never closed by a }");
     }
   }
-  for (size_t at : open) Add(file, at, Severity::Error, "this { is never closed by a }");
 
-  std::vector<u8> role(count, kPlain);
   for (size_t i = 0; i < count; ++i) {
-    if (role[i] == kChoice) continue;
+    if (outline.Choice(i)) continue;
     const std::string_view line = lines.Line(i);
     switch (ClassifyLine(line)) {
       case LineKind::Text:
@@ -543,23 +531,19 @@ void GameChecker::CheckScript(const std::string& name) {
     if (EqualsNoCase(keyword, "IF")) {
       flags_.EvaluateExpression(args);
       TakeMessages(file, i);
-      const size_t end = GovernedEnd(lines, i + 1);
+      const size_t end = outline.GovernedEnd(i + 1);
       if (end == kNone) {
         Add(file, i, Severity::Error, "the file ends before the line or block that this .IF governs");
       } else if (end == count) {
         Add(file, i, Severity::Warning, "nothing follows the block of this .IF: when it is false the line fails");
-      } else if (EqualsNoCase(lines.Line(end), ".ELSE")) {
-        role[end] = kElseTaken;
-      } else if (const CommandParts next = SplitCommand(lines.Line(end));
-                 ClassifyLine(lines.Line(end)) == LineKind::Command && EqualsNoCase(next.keyword, "ELSE")) {
+      } else if (outline.ElseAfterIf(end) && !EqualsNoCase(lines.Line(end), ".ELSE")) {
         Add(file, end, Severity::Warning,
             "only a line that is exactly .ELSE is seen by the .IF before it; this one always skips its block");
-        role[end] = kElseTaken;
       }
     } else if (EqualsNoCase(keyword, "ELSE")) {
-      if (GovernedEnd(lines, i + 1) == kNone)
+      if (outline.GovernedEnd(i + 1) == kNone)
         Add(file, i, Severity::Error, "the file ends before the line or block that this .ELSE governs");
-      else if (role[i] != kElseTaken)
+      else if (!outline.ElseAfterIf(i))
         Add(file, i, Severity::Warning, ".ELSE does not follow the line or block of an .IF: it always skips its block");
     } else if (EqualsNoCase(keyword, "GOTO")) {
       std::string_view label = args;
@@ -574,9 +558,9 @@ void GameChecker::CheckScript(const std::string& name) {
       else
         CheckNamed(file, i, "script", args, "script");
     } else if (EqualsNoCase(keyword, "SELECT")) {
-      CheckSelect(file, lines, i, role);
+      CheckSelect(file, lines, outline, i);
     } else if (EqualsNoCase(keyword, "CASE") || EqualsNoCase(keyword, "ENDSEL")) {
-      if (role[i] != kOfSelect)
+      if (!outline.OfSelect(i))
         Add(file, i, Severity::Warning, "." + std::string(keyword) + " does not belong to a .SELECT");
     } else if (EqualsNoCase(keyword, "EXIT") || EqualsNoCase(keyword, "QUIT")) {
     } else {
@@ -585,7 +569,8 @@ void GameChecker::CheckScript(const std::string& name) {
   }
 }
 
-void GameChecker::CheckSelect(const std::string& file, const TextLines& lines, size_t at, std::vector<u8>& role) {
+void GameChecker::CheckSelect(const std::string& file, const TextLines& lines, const ScriptOutline& outline,
+                              size_t at) {
   const size_t count = lines.LineCount();
   std::string_view rest = SplitCommand(lines.Line(at)).arguments;
   const std::string mapName(NextWord(rest));
@@ -609,7 +594,6 @@ void GameChecker::CheckSelect(const std::string& file, const TextLines& lines, s
     const std::string_view line = lines.Line(j);
     if (line.empty() || line[0] == ';') continue;
     ++choices;
-    role[j] = kChoice;
     if (std::string_view(".#{}?").find(line[0]) != std::string_view::npos)
       Add(file, j, Severity::Warning, "this line is offered as a choice: choices run up to the first .CASE");
     std::string_view words = line;
@@ -634,7 +618,6 @@ void GameChecker::CheckSelect(const std::string& file, const TextLines& lines, s
   while (j < count) {
     const std::string_view line = lines.Line(j);
     if (StartsWithNoCase(line, ".CASE")) {
-      role[j] = kOfSelect;
       const std::string_view numbers = SplitCommand(line).arguments;
       size_t pos = numbers.find_first_not_of(" \t");
       bool any = false;
@@ -649,7 +632,7 @@ void GameChecker::CheckSelect(const std::string& file, const TextLines& lines, s
         pos = numbers.find_first_not_of(" \t", end);
       }
       if (!any) Add(file, j, Severity::Warning, "a .CASE without numbers never matches");
-      const size_t end = GovernedEnd(lines, j + 1);
+      const size_t end = outline.GovernedEnd(j + 1);
       if (end == kNone) {
         Add(file, j, Severity::Error, "the file ends before the line or block that this .CASE governs");
         return;
@@ -657,15 +640,11 @@ void GameChecker::CheckSelect(const std::string& file, const TextLines& lines, s
       j = end;
       continue;
     }
-    if (EqualsNoCase(line, ".ENDSEL")) {
-      role[j] = kOfSelect;
-      return;
-    }
+    if (EqualsNoCase(line, ".ENDSEL")) return;
     if (ClassifyLine(line) == LineKind::Command) {
       const std::string_view keyword = SplitCommand(line).keyword;
       if (EqualsNoCase(keyword, "ENDSEL")) {
         Add(file, j, Severity::Warning, "only a line that is exactly .ENDSEL ends a choice");
-        role[j] = kOfSelect;
       } else if (EqualsNoCase(keyword, "SELECT")) {
         Add(file, at, Severity::Error,
             "this .SELECT has no .ENDSEL before the next .SELECT on line " + std::to_string(j + 1));
@@ -673,7 +652,7 @@ void GameChecker::CheckSelect(const std::string& file, const TextLines& lines, s
       }
     }
     if (!line.empty() && line[0] == '{') {
-      const size_t end = GovernedEnd(lines, j);
+      const size_t end = outline.GovernedEnd(j);
       if (end == kNone) return;  // reported as an unclosed brace
       j = end;
       continue;
@@ -708,23 +687,17 @@ void GameChecker::CheckTag(const std::string& file, size_t lineIndex, std::strin
   }
   if (keyword == "img" && given > 0 && !(tokens[0][0] >= '0' && tokens[0][0] <= '9'))
     Add(file, lineIndex, Severity::Warning, ".img takes the layer number (0 to 9) first");
-  if (keyword == "mode" && given == 1) {
-    static constexpr std::string_view kModes[] = {"adv", "novel", "novel2", "system", "demo"};
-    if (std::none_of(std::begin(kModes), std::end(kModes),
-                     [&](std::string_view m) { return EqualsNoCase(tokens[0], m); }))
-      Add(file, lineIndex, Severity::Warning,
-          ".mode " + Utf8(tokens[0]) + " does nothing: adv, novel, novel2, system or demo");
-  }
-  if (keyword == "system" && given == 1 && !EqualsNoCase(tokens[0], "load") && !EqualsNoCase(tokens[0], "save") &&
-      !EqualsNoCase(tokens[0], "config"))
-    Add(file, lineIndex, Severity::Warning, ".system " + Utf8(tokens[0]) + " does nothing: load, save or config");
-
-  // The real tag runs against recording stand-ins and names what it opens.
+  // The real tag runs against recording stand-ins and names what it opens;
+  // what it clamps or ignores it says itself, as it does at run time.
   targets_->named.clear();
   targets_->movies.clear();
   messages_.clear();
-  tags_->RunTag(keyword, arguments);
+  tagNotes_.clear();
   trace_.ClearReason();
+  if (!tags_->RunTag(keyword, arguments) && !trace_.pendingReason().empty())
+    Add(file, lineIndex, Severity::Error, trace_.pendingReason() + ": the line fails");
+  trace_.ClearReason();
+  for (const std::string& note : tagNotes_) Add(file, lineIndex, Severity::Warning, Utf8(note));
   TakeMessages(file, lineIndex);
   const bool voiceFolderSet = !tags_->VoiceFolder().empty();
   for (const NamedResource& named : targets_->named)

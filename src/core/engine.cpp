@@ -603,6 +603,7 @@ bool Engine::InitEngine() {
   ReadConfiguration();
   tags_.SetScreenSize(system_.ScreenWidth, system_.ScreenHeight);
   tags_.SetTrace(&trace_);
+  tags_.SetNoteHook([this](const std::vector<std::string>& notes) { interpreter_.NoteTagArguments(notes); });
   LayerSet::Hooks hooks;
   hooks.markSeen = [this](std::string_view name) { flags_.MarkSeen(name); };
   hooks.lookupColour = [](std::string_view name, LayerColour& colour) {

@@ -27,6 +27,8 @@ class TextLines {
   bool empty() const { return LineCount() == 0; }
   // Whether the text held a NUL byte before its end, which cut it there.
   bool cutAtNul() const { return data_ && data_->cutAtNul; }
+  // Whether both hold the very same split text (one is a copy of the other).
+  bool SameText(const TextLines& other) const { return data_ && data_ == other.data_; }
   // Copies line `index`; false past the last line.
   bool GetLine(size_t index, std::string& out) const;
   // The line without copying; empty past the last line. Valid while this

@@ -8,6 +8,7 @@
 #include "resources/resources.h"
 #include "script/flags.h"
 #include "script/script_host.h"
+#include "script/script_outline.h"
 #include "script/tag_runner.h"
 #include "script/tags.h"
 
@@ -114,9 +115,12 @@ bool Interpreter::ExecuteLine(ScriptProgram& program, std::string_view line) {
     case LineKind::Blank:
     case LineKind::Comment:
     case LineKind::Label:
+      FlushText(program);
+      return true;
     case LineKind::BlockOpen:
     case LineKind::BlockClose:
       FlushText(program);
+      NoteStrayLine(program, ClassifyLine(line), {});
       return true;
     case LineKind::Command: {
       FlushText(program);
@@ -154,7 +158,10 @@ bool Interpreter::RunCommand(ScriptProgram& program, std::string_view keyword, s
     return true;
   }
   if (EqualsNoCase(keyword, "IF")) return RunIf(program, arguments);
-  if (EqualsNoCase(keyword, "ELSE")) return SkipGoverned(program);
+  if (EqualsNoCase(keyword, "ELSE")) {
+    NoteStrayLine(program, LineKind::Command, keyword);
+    return SkipGoverned(program);
+  }
   if (EqualsNoCase(keyword, "GOTO")) return RunGoto(program, arguments);
   if (EqualsNoCase(keyword, "CALL")) return RunCall(program, arguments);
   if (EqualsNoCase(keyword, "LOAD")) {
@@ -168,8 +175,14 @@ bool Interpreter::RunCommand(ScriptProgram& program, std::string_view keyword, s
     return true;
   }
   if (EqualsNoCase(keyword, "SELECT")) return RunSelect(program, arguments);
-  if (EqualsNoCase(keyword, "CASE")) return RunCase(program, arguments);
-  if (EqualsNoCase(keyword, "ENDSEL")) return true;
+  if (EqualsNoCase(keyword, "CASE")) {
+    NoteStrayLine(program, LineKind::Command, keyword);
+    return RunCase(program, arguments);
+  }
+  if (EqualsNoCase(keyword, "ENDSEL")) {
+    NoteStrayLine(program, LineKind::Command, keyword);
+    return true;
+  }
   if (EqualsNoCase(keyword, "EXIT")) {
     program.Lines.Clear();
     return true;
@@ -222,7 +235,14 @@ bool Interpreter::RunIf(ScriptProgram& program, std::string_view condition) {
     return false;
   }
   // Only the exact word: ".ELSE " with a blank runs as ELSE and skips its block.
-  if (EqualsNoCase(next, ".ELSE")) ++program.NextLine;
+  if (EqualsNoCase(next, ".ELSE")) {
+    ++program.NextLine;
+  } else if (notes_.Enabled() && ClassifyLine(next) == LineKind::Command &&
+             EqualsNoCase(SplitCommand(next).keyword, "ELSE")) {
+    notes_.AtLine(program.Name, static_cast<int>(program.NextLine + 1),
+                  "この .ELSE は .IF に続かない（%s:%d） — only a line that is exactly .ELSE is taken when the .IF is "
+                  "false: this one runs as ELSE and skips its line or block too");
+  }
   return true;
 }
 
@@ -333,6 +353,36 @@ bool Interpreter::RunCase(ScriptProgram& program, std::string_view numbers) {
   }
   trace_.Because("no further .CASE and no .ENDSEL before the end of the file");
   return false;
+}
+
+void Interpreter::NoteStrayLine(const ScriptProgram& program, LineKind kind, std::string_view keyword) {
+  if (!notes_.Enabled() || program.NextLine == 0) return;
+  const size_t index = program.NextLine - 1;
+  const ScriptOutline& outline = program.Outline();
+  const int line = static_cast<int>(program.NextLine);
+  if (kind == LineKind::BlockClose && outline.UnmatchedClose(index)) {
+    notes_.AtLine(program.Name, line, "対応する { のない }（%s:%d） — no { is open here: the line is ignored");
+  } else if (kind == LineKind::BlockOpen && outline.UnclosedOpen(index)) {
+    notes_.AtLine(program.Name, line, "閉じられない {（%s:%d） — no } after it closes it: the line is ignored");
+  } else if (kind == LineKind::Command && EqualsNoCase(keyword, "ELSE") && !outline.ElseAfterIf(index)) {
+    notes_.AtLine(program.Name, line,
+                  "対応する .IF のない .ELSE（%s:%d） — it follows no line or block of an .IF: it skips the line or "
+                  "block after it");
+  } else if (kind == LineKind::Command && EqualsNoCase(keyword, "CASE") && !outline.OfSelect(index)) {
+    notes_.AtLine(program.Name, line,
+                  "対応する .SELECT のない .CASE（%s:%d） — no .SELECT leads to it: unless the last choice is still "
+                  "unmatched, it skips to the next .CASE or .ENDSEL");
+  } else if (kind == LineKind::Command && EqualsNoCase(keyword, "ENDSEL") && !outline.OfSelect(index)) {
+    notes_.AtLine(program.Name, line,
+                  "対応する .SELECT のない .ENDSEL（%s:%d） — no .SELECT leads to it: it does nothing");
+  }
+}
+
+void Interpreter::NoteTagArguments(const std::vector<std::string>& notes) {
+  if (!notes_.Enabled() || notes.empty()) return;
+  std::string all = notes.front();
+  for (size_t i = 1; i < notes.size(); ++i) all.append("; ").append(notes[i]);
+  notes_.AtLine(trace_.scriptName(), trace_.scriptLine(), "タグの引数をそのまま使えない（%s:%d） — %s", all);
 }
 
 void Interpreter::RequestGameRestart() {

@@ -6,6 +6,7 @@
 #include "base/trace.h"
 #include "base/types.h"
 #include "script/program.h"
+#include "script/script_notes.h"
 
 namespace lyraban {
 
@@ -74,6 +75,10 @@ class Interpreter {
   // both fold the running minutes into the base this way).
   void SetPlayMinutes(u32 minutes);
 
+  // Traces, once for the line being run, the arguments its tag clamped or
+  // ignored (the tag table's notes).
+  void NoteTagArguments(const std::vector<std::string>& notes);
+
   // Number of CALLs currently nested below the root.
   u32 CallDepth() const { return callDepth_; }
 
@@ -93,6 +98,9 @@ class Interpreter {
   bool RunCall(ScriptProgram& program, std::string_view name);
   bool RunSelect(ScriptProgram& program, std::string_view arguments);
   bool RunCase(ScriptProgram& program, std::string_view numbers);
+  // Notes a brace, ELSE, CASE or ENDSEL line that runs outside the
+  // structure it belongs to (the line itself runs as the format says).
+  void NoteStrayLine(const ScriptProgram& program, LineKind kind, std::string_view keyword);
 
   ReadLog& readLog_;
   FlagStore& flags_;
@@ -100,6 +108,7 @@ class Interpreter {
   ScriptHost& host_;
   platform::Clock& clock_;
   Trace& trace_;
+  ScriptNotes notes_{trace_};
   u32 callDepth_ = 0;
   u32 playMinutesBase_ = 0;
   u32 playClockStart_ = 0;

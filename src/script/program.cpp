@@ -2,6 +2,7 @@
 
 #include "persist/read_log.h"
 #include "resources/resources.h"
+#include "script/script_outline.h"
 
 namespace lyraban {
 
@@ -107,6 +108,7 @@ void ScriptProgram::Clear() {
     Child = std::move(next);
   }
   Lines.Clear();
+  outline_.reset();
 }
 
 bool ScriptProgram::GetLine(u32 index, std::string_view& text) const {
@@ -116,6 +118,21 @@ bool ScriptProgram::GetLine(u32 index, std::string_view& text) const {
 }
 
 u32 ScriptProgram::LineCount() const { return static_cast<u32>(Lines.LineCount()); }
+
+const ScriptOutline& ScriptProgram::Outline() const {
+  if (outline_ && outline_->LineCount() == Lines.LineCount()) return *outline_;
+  outline_.reset();
+  for (const ScriptProgram* p = parent_; p && !outline_; p = p->parent_)
+    if (p->outline_ && p->Lines.SameText(Lines)) outline_ = p->outline_;
+  if (!outline_) {
+    outline_ = std::make_shared<const ScriptOutline>(Lines);
+    // A recursion deeper in the chain would otherwise outline the same text
+    // again at every level.
+    for (const ScriptProgram* p = parent_; p; p = p->parent_)
+      if (!p->outline_ && p->Lines.SameText(Lines)) p->outline_ = outline_;
+  }
+  return *outline_;
+}
 
 std::unique_ptr<ScriptProgram> ScriptProgram::MakeChild() const {
   auto child = std::make_unique<ScriptProgram>(resources_, readLog_);

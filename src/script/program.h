@@ -10,6 +10,7 @@ namespace lyraban {
 
 class ReadLog;
 class Resources;
+class ScriptOutline;
 
 // What the interpreter does with a line is decided by its first byte (the
 // splitter has already removed leading blanks).
@@ -67,6 +68,10 @@ class ScriptProgram {
   // this one's script texts when it loads the same script.
   std::unique_ptr<ScriptProgram> MakeChild() const;
 
+  // The block structure of the loaded text, made when first asked for and
+  // shared with the callers in the chain that hold the same text.
+  const ScriptOutline& Outline() const;
+
   std::string Name;
   std::string PendingText;
   u32 NextLine = 0;
@@ -80,6 +85,7 @@ class ScriptProgram {
   Resources& resources_;
   ReadLog& readLog_;
   const ScriptProgram* parent_ = nullptr;  // the caller, which owns this program
+  mutable std::shared_ptr<const ScriptOutline> outline_;
 };
 
 }  // namespace lyraban

@@ -22,6 +22,8 @@ constexpr u8 kMenuInput = 2;
 
 constexpr int kDefaultEffectMs = 500;
 constexpr int kMaxFadeMs = 60000;
+constexpr int kLayerCount = 10;
+constexpr int kMaxFlashes = 10;
 // Spacing of the five standing positions `pos1`..`pos5`.
 constexpr int kStandingStep = 133;
 
@@ -136,7 +138,10 @@ bool TagTable::RunTag(std::string_view keyword, std::string_view arguments) {
     if (command.name == nullptr) break;
     if (keyword != command.name) continue;
     SplitArguments(arguments);
-    return (this->*command.handler)();
+    notes_.clear();
+    const bool done = (this->*command.handler)();
+    if (done && !notes_.empty()) noteHook_(notes_);
+    return done;
   }
   return false;
 }
@@ -209,8 +214,20 @@ bool TagTable::TagChapter() {
   return true;
 }
 
+void TagTable::NoteEffectTime(std::string_view tag, std::string_view written, bool capped) {
+  const int ms = ReadDecimal(written);
+  const std::string said = "." + std::string(tag) + " " + std::string(written);
+  if (!written.empty() && ms <= 0)
+    Note(said + " is not a positive time: " + std::to_string(kDefaultEffectMs) + " ms is used");
+  else if (capped && ms > kMaxFadeMs)
+    Note(said + " ms: the cross-fade is cut to " + std::to_string(kMaxFadeMs) + " ms, the wait is not");
+}
+
 bool TagTable::TagImg() {
   const int layer = ArgInt(0);
+  const bool layerExists = layer >= 0 && layer < kLayerCount;
+  if (!Arg(0).empty() && !layerExists)
+    Note(".img layer " + std::string(Arg(0)) + " is outside 0 to 9: nothing changes");
   if (Arg(1).empty()) {
     if (Arg(0).empty())
       targets_.ClearAllLayers();
@@ -230,6 +247,8 @@ bool TagTable::TagImg() {
       } else if (numbers == 2) {
         targets_.ResetLayerAnchor(layer);
         targets_.SetLayerY(layer, ReadDecimal(item));
+      } else {
+        Note(".img: the number " + std::string(item) + " after x and y is ignored");
       }
       continue;
     }
@@ -238,6 +257,8 @@ bool TagTable::TagImg() {
       if (n >= 1 && n <= 5) {
         targets_.SetLayerX(layer, kStandingStep * n);
         targets_.SetLayerY(layer, screenHeight_);
+      } else {
+        Note(".img " + std::string(item) + " is not one of pos1 to pos5: ignored");
       }
       continue;
     }
@@ -259,7 +280,10 @@ bool TagTable::TagImg() {
     const std::string_view name = item.substr(0, hash);
     const int code = hash == std::string_view::npos ? 0 : ReadDecimal(item.substr(hash + 1));
     if (!targets_.SetLayerImage(layer, name)) {
-      if (trace_) trace_->Because("img: %s could not be loaded into layer %d", name, layer);
+      if (trace_ && layerExists)
+        trace_->Because("img: %s could not be loaded into layer %d", name, layer);
+      else if (trace_)
+        trace_->Because("img: layer %d is outside 0 to 9", layer);
       return false;
     }
     if (code != 0) targets_.ApplyLayerDefinition(layer, code);
@@ -268,11 +292,16 @@ bool TagTable::TagImg() {
 }
 
 bool TagTable::TagFade() {
-  targets_.SetNextFadeDuration(std::clamp(ArgInt(0), 0, kMaxFadeMs));
+  const int ms = std::clamp(ArgInt(0), 0, kMaxFadeMs);
+  if (ms != ArgInt(0))
+    Note(".fade " + std::string(Arg(0)) + " ms is outside 0 to " + std::to_string(kMaxFadeMs) + ": " +
+         std::to_string(ms) + " is used");
+  targets_.SetNextFadeDuration(ms);
   return true;
 }
 
 bool TagTable::TagFadeIn() {
+  NoteEffectTime("fadein", Arg(0), true);
   int ms = ArgInt(0);
   if (ms <= 0) ms = kDefaultEffectMs;
   targets_.SetNextFadeDuration(ms);
@@ -285,9 +314,11 @@ bool TagTable::TagFadeOut() {
   int ms = 0;
   if (StartsWithDigit(Arg(0))) {
     ms = ArgInt(0);
+    NoteEffectTime("fadeout", Arg(0), true);
   } else {
     if (!Arg(0).empty()) image = Arg(0);
     ms = ArgInt(1);
+    NoteEffectTime("fadeout", Arg(1), true);
   }
   if (ms <= 0) ms = kDefaultEffectMs;
   targets_.ClearAllLayers();
@@ -307,6 +338,8 @@ bool TagTable::TagBgm() {
     targets_.PlayBGM(name, !EqualsNoCase(Arg(1), "noloop"));
   else
     targets_.StopBGM();
+  if (!name.empty() && !EqualsNoCase(name, "fade") && !Arg(1).empty() && !EqualsNoCase(Arg(1), "noloop"))
+    Note(".bgm: " + std::string(Arg(1)) + " is not noloop, the music loops");
   return true;
 }
 
@@ -337,6 +370,8 @@ bool TagTable::TagVoice() {
   path.reserve(folder.size() + 1 + name.size());
   path.append(folder).append("\\").append(name);
   targets_.SetPendingVoice(path);
+  if (!Arg(1).empty() && !EqualsNoCase(Arg(1), "ghost"))
+    Note(".voice: " + std::string(Arg(1)) + " is not ghost, the voice plays");
   if (!targets_.IsSkipping() && !EqualsNoCase(Arg(1), "ghost")) targets_.PlayVoice(path);
   return true;
 }
@@ -344,23 +379,37 @@ bool TagTable::TagVoice() {
 bool TagTable::TagFlash() {
   Rgb colour{255, 255, 255};
   int count = 0;
+  std::string_view written = Arg(0);
   if (StartsWithDigit(Arg(0))) {
     count = ArgInt(0);
   } else {
-    LookupNamedColour(Arg(0), colour);
+    if (!LookupNamedColour(Arg(0), colour) && !Arg(0).empty())
+      Note(".flash " + std::string(Arg(0)) + " is not a colour of the table: white is used");
     count = ArgInt(1);
+    written = Arg(1);
   }
+  // The flash itself keeps the count within its bounds.
+  if (!written.empty() && (count < 1 || count > kMaxFlashes))
+    Note(".flash count " + std::string(written) + " is outside 1 to " + std::to_string(kMaxFlashes) + ": " +
+         std::to_string(std::clamp(count, 1, kMaxFlashes)) + " is used");
   targets_.Flash(count, colour);
   return true;
 }
 
 bool TagTable::TagShake() {
+  if (!Arg(0).empty() && std::none_of(std::begin(kShakes), std::end(kShakes),
+                                      [&](const NamedShake& s) { return EqualsNoCase(Arg(0), s.name); }))
+    Note(".shake " + std::string(Arg(0)) +
+         " is not a preset (slow, big, small, xonly, yonly, once): the default is used");
   const ShakePreset p = LookupShakePreset(Arg(0));
   targets_.Shake(p.amplitudeX, p.amplitudeY, p.rateX, p.rateY, p.durationMs);
   return true;
 }
 
 bool TagTable::TagWipe() {
+  if (!EqualsNoCase(Arg(1), "fade")) NoteEffectTime("wipe", Arg(1), false);
+  if (!Arg(2).empty() && !EqualsNoCase(Arg(2), "fade"))
+    Note(".wipe: " + std::string(Arg(2)) + " is ignored (only fade may follow the time)");
   int ms = ArgInt(1);
   if (ms <= 0) ms = kDefaultEffectMs;
   if (EqualsNoCase(Arg(1), "fade") || EqualsNoCase(Arg(2), "fade"))
@@ -378,6 +427,8 @@ bool TagTable::TagSystem() {
     targets_.RunSaveLoadScreen(SaveLoadMode::Save);
   else if (EqualsNoCase(word, "config"))
     targets_.RunConfigDialog();
+  else if (!word.empty())
+    Note(".system " + std::string(word) + " does nothing: load, save or config");
   return true;
 }
 
@@ -404,9 +455,10 @@ bool TagTable::TagMode() {
   for (u8 mode = 0; mode < std::size(kModeWords); ++mode) {
     if (EqualsNoCase(Arg(0), kModeWords[mode])) {
       targets_.SetMessageMode(mode);
-      break;
+      return true;
     }
   }
+  if (!Arg(0).empty()) Note(".mode " + std::string(Arg(0)) + " does nothing: adv, novel, novel2, system or demo");
   return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,6 +70,11 @@ class TagTable final : public TagRunner {
 
   // Where tags that fail note why (nothing when unset).
   void SetTrace(Trace* trace) { trace_ = trace; }
+  // Told, after a tag that succeeded, which of its arguments it clamped or
+  // ignored, one note each in game text ("… is used", "… is ignored"). The
+  // tag itself does exactly what it does without a listener.
+  using NoteHook = std::function<void(const std::vector<std::string>& notes)>;
+  void SetNoteHook(NoteHook hook) { noteHook_ = std::move(hook); }
 
   // The timed or click wait of `wait`, `fadein` and `fadeout`.
   void Wait(int ms);
@@ -116,11 +122,21 @@ class TagTable final : public TagRunner {
   bool TagMode();
   bool TagTest();
 
+  // Notes an argument the running tag clamps or ignores (only when heard).
+  void Note(std::string note) {
+    if (noteHook_) notes_.push_back(std::move(note));
+  }
+  // A time in ms that the tag replaces by its default when it is not
+  // positive, and whose cross-fade is capped.
+  void NoteEffectTime(std::string_view tag, std::string_view written, bool capped);
+
   TagTargets& targets_;
   FlagStore& flags_;
   const UserSettings& settings_;
   platform::Clock& clock_;
   Trace* trace_ = nullptr;
+  NoteHook noteHook_;
+  std::vector<std::string> notes_;
   int screenWidth_ = 640;
   int screenHeight_ = 480;
   std::string voiceFolder_;
