@@ -33,6 +33,7 @@
 
 namespace lyraban {
 
+class DecodeAhead;
 class SoundSystem;
 class MovieHost;
 class MoviePlayer;
@@ -100,6 +101,7 @@ class Engine {
   u8 displayState() const { return window_ ? window_->displayState() : MessageWindow::kDisplayShown; }
   ScreenBuffers& screens() { return screens_; }
   LayerSet* layers() { return layers_.get(); }
+  DecodeAhead* decodeAhead() { return decodeAhead_.get(); }
   // Brings the screen up to date with the layers.
   void UpdateScreen();
   const std::string& gameFolder() const { return gameFolder_; }
@@ -183,6 +185,7 @@ class Engine {
   EngineWords words_;
   ScreenBuffers screens_;
   std::unique_ptr<LayerSet> layers_;
+  std::unique_ptr<DecodeAhead> decodeAhead_;  // null with --no-decode-ahead
   std::unique_ptr<EffectHost> effectHost_;
   std::unique_ptr<ScreenTransitions> transitions_;
   UserSettings user_{};
