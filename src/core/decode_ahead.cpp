@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/strings.h"
-#include "graphics/layer.h"
+#include "graphics/layer.h"  // the definition grammar
 #include "resources/resources.h"
 #include "resources/text_lines.h"
 #include "script/program.h"
@@ -54,21 +54,21 @@ void AddLayerItem(std::string_view item, std::vector<AheadItem>& out) {
 }  // namespace
 
 std::size_t DecodeAhead::DefaultBudget(int screenWidth, int screenHeight) {
-  return std::size_t{4} * 4 * static_cast<std::size_t>(std::max(screenWidth, 1)) *
+  return std::size_t{6} * 4 * static_cast<std::size_t>(std::max(screenWidth, 1)) *
          static_cast<std::size_t>(std::max(screenHeight, 1));
 }
 
-DecodeAhead::DecodeAhead(const Resources& resources, LayerSet& layers, std::size_t budgetBytes)
+DecodeAhead::DecodeAhead(const Resources& resources, std::size_t budgetBytes)
     : resources_(resources),
-      layers_(layers),
       cache_([&resources](std::string_view folder, std::string_view name,
                           std::string& bytes) { return resources.ReadWholeResourceQuietly(folder, name, bytes); },
              budgetBytes, [this](const AheadItem& item, std::vector<AheadItem>& out) { Expand(item, out); }) {}
 
-void DecodeAhead::ScanLines(const LineSource& line, u32 from, u32 count, bool followScripts,
-                            std::vector<AheadItem>& out) {
+u32 DecodeAhead::ScanLines(const LineSource& line, u32 from, u32 count, bool followScripts,
+                           std::vector<AheadItem>& out) {
   std::string_view text;
-  for (u32 i = from; i - from < count && line(i, text); ++i) {
+  u32 i = from;
+  for (; i - from < count && line(i, text); ++i) {
     if (ClassifyLine(text) != LineKind::Command) continue;
     const CommandParts parts = SplitCommand(text);
     const std::vector<std::string_view> words = Words(parts.arguments);
@@ -83,12 +83,16 @@ void DecodeAhead::ScanLines(const LineSource& line, u32 from, u32 count, bool fo
       }
     } else if (parts.keyword == "fadeout") {
       AddLayerItem(words.empty() || StartsWithDigit(words[0]) ? std::string_view("black") : words[0], out);
+    } else if (parts.keyword == "wipe" && !words.empty()) {
+      AheadItem rule{AheadItem::Kind::Picture, std::string(words[0]), 0};
+      if (std::find(out.begin(), out.end(), rule) == out.end()) out.push_back(std::move(rule));
     } else if (followScripts && !words.empty() &&
                (EqualsNoCase(parts.keyword, "LOAD") || EqualsNoCase(parts.keyword, "CALL"))) {
       AheadItem script{AheadItem::Kind::Script, std::string(words[0]), 0};
       if (std::find(out.begin(), out.end(), script) == out.end()) out.push_back(std::move(script));
     }
   }
+  return i - from;
 }
 
 void DecodeAhead::Expand(const AheadItem& item, std::vector<AheadItem>& out) const {
@@ -112,22 +116,28 @@ void DecodeAhead::Expand(const AheadItem& item, std::vector<AheadItem>& out) con
       0, kLookAheadLines, false, out);
 }
 
-void DecodeAhead::LookAhead(const ScriptProgram& program) {
+void DecodeAhead::LookAhead(const ScriptProgram& root, const ScriptProgram& running) {
+  // The running program first, then each caller from where it resumes.
+  std::vector<const ScriptProgram*> chain;
+  for (const ScriptProgram* p = &root; p && p != &running; p = p->Child.get()) chain.push_back(p);
+  if (chain.empty() || chain.back()->Child.get() != &running) chain.clear();
+  chain.push_back(&running);
   std::vector<AheadItem> items;
-  ScanLines([&program](u32 index, std::string_view& text) { return program.GetLine(index, text); }, program.NextLine,
-            kLookAheadLines, true, items);
-  std::vector<std::string> held = layers_.HeldPictureNames();
+  u32 left = kLookAheadLines;
+  for (auto it = chain.rbegin(); it != chain.rend() && left > 0; ++it) {
+    const ScriptProgram& program = **it;
+    left -= ScanLines([&program](u32 index, std::string_view& text) { return program.GetLine(index, text); },
+                      program.NextLine, left, true, items);
+  }
   // Most lines see the same window as the line before.
-  if (items == lastItems_ && held == lastHeld_) return;
+  if (items == lastItems_) return;
   lastItems_ = items;
-  lastHeld_ = held;
-  cache_.Request(std::move(items), std::move(held));
+  cache_.Request(std::move(items));
 }
 
 void DecodeAhead::Stop() {
   cache_.Stop();
   lastItems_.clear();
-  lastHeld_.clear();
 }
 
 }  // namespace lyraban

@@ -10,7 +10,6 @@
 
 namespace lyraban {
 
-class LayerSet;
 class Resources;
 class ScriptProgram;
 class TextLines;
@@ -35,10 +34,12 @@ class DecodeAhead {
   // on the spot.
   static std::size_t DefaultBudget(int screenWidth, int screenHeight);
 
-  DecodeAhead(const Resources& resources, LayerSet& layers, std::size_t budgetBytes);
+  DecodeAhead(const Resources& resources, std::size_t budgetBytes);
 
-  // Called before every script line (main thread).
-  void LookAhead(const ScriptProgram& program);
+  // Called before every line of `running` (main thread), which `root`
+  // leads to through its called programs: when the running program ends
+  // within the window, its callers' lines follow.
+  void LookAhead(const ScriptProgram& root, const ScriptProgram& running);
   // A picture decoded ahead, or false.
   bool Take(std::string_view name, Surface& pixels) { return cache_.Take(name, pixels); }
   // Restart, load and shut-down: the worker ends and everything is dropped.
@@ -47,18 +48,16 @@ class DecodeAhead {
 
   // What lines [from, from + count) lead to, nearest first. `line` gives
   // the text of a line, false past the end. Scripts named by LOAD and CALL
-  // are listed only with `followScripts`.
+  // are listed only with `followScripts`. Gives the number of lines read.
   using LineSource = std::function<bool(u32 index, std::string_view& text)>;
-  static void ScanLines(const LineSource& line, u32 from, u32 count, bool followScripts, std::vector<AheadItem>& out);
+  static u32 ScanLines(const LineSource& line, u32 from, u32 count, bool followScripts, std::vector<AheadItem>& out);
 
  private:
   void Expand(const AheadItem& item, std::vector<AheadItem>& out) const;
 
   const Resources& resources_;
-  LayerSet& layers_;
   PictureCache cache_;
   std::vector<AheadItem> lastItems_;
-  std::vector<std::string> lastHeld_;
 };
 
 }  // namespace lyraban

@@ -57,7 +57,7 @@ class Engine::Host final : public ScriptHost {
   explicit Host(Engine& e) : e_(e) {}
   bool PumpMessages() override { return e_.PumpMessages(); }
   void LookAhead(const ScriptProgram& program) override {
-    if (e_.decodeAhead_) e_.decodeAhead_->LookAhead(program);
+    if (e_.decodeAhead_) e_.decodeAhead_->LookAhead(e_.interpreter_.RootProgram, program);
   }
   bool PumpInput() override { return e_.PumpInput(ContextReading, true); }
   bool IsSkipping() override { return e_.IsSkipping(); }
@@ -215,6 +215,9 @@ class Engine::Effects final : public EffectHost {
   }
   bool ReadResource(std::string_view folder, std::string_view name, std::string& bytes) override {
     return e_.resources_.ReadWholeResource(folder, name, bytes);
+  }
+  bool TakeDecodedPicture(std::string_view name, Surface& pixels) override {
+    return e_.decodeAhead_ && e_.decodeAhead_->Take(name, pixels);
   }
 
  private:
@@ -620,8 +623,8 @@ bool Engine::InitEngine() {
   layers_ = std::make_unique<LayerSet>(resources_, trace_, platform_.clock(), screens_.width(), screens_.height(),
                                        std::move(hooks));
   if (options_.decodeAhead) {
-    decodeAhead_ = std::make_unique<DecodeAhead>(resources_, *layers_,
-                                                 DecodeAhead::DefaultBudget(screens_.width(), screens_.height()));
+    decodeAhead_ =
+        std::make_unique<DecodeAhead>(resources_, DecodeAhead::DefaultBudget(screens_.width(), screens_.height()));
     layers_->SetDecodedSource(
         [this](std::string_view name, Surface& pixels) { return decodeAhead_->Take(name, pixels); });
   }

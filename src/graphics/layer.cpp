@@ -183,19 +183,6 @@ bool LayerSet::LoadLayerImage(ImageSurface& picture, std::string_view name, std:
   return LoadImage(reader_, picture, name, why);
 }
 
-std::vector<std::string> LayerSet::HeldPictureNames() const {
-  std::vector<std::string> names;
-  auto add = [&](const ImageSurface& picture) {
-    if (picture.HasPixels()) names.push_back(picture.name());
-  };
-  for (const Layer& layer : layers_) {
-    add(layer.basePicture);
-    add(layer.facePicture);
-    for (const OverlaySlot& slot : layer.overlays) add(slot.picture);
-  }
-  return names;
-}
-
 void LayerSet::DrawLayer(Layer& layer, Surface& composed) {
   LoadPicture(layer.basePicture, layer.baseName);
   LoadPicture(layer.facePicture, layer.faceName);

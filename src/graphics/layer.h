@@ -112,10 +112,7 @@ class LayerSet {
   // Where pictures decoded ahead of need come from: true when `pixels` now
   // holds the complete picture `name`. A picture it does not give is
   // decoded here as always.
-  using TakeDecodedFn = std::function<bool(std::string_view name, Surface& pixels)>;
   void SetDecodedSource(TakeDecodedFn take) { takeDecoded_ = std::move(take); }
-  // The names of the pictures the layers hold now.
-  std::vector<std::string> HeldPictureNames() const;
 
   void ResetLayer(int index);
   void ClearAllLayers();

@@ -17,12 +17,12 @@ PictureCache::PictureCache(ResourceReader quietReader, std::size_t budgetBytes, 
 
 PictureCache::~PictureCache() { Stop(); }
 
-void PictureCache::Request(std::vector<AheadItem> items, std::vector<std::string> held) {
+void PictureCache::Request(std::vector<AheadItem> items) {
   {
     std::lock_guard lock(mutex_);
     ++request_;
-    held_ = std::move(held);
-    queue_.assign(std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
+    queue_.assign(items.begin(), items.end());
+    requestItems_ = std::move(items);
     if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
   }
   wake_.notify_one();
@@ -37,6 +37,11 @@ bool PictureCache::Take(std::string_view name, Surface& pixels) {
       bytes_ -= pixels.ByteSize();
       entries_.erase(it);
       tooBig_.clear();
+      // The request may name the picture again further on (a layer set
+      // anew drops its pictures): go through it again at once.
+      queue_.assign(requestItems_.begin(), requestItems_.end());
+      lock.unlock();
+      wake_.notify_one();
       return true;
     }
     if (decoding_ != name) break;
@@ -57,7 +62,7 @@ void PictureCache::Stop() {
   std::lock_guard lock(mutex_);
   stop_ = false;
   queue_.clear();
-  held_.clear();
+  requestItems_.clear();
   entries_.clear();
   failed_.clear();
   tooBig_.clear();
@@ -97,8 +102,7 @@ PictureCache::Entry* PictureCache::Find(std::string_view name) {
 }
 
 bool PictureCache::IsKnown(const std::string& name) const {
-  return name == decoding_ || failed_.count(name) != 0 || tooBig_.count(name) != 0 ||
-         std::find(held_.begin(), held_.end(), name) != held_.end();
+  return name == decoding_ || failed_.count(name) != 0 || tooBig_.count(name) != 0;
 }
 
 bool PictureCache::MakeRoom(std::size_t bytes) {

@@ -51,9 +51,8 @@ class PictureCache {
   PictureCache& operator=(const PictureCache&) = delete;
 
   // What is needed next, nearest first; replaces the previous request.
-  // `held` are pictures the caller already has, never decoded again. Starts
-  // the worker when it is not running.
-  void Request(std::vector<AheadItem> items, std::vector<std::string> held = {});
+  // Starts the worker when it is not running.
+  void Request(std::vector<AheadItem> items);
   // Moves a completely decoded `name` into `pixels` and forgets it. When the
   // worker is decoding that very picture, waits for it (it is further along
   // than a fresh decode); when it is only queued, unqueues it. False when
@@ -97,10 +96,10 @@ class PictureCache {
   bool stop_ = false;
   bool busy_ = false;
   std::list<AheadItem> queue_;
-  std::vector<std::string> held_;
-  std::list<Entry> entries_;      // oldest first
-  std::set<std::string> failed_;  // since the last Stop: the main thread will say why
-  std::set<std::string> tooBig_;  // no room for them until something is taken
+  std::vector<AheadItem> requestItems_;  // the latest request
+  std::list<Entry> entries_;             // oldest first
+  std::set<std::string> failed_;         // since the last Stop: the main thread will say why
+  std::set<std::string> tooBig_;         // no room for them until something is taken
   std::vector<std::pair<AheadItem, std::vector<AheadItem>>> expansions_;  // since the last Stop
   std::string decoding_;                                                  // the picture the worker is decoding now
   u64 request_ = 0;
