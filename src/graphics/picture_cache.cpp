@@ -147,6 +147,9 @@ void PictureCache::Process(std::unique_lock<std::mutex>& lock, AheadItem item) {
   }
   if (item.name.empty() || IsKnown(item.name)) return;
   decoding_ = item.name;
+  // Stamped with the request it was asked for: a newer request that no
+  // longer asks for it may let it go.
+  const u64 request = request_;
   busy_ = true;
   lock.unlock();
   // The same read and decode the main thread would do.
@@ -162,7 +165,7 @@ void PictureCache::Process(std::unique_lock<std::mutex>& lock, AheadItem item) {
   else {
     bytes_ += pixels.ByteSize();
     peak_ = std::max(peak_, bytes_);
-    entries_.push_back(Entry{std::move(item.name), std::move(pixels), request_});
+    entries_.push_back(Entry{std::move(item.name), std::move(pixels), request});
   }
 }
 
