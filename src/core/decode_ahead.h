@@ -28,10 +28,10 @@ class DecodeAhead {
   // one opens with.
   static constexpr u32 kLookAheadLines = 24;
 
-  // Four screen-size pictures with alpha: a scene's background with its
-  // overlays and characters, decoded ahead of the one on screen (7.7 MB at
-  // 800 x 600, 33 MB at 1920 x 1080). Pictures beyond wait to be decoded
-  // on the spot.
+  // Six screen-size pictures with alpha: the next scene's background with
+  // its overlays and characters, and a little of the one after (11.5 MB at
+  // 800 x 600, 50 MB at 1920 x 1080); the sample game's richest scene needs
+  // about 8 MB. Pictures beyond wait, or are decoded on the spot.
   static std::size_t DefaultBudget(int screenWidth, int screenHeight);
 
   DecodeAhead(const Resources& resources, std::size_t budgetBytes);

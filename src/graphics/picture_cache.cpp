@@ -21,6 +21,8 @@ void PictureCache::Request(std::vector<AheadItem> items) {
   {
     std::lock_guard lock(mutex_);
     ++request_;
+    // What the new request no longer asks for may give way now.
+    tooBig_.clear();
     queue_.assign(items.begin(), items.end());
     requestItems_ = std::move(items);
     if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
