@@ -99,7 +99,7 @@ class PictureCache {
   std::vector<AheadItem> requestItems_;  // the latest request
   std::list<Entry> entries_;             // oldest first
   std::set<std::string> failed_;         // since the last Stop: the main thread will say why
-  std::set<std::string> tooBig_;         // no room for them until something is taken
+  std::set<std::string> tooBig_;         // no room until something is taken or asked anew
   std::vector<std::pair<AheadItem, std::vector<AheadItem>>> expansions_;  // since the last Stop
   std::string decoding_;                                                  // the picture the worker is decoding now
   u64 request_ = 0;
