@@ -54,7 +54,7 @@ void AddLayerItem(std::string_view item, std::vector<AheadItem>& out) {
 }  // namespace
 
 std::size_t DecodeAhead::DefaultBudget(int screenWidth, int screenHeight) {
-  return std::size_t{6} * 4 * static_cast<std::size_t>(std::max(screenWidth, 1)) *
+  return std::size_t{4} * 4 * static_cast<std::size_t>(std::max(screenWidth, 1)) *
          static_cast<std::size_t>(std::max(screenHeight, 1));
 }
 

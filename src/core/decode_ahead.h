@@ -28,10 +28,11 @@ class DecodeAhead {
   // one opens with.
   static constexpr u32 kLookAheadLines = 24;
 
-  // Six screen-size pictures with alpha: the next scene's background with
-  // its overlays and characters, and a little of the one after (11.5 MB at
-  // 800 x 600, 50 MB at 1920 x 1080); the sample game's richest scene needs
-  // about 8 MB. Pictures beyond wait, or are decoded on the spot.
+  // Four screen-size pictures with alpha (7.7 MB at 800 x 600, 33 MB at
+  // 1920 x 1080): the next scene's background, its overlays and characters,
+  // which is what removes the stall. Everything held here comes on top of
+  // the pictures on screen, so more would mostly hold scenes further off.
+  // Pictures beyond wait for room, or are decoded on the spot.
   static std::size_t DefaultBudget(int screenWidth, int screenHeight);
 
   DecodeAhead(const Resources& resources, std::size_t budgetBytes);
