@@ -101,7 +101,6 @@ class Engine {
   u8 displayState() const { return window_ ? window_->displayState() : MessageWindow::kDisplayShown; }
   ScreenBuffers& screens() { return screens_; }
   LayerSet* layers() { return layers_.get(); }
-  DecodeAhead* decodeAhead() { return decodeAhead_.get(); }
   // Brings the screen up to date with the layers.
   void UpdateScreen();
   const std::string& gameFolder() const { return gameFolder_; }

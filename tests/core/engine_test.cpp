@@ -221,6 +221,10 @@ TEST(CommandLine, OptionsAndErrors) {
   EXPECT_EQ(o->runMs, 1500u);
   EXPECT_EQ(o->traceFile, "-");
   EXPECT_EQ(o->gameFolder, "game");
+  EXPECT_TRUE(o->decodeAhead);
+  o = ParseCommandLine({"--no-decode-ahead"}, error);
+  ASSERT_TRUE(o) << error;
+  EXPECT_FALSE(o->decodeAhead);
   EXPECT_FALSE(ParseCommandLine({"--run-ms", "soon"}, error));
   EXPECT_NE(error.find("--run-ms"), std::string::npos);
   EXPECT_FALSE(ParseCommandLine({"--frame-stats"}, error));
