@@ -23,7 +23,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 fuzz=$root/build-fuzz
 all=(archive loose_names text_lines config expression png img_definition map_file ogg_stream save_container
      flag_file read_log user_settings input_script flow_file slot_file script script_state
-     sound_section)
+     sound_section decode_ahead_scan)
 if [ $# -gt 0 ]; then harnesses=("$@"); else harnesses=("${all[@]}"); fi
 
 # Executions, coverage (edges), features and findings of the last runs.
@@ -80,6 +80,7 @@ if [ ! -d "$fuzz/corpus" ]; then
   printf 'a = g * 2 - (b %% 7)' > "$fuzz/corpus/expression/seed-2"
   seed png "$unpacked"/**/*.png "$root"/../shared/conformance/pngsuite/*.png
   seed img_definition "$unpacked"/**/*.img
+  seed decode_ahead_scan "$unpacked"/script/*.txt "$unpacked"/**/*.img
   seed map_file "$unpacked"/**/*.map
   seed ogg_stream "$unpacked"/**/*.ogg
   seed input_script "$root"/tests/e2e/*.input

@@ -21,6 +21,9 @@ inline constexpr UsageItem kOptions[] = {
     {"--frame-stats FILE",
      "write one line per presented frame: its time on the engine's clock in milliseconds, then the processor "
      "time in milliseconds the main thread spent on it"},
+    {"--no-decode-ahead",
+     "decode every picture when it is shown, not ahead on a second thread (for comparison; the pictures, sound "
+     "and trace are the same either way)"},
     {"--check",
      "check every script, configuration and definition file of the game without playing it; findings go "
      "to standard output as file:line: error|warning: message (exit status 1 on errors)"},

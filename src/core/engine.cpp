@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "core/config/flag_definitions.h"
+#include "core/decode_ahead.h"
 #include "core/default_game.h"
 #include "core/unusable_game.h"
 #include "flow/flowchart_screen.h"
@@ -55,6 +56,9 @@ class Engine::Host final : public ScriptHost {
  public:
   explicit Host(Engine& e) : e_(e) {}
   bool PumpMessages() override { return e_.PumpMessages(); }
+  void LookAhead(const ScriptProgram& program) override {
+    if (e_.decodeAhead_) e_.decodeAhead_->LookAhead(e_.interpreter_.RootProgram, program);
+  }
   bool PumpInput() override { return e_.PumpInput(ContextReading, true); }
   bool IsSkipping() override { return e_.IsSkipping(); }
   void SetRunModeNormal() override { e_.input_.SetRunMode(RunMode::Normal); }
@@ -211,6 +215,9 @@ class Engine::Effects final : public EffectHost {
   }
   bool ReadResource(std::string_view folder, std::string_view name, std::string& bytes) override {
     return e_.resources_.ReadWholeResource(folder, name, bytes);
+  }
+  bool TakeDecodedPicture(std::string_view name, Surface& pixels) override {
+    return e_.decodeAhead_ && e_.decodeAhead_->Take(name, pixels);
   }
 
  private:
@@ -557,6 +564,8 @@ int Engine::Run() {
         sound_->StopVoice();
       }
       const u32 stepStart = platform_.clock().Now();
+      // A restart or a load: what was decoded ahead belonged to the old run.
+      if (decodeAhead_) decodeAhead_->Stop();
       if (!interpreter_.RunGameStep()) {
         if (first && !quit_) missingStartScript_ = true;
         break;
@@ -614,6 +623,12 @@ bool Engine::InitEngine() {
   };
   layers_ = std::make_unique<LayerSet>(resources_, trace_, platform_.clock(), screens_.width(), screens_.height(),
                                        std::move(hooks));
+  if (options_.decodeAhead) {
+    decodeAhead_ =
+        std::make_unique<DecodeAhead>(resources_, DecodeAhead::DefaultBudget(screens_.width(), screens_.height()));
+    layers_->SetDecodedSource(
+        [this](std::string_view name, Surface& pixels) { return decodeAhead_->Take(name, pixels); });
+  }
   // 6: the player's settings.
   LoadUserSettings(user_, settingsFile_);
   // 7-10: shortcut tables are data, and there is no COM to start.
@@ -651,6 +666,7 @@ bool Engine::InitEngine() {
 }
 
 void Engine::ShutdownEngine() {
+  if (decodeAhead_) decodeAhead_->Stop();
   readLog_.SaveReadLog(saveFolder_);
   if (sound_) sound_->Shutdown();
   if (!windowClosed_ && platform_.HasMainWindow()) {

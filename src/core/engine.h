@@ -33,6 +33,7 @@
 
 namespace lyraban {
 
+class DecodeAhead;
 class SoundSystem;
 class MovieHost;
 class MoviePlayer;
@@ -183,6 +184,7 @@ class Engine {
   EngineWords words_;
   ScreenBuffers screens_;
   std::unique_ptr<LayerSet> layers_;
+  std::unique_ptr<DecodeAhead> decodeAhead_;  // null with --no-decode-ahead
   std::unique_ptr<EffectHost> effectHost_;
   std::unique_ptr<ScreenTransitions> transitions_;
   UserSettings user_{};

@@ -49,6 +49,8 @@ std::optional<EngineOptions> ParseCommandLine(const std::vector<std::string>& ar
       return std::nullopt;
     } else if (a == "--check") {
       options.check = true;
+    } else if (a == "--no-decode-ahead") {
+      options.decodeAhead = false;
     } else if (a == "--headless") {
       options.headless = true;
     } else if (a == "--run-ms") {

@@ -19,6 +19,7 @@ struct EngineOptions {
   std::string inputFile;       // scripted input for headless runs
   std::string frameStatsFile;  // one line per presented frame: clock ms, main-thread processor ms
   bool check = false;          // check the game's files instead of playing
+  bool decodeAhead = true;     // pictures the script is about to show are decoded on a worker
 };
 
 // Parses the arguments after the program name. On a usage error gives

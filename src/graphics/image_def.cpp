@@ -1,6 +1,8 @@
 // The ".img" definition grammar: comment lines, "#" section selectors, key
 // lines and anime command lines, applied to a layer for one section code.
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "base/strings.h"
 #include "graphics/layer.h"
@@ -128,6 +130,36 @@ bool LayerSet::ApplyLayerDefinition(int index, i32 code) {
     }
   }
   return true;
+}
+
+std::vector<std::string> DefinitionPictureNames(const TextLines& definition, i32 code) {
+  std::vector<std::string> names;
+  // Applying a code applies code 0 first, so lines of either may name
+  // pictures the layer ends up drawing.
+  bool activeZero = true, activeCode = true;
+  TokenList tokens;
+  for (size_t i = 0; i < definition.LineCount(); ++i) {
+    const std::string_view line = definition.Line(i);
+    if (line.empty() || line[0] == ';') continue;
+    if (line[0] == '#') {
+      SplitTokens(tokens, line.substr(1));
+      activeZero = activeCode = tokens.Count() == 0;
+      for (size_t t = 0; t < tokens.Count(); ++t) {
+        const i32 listed = ParseDecimal(tokens[static_cast<i64>(t)]);
+        activeZero = activeZero || listed == 0;
+        activeCode = activeCode || listed == code;
+      }
+      continue;
+    }
+    if ((!activeZero && !activeCode) || line.find('=') == std::string_view::npos) continue;
+    const std::string_view key = WordBefore(line, '=');
+    const bool namesPicture = EqualsNoCase(key, "Base") || EqualsNoCase(key, "Face") ||
+                              (StartsWithNoCase(key, "Img") && SlotAfter(key, 3) >= 0);
+    const std::string_view value = FirstToken(line.substr(line.find('=') + 1));
+    if (namesPicture && !value.empty() && std::find(names.begin(), names.end(), value) == names.end())
+      names.emplace_back(value);
+  }
+  return names;
 }
 
 }  // namespace lyraban

@@ -96,7 +96,7 @@ bool LayerSet::SetLayerImage(int index, std::string_view name) {
     // A failed picture keeps whatever rows were decoded and shows them at the
     // top-left, as the base name stays empty.
     std::string why;
-    if (!LoadImage(reader_, layer->basePicture, name, &why)) {
+    if (!LoadLayerImage(layer->basePicture, name, &why)) {
       trace_.DebugTrace("画像『%s』を表示できない：%s", name, why);
       return false;
     }
@@ -163,10 +163,24 @@ void LayerSet::LoadPicture(ImageSurface& picture, const std::string& name) {
   // The name is kept after a failure, so a broken picture is said once.
   if (name.empty() || name == picture.name()) return;
   std::string why;
-  if (!LoadImage(reader_, picture, name, &why))
+  if (!LoadLayerImage(picture, name, &why))
     trace_.DebugTrace("定義ファイルの画像『%s』を表示できない：%s", name, why);
   else
     WithinPictureBudget(picture);
+}
+
+bool LayerSet::LoadLayerImage(ImageSurface& picture, std::string_view name, std::string* why) {
+  if (takeDecoded_ && !name.empty() && name != picture.name()) {
+    Surface decoded;
+    if (takeDecoded_(name, decoded)) {
+      // What LoadImage leaves after a successful decode.
+      picture.Release();
+      picture.SetName(name);
+      static_cast<Surface&>(picture) = std::move(decoded);
+      return true;
+    }
+  }
+  return LoadImage(reader_, picture, name, why);
 }
 
 void LayerSet::DrawLayer(Layer& layer, Surface& composed) {

@@ -109,6 +109,11 @@ class LayerSet {
 
   void SetIgnoredLineHook(IgnoredLineFn hook) { ignoredLine_ = std::move(hook); }
 
+  // Where pictures decoded ahead of need come from: true when `pixels` now
+  // holds the complete picture `name`. A picture it does not give is
+  // decoded here as always.
+  void SetDecodedSource(TakeDecodedFn take) { takeDecoded_ = std::move(take); }
+
   void ResetLayer(int index);
   void ClearAllLayers();
   // A picture, a colour name or a ".img" definition; marks the name seen.
@@ -133,6 +138,7 @@ class LayerSet {
   bool WithinPictureBudget(ImageSurface& picture);
   void DrawLayer(Layer& layer, Surface& composed);
   void LoadPicture(ImageSurface& picture, const std::string& name);
+  bool LoadLayerImage(ImageSurface& picture, std::string_view name, std::string* why);
   // Null when the line took effect, else why it was passed over.
   const char* ApplyKeyLine(Layer& layer, std::string_view line);
 
@@ -144,6 +150,7 @@ class LayerSet {
   int screenHeight_;
   Hooks hooks_;
   IgnoredLineFn ignoredLine_;
+  TakeDecodedFn takeDecoded_;
   std::array<Layer, kLayerCount> layers_;
   std::size_t pictureBudget_ = kPictureBudgetBytes;
   AnimeRegisters registers_;
@@ -153,5 +160,9 @@ class LayerSet {
 // Parses an opacity value: "50%" is 50 × 255 / 100, "50" is 50; clamped to
 // 0..255.
 u8 ParseLayerOpacity(std::string_view token);
+
+// The pictures a definition names (Base, Face, Img0..9) in the lines that
+// applying `code` takes effect with, in file order, each once.
+std::vector<std::string> DefinitionPictureNames(const TextLines& definition, i32 code);
 
 }  // namespace lyraban

@@ -25,18 +25,22 @@ class Resources;
 // files). The Resources object must outlive the reader.
 ResourceReader ResourceReaderFor(Resources& resources);
 
+// Gives a picture decoded ahead of need: true when `pixels` now holds the
+// complete picture `name`, as decoding it would have made it.
+using TakeDecodedFn = std::function<bool(std::string_view name, Surface& pixels)>;
+
 // Decodes "img"/name.
 bool LoadPng(const ResourceReader& reader, std::string_view name, Surface& target, std::string* why = nullptr);
 
 // The cached named load: a name the surface already holds returns true
 // without reading. The name is kept even when decoding fails.
-bool LoadImage(const ResourceReader& reader, ImageSurface& image, std::string_view name,
-               std::string* why = nullptr);
+bool LoadImage(const ResourceReader& reader, ImageSurface& image, std::string_view name, std::string* why = nullptr);
 
 // Clears the mask (creating it 1-byte at screen size when it has no pixels)
-// and draws the named image centred into it as grey.
+// and draws the named image centred into it as grey. A picture `take` gives
+// is not decoded again.
 bool LoadScreenMask(const ResourceReader& reader, Surface& mask, std::string_view name, int screenWidth,
-                    int screenHeight);
+                    int screenHeight, const TakeDecodedFn& take = {});
 
 // Writes a 3- or 4-byte surface as an 8-bit RGB or RGBA PNG, whole to a
 // temporary name and then renamed into place.

@@ -217,11 +217,12 @@ bool LoadImage(const ResourceReader& reader, ImageSurface& image, std::string_vi
 }
 
 bool LoadScreenMask(const ResourceReader& reader, Surface& mask, std::string_view name, int screenWidth,
-                    int screenHeight) {
+                    int screenHeight, const TakeDecodedFn& take) {
   if (!mask.HasPixels() && !mask.Create(1, screenWidth, screenHeight)) return false;
   std::memset(mask.pixels(), 0, mask.ByteSize());
   ImageSurface image;
-  if (!LoadImage(reader, image, name) || !image.HasPixels()) return false;
+  const bool taken = take && !name.empty() && take(name, image);
+  if ((!taken && !LoadImage(reader, image, name)) || !image.HasPixels()) return false;
   return BlitAnchored(mask, image, screenWidth / 2, screenHeight / 2, 8);
 }
 

@@ -75,7 +75,10 @@ bool ScreenTransitions::BeginWipe(std::string_view rule, Surface& mask) {
   };
   // Without a rule picture the new composition simply appears with the next
   // screen update.
-  return LoadScreenMask(reader, mask, rule, screen_.width(), screen_.height()) &&
+  const TakeDecodedFn take = [this](std::string_view name, Surface& pixels) {
+    return host_.TakeDecodedPicture(name, pixels);
+  };
+  return LoadScreenMask(reader, mask, rule, screen_.width(), screen_.height(), take) &&
          mask.ByteSize() == static_cast<std::size_t>(screen_.width()) * screen_.height() &&
          screen_.FrontBuffer().ByteSize() == mask.ByteSize() * 3 &&
          screen_.ComposedBuffer().ByteSize() == mask.ByteSize() * 3 &&

@@ -36,6 +36,8 @@ class EffectHost {
 
   // Reads a whole resource file (rule pictures come from folder "img").
   virtual bool ReadResource(std::string_view folder, std::string_view name, std::string& bytes) = 0;
+  // A rule picture decoded ahead of need (see LayerSet::SetDecodedSource).
+  virtual bool TakeDecodedPicture(std::string_view /*name*/, Surface& /*pixels*/) { return false; }
 };
 
 inline constexpr u8 kEffectModeSystem = 3;

@@ -104,13 +104,13 @@ bool Resources::OpenArchive(const std::string& path, const std::string& fileName
   return lyraban::OpenArchive(directory_, path, fileName);
 }
 
-void Resources::Diagnose(const char* errorText, const PackFile& file, u32 size, u8 scrambleCode) {
-  if (!trace_.Enabled()) return;
+void Resources::Diagnose(Trace& trace, const char* errorText, const PackFile& file, u32 size, u8 scrambleCode) {
+  if (!trace.Enabled()) return;
   // The error text is UTF-8 already, so it goes into the format rather than
   // through the code-page conversion of string arguments.
   const std::string format = std::string("ファイル:\n\t　　エラー内容:") + errorText +
                              "\n\t　　ファイル名:%s\n\tファイルサイズ:%d\n\t　暗号化コード:%04X\n";
-  trace_.DebugTrace(format.c_str(), file.resolvedName_, static_cast<int>(size), static_cast<unsigned>(scrambleCode));
+  trace.DebugTrace(format.c_str(), file.resolvedName_, static_cast<int>(size), static_cast<unsigned>(scrambleCode));
 }
 
 namespace {
@@ -160,10 +160,14 @@ std::string Resources::FindLooseFile(const std::string& resolvedName) const {
 }
 
 bool Resources::OpenResource(PackFile& file, std::string_view folder, std::string_view name) {
-  CloseResource(file);
+  return Open(trace_, file, folder, name);
+}
+
+bool Resources::Open(Trace& trace, PackFile& file, std::string_view folder, std::string_view name) const {
+  Close(file);
   if (name.empty()) {
-    trace_.Because("no file name was given");
-    Diagnose(kUnknownError, file, 0, 0);
+    trace.Because("no file name was given");
+    Diagnose(trace, kUnknownError, file, 0, 0);
     return false;
   }
   const bool fullPath = IsFullPath(name);
@@ -187,13 +191,13 @@ bool Resources::OpenResource(PackFile& file, std::string_view folder, std::strin
   }
   if (!stream) {
     if (entry)
-      trace_.Because("archive %s holds %s but cannot be opened", entry->archive, file.resolvedName_);
+      trace.Because("archive %s holds %s but cannot be opened", entry->archive, file.resolvedName_);
     else if (fullPath)
-      trace_.Because("%s cannot be opened", file.resolvedName_);
+      trace.Because("%s cannot be opened", file.resolvedName_);
     else
-      trace_.Because("%s is in no archive and no loose file", file.resolvedName_);
-    Diagnose(kCannotOpen, file, entry ? entry->size : 0, entry ? entry->scrambleCode : 0);
-    CloseResource(file);
+      trace.Because("%s is in no archive and no loose file", file.resolvedName_);
+    Diagnose(trace, kCannotOpen, file, entry ? entry->size : 0, entry ? entry->scrambleCode : 0);
+    Close(file);
     return false;
   }
   file.stream_.reset(stream);
@@ -206,9 +210,9 @@ bool Resources::OpenResource(PackFile& file, std::string_view folder, std::strin
     if (::fseeko(stream, static_cast<off_t>(entry->offset), SEEK_SET) != 0) file.available_ = 0;
   } else {
     if (length > 0xFFFFFFFFu) {
-      trace_.Because("%s is larger than 4 GiB", file.resolvedName_);
-      Diagnose(kCannotOpen, file, 0xFFFFFFFFu, 0);
-      CloseResource(file);
+      trace.Because("%s is larger than 4 GiB", file.resolvedName_);
+      Diagnose(trace, kCannotOpen, file, 0xFFFFFFFFu, 0);
+      Close(file);
       return false;
     }
     file.size_ = static_cast<u32>(length);
@@ -219,21 +223,25 @@ bool Resources::OpenResource(PackFile& file, std::string_view folder, std::strin
   return true;
 }
 
-bool Resources::ReadResource(PackFile& file, void* dst, u32 count) {
+bool Resources::ReadResource(PackFile& file, void* dst, u32 count) { return Read(trace_, file, dst, count); }
+
+bool Resources::Read(Trace& trace, PackFile& file, void* dst, u32 count) {
   if (dst == nullptr || count == 0 || !file.IsOpen()) {
-    Diagnose(kUnknownError, file, file.size_, file.scrambleCode_);
+    Diagnose(trace, kUnknownError, file, file.size_, file.scrambleCode_);
     return false;
   }
   if (std::fread(dst, 1, count, file.stream_.get()) != count) {
-    trace_.Because("the file ends before the bytes asked for");
-    Diagnose(kReadFailed, file, file.size_, file.scrambleCode_);
+    trace.Because("the file ends before the bytes asked for");
+    Diagnose(trace, kReadFailed, file, file.size_, file.scrambleCode_);
     return false;
   }
   if (file.scrambleCode_ != 0) file.keystream_.Apply(static_cast<u8*>(dst), count);
   return true;
 }
 
-void Resources::CloseResource(PackFile& file) {
+void Resources::CloseResource(PackFile& file) { Close(file); }
+
+void Resources::Close(PackFile& file) {
   file.stream_.reset();
   file.resolvedName_.clear();
   file.size_ = 0;
@@ -243,27 +251,28 @@ void Resources::CloseResource(PackFile& file) {
 }
 
 template <class Buffer>
-bool Resources::ReadWhole(std::string_view folder, std::string_view name, Buffer& out, bool* empty, bool* archived) {
+bool Resources::ReadWhole(Trace& trace, std::string_view folder, std::string_view name, Buffer& out, bool* empty,
+                          bool* archived) const {
   out.clear();
   PackFile file;
-  if (!OpenResource(file, folder, name)) return false;
+  if (!Open(trace, file, folder, name)) return false;
   if (archived) *archived = file.archived_;
   if (empty) {
     *empty = file.size_ == 0;
     if (*empty) return true;
   }
   if (!file.IsComplete()) {
-    trace_.Because("the archive ends before the entry %s does", file.resolvedName_);
-    Diagnose(kReadFailed, file, file.size_, file.scrambleCode_);
+    trace.Because("the archive ends before the entry %s does", file.resolvedName_);
+    Diagnose(trace, kReadFailed, file, file.size_, file.scrambleCode_);
     return false;
   }
   if (file.size_ > kMaxWholeResourceBytes) {
-    trace_.DebugTrace("リソースが大きすぎる（%s：%u バイト、上限 %u バイト）", file.resolvedName_,
-                      static_cast<unsigned>(file.size_), static_cast<unsigned>(kMaxWholeResourceBytes));
+    trace.DebugTrace("リソースが大きすぎる（%s：%u バイト、上限 %u バイト）", file.resolvedName_,
+                     static_cast<unsigned>(file.size_), static_cast<unsigned>(kMaxWholeResourceBytes));
     return false;
   }
   out.resize(file.size_);
-  if (!ReadResource(file, out.data(), file.size_)) {
+  if (!Read(trace, file, out.data(), file.size_)) {
     out.clear();
     return false;
   }
@@ -271,16 +280,22 @@ bool Resources::ReadWhole(std::string_view folder, std::string_view name, Buffer
 }
 
 bool Resources::ReadWholeResource(std::string_view folder, std::string_view name, std::vector<u8>& out) {
-  return ReadWhole(folder, name, out);
+  return ReadWhole(trace_, folder, name, out);
 }
 
 bool Resources::ReadWholeResource(std::string_view folder, std::string_view name, std::string& out) {
-  return ReadText(folder, name, out, nullptr);
+  return ReadText(trace_, folder, name, out, nullptr);
 }
 
-bool Resources::ReadText(std::string_view folder, std::string_view name, std::string& out, bool* empty) {
+bool Resources::ReadWholeResourceQuietly(std::string_view folder, std::string_view name, std::string& out) const {
+  Trace quiet(trace_.codePage());
+  return ReadText(quiet, folder, name, out, nullptr);
+}
+
+bool Resources::ReadText(Trace& trace, std::string_view folder, std::string_view name, std::string& out,
+                         bool* empty) const {
   bool archived = false;
-  if (!ReadWhole(folder, name, out, empty, &archived)) return false;
+  if (!ReadWhole(trace, folder, name, out, empty, &archived)) return false;
   if (archived || !IsTextResourceName(name)) return true;
   // Authors on Linux write loose files in UTF-8; the engine's text is in
   // the game's code page. Text in the code page itself is almost never
@@ -288,7 +303,7 @@ bool Resources::ReadText(std::string_view folder, std::string_view name, std::st
   const bool bom = out.starts_with("\xEF\xBB\xBF");
   const bool utf8 = bom || (std::any_of(out.begin(), out.end(), [](char c) { return static_cast<u8>(c) >= 0x80; }) &&
                             IsValidUtf8(out));
-  if (utf8) out = trace_.codePage().FromUtf8(std::string_view(out).substr(bom ? 3 : 0));
+  if (utf8) out = trace.codePage().FromUtf8(std::string_view(out).substr(bom ? 3 : 0));
   return true;
 }
 
@@ -310,7 +325,7 @@ bool Resources::LoadTextLines(TextLines& lines, std::string_view folder, std::st
 bool Resources::LoadTextLines(TextLines& lines, std::string_view folder, std::string_view name, bool& empty) {
   lines.Clear();
   std::string text;
-  if (!ReadText(folder, name, text, &empty)) return false;
+  if (!ReadText(trace_, folder, name, text, &empty)) return false;
   if (empty) return true;
   const bool ok = lines.Split(std::move(text));
   TraceCutAtNul(lines, folder, name);

@@ -92,6 +92,10 @@ class Resources {
   // page, as lyrapack --convert-text would have packed it. Archive entries
   // are never converted.
   bool ReadWholeResource(std::string_view folder, std::string_view name, std::string& out);
+  // The same bytes for another thread: nothing is traced and nothing here
+  // changes, so it may run beside the main thread's reads (not beside
+  // opening archives).
+  bool ReadWholeResourceQuietly(std::string_view folder, std::string_view name, std::string& out) const;
   bool LoadTextLines(TextLines& lines, std::string_view folder, std::string_view name);
   // The same, but an empty resource is a valid text without lines: it gives
   // true with `empty` set and no diagnostic (a script may be empty).
@@ -102,16 +106,20 @@ class Resources {
   const ResourceDirectory& directory() const { return directory_; }
 
  private:
-  void Diagnose(const char* errorText, const PackFile& file, u32 size, u8 scrambleCode);
+  // The reads take the trace to write to, so that a quiet one can stand in.
+  static void Diagnose(Trace& trace, const char* errorText, const PackFile& file, u32 size, u8 scrambleCode);
+  bool Open(Trace& trace, PackFile& file, std::string_view folder, std::string_view name) const;
+  static bool Read(Trace& trace, PackFile& file, void* dst, u32 count);
+  static void Close(PackFile& file);
   std::string FindLooseFile(const std::string& resolvedName) const;
   // A NUL byte ends a text early; the author hears where.
   void TraceCutAtNul(const TextLines& lines, std::string_view folder, std::string_view name);
   // Whole text; a loose text file written in UTF-8 comes back in the game's
   // code page. `empty` (when given) tells an empty file from a missing one.
-  bool ReadText(std::string_view folder, std::string_view name, std::string& out, bool* empty);
+  bool ReadText(Trace& trace, std::string_view folder, std::string_view name, std::string& out, bool* empty) const;
   template <class Buffer>
-  bool ReadWhole(std::string_view folder, std::string_view name, Buffer& out, bool* empty = nullptr,
-                 bool* archived = nullptr);
+  bool ReadWhole(Trace& trace, std::string_view folder, std::string_view name, Buffer& out, bool* empty = nullptr,
+                 bool* archived = nullptr) const;
 
   Trace& trace_;
   std::string dataFolder_;

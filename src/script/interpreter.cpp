@@ -97,6 +97,7 @@ bool Interpreter::RunProgram(ScriptProgram& program) {
     if (!program.GetLine(program.NextLine, line)) break;
     ++program.NextLine;
     trace_.SetScriptLine(program.Name, static_cast<int>(program.NextLine));
+    host_.LookAhead(program);
     if (ExecuteLine(program, line)) continue;
     if (!host_.PumpInput()) break;
     trace_.DebugTrace("エラー（%s:%d）", program.Name, static_cast<int>(program.NextLine));

@@ -5,6 +5,8 @@
 
 namespace lyraban {
 
+class ScriptProgram;
+
 // Everything the interpreter asks of the rest of the engine: the message pump,
 // input, the message window, the backlog, the choice menu, the map screen and
 // the main window. The engine implements it over its subsystems; tests use
@@ -16,6 +18,10 @@ class ScriptHost {
   // Non-blocking message pump, called before every script line. False once
   // the application is quitting.
   virtual bool PumpMessages() = 0;
+  // A line of `program` is about to run; the lines from its NextLine on
+  // follow. Work done ahead of need goes here: it may neither trace nor
+  // change what the script sees.
+  virtual void LookAhead(const ScriptProgram& /*program*/) {}
   // One input pump with its 1 ms yield, after a failed line. False once the
   // quit flag is set.
   virtual bool PumpInput() = 0;

@@ -220,6 +220,10 @@ TEST(CommandLine, OptionsEveryDocumentedOneAndErrors) {
   ASSERT_TRUE(o) << error;
   EXPECT_EQ(std::tuple(o->headless, o->runLimit, o->runMs, o->traceFile, o->frameStatsFile, o->gameFolder),
             std::tuple(true, true, 1500u, "-", "f.txt", "game"));
+  EXPECT_TRUE(o->decodeAhead);
+  o = ParseCommandLine({"--no-decode-ahead"}, error);
+  ASSERT_TRUE(o) << error;
+  EXPECT_FALSE(o->decodeAhead);
   // What the help lists is accepted, with a value where it takes one; --help
   // itself gives nothing, with no error.
   for (const UsageItem& item : command_line_doc::kOptions) {

@@ -1,0 +1,126 @@
+#!/usr/bin/env python3
+"""Plays every end-to-end run twice, with pictures decoded ahead on the
+worker thread and with --no-decode-ahead, and checks that the last frame,
+the audio dump and the trace come out byte for byte the same.
+
+Run as: decode_ahead_identical.py --lyraban BINARY --game GAME_FOLDER [--only NAME]
+
+The runs, their input scripts, game folders and settings are those of
+play_through.py; runs that share a game folder there share one here too, in
+the same order, separately for each of the two ways of playing. Only the
+music is switched off: its refills and fades run on the music thread, whose
+steps fall on the virtual clock a little differently from run to run, so
+with music no two runs give the same audio dump, whichever way pictures are
+decoded.
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.dont_write_bytecode = True  # keep the source folder clean
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import play_through  # noqa: E402
+
+MODES = {"ahead": [], "on_the_spot": ["--no-decode-ahead"]}
+OUTPUTS = {"screenshot": ".png", "audio dump": ".wav", "trace": ".trace.txt"}
+
+
+def settings_bytes():
+    record = bytearray(play_through.settings_bytes())
+    record[17] = 0  # BgmEnabled
+    return bytes(record)
+
+
+def play(args, work, mode, runs):
+    """Plays `runs` in order; gives {run name: problem} for runs that failed to play.
+
+    Both ways play in the same folders (emptied in between), since the trace
+    names the game folder."""
+    failed = {}
+    folders = {}
+    out = os.path.join(work, mode)
+    os.makedirs(out)
+    play_folder = os.path.join(work, "play")
+    shutil.rmtree(play_folder, ignore_errors=True)
+    data = os.path.join(args.game, "data")
+    for run in runs:
+        game = folders.get(run.folder)
+        if game is None:
+            game = os.path.join(play_folder, "game-" + run.folder)
+            shutil.copytree(data, os.path.join(game, "data"))
+            movies = os.path.join(args.game, "movie")
+            if os.path.isdir(movies):
+                shutil.copytree(movies, os.path.join(game, "movie"))
+            folders[run.folder] = game
+        cwd = os.path.join(play_folder, "cwd-" + run.name)
+        os.makedirs(cwd)
+        with open(os.path.join(cwd, "lyraban.cfg"), "wb") as f:
+            f.write(settings_bytes())
+        base = os.path.join(out, run.name)
+        command = [args.lyraban, "--headless", "--run-ms", str(run.run_ms), "--trace", base + ".trace.txt",
+                   "--screenshot", base + ".png", "--audio-dump", base + ".wav"] + MODES[mode]
+        if run.script:
+            command += ["--input", os.path.join(play_through.HERE, run.script)]
+        command.append(game)
+        result = subprocess.run(command, cwd=cwd, capture_output=True, timeout=300)
+        if result.returncode != 0 or result.stderr:
+            failed[run.name] = f"exit status {result.returncode}: {result.stderr.decode(errors='replace')[-2000:]}"
+    shutil.rmtree(play_folder)
+    return failed
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--lyraban", required=True)
+    parser.add_argument("--game", required=True, help="the packed game folder (holds data/)")
+    parser.add_argument("--only", help="run only this run (and the runs before it in its folder)")
+    args = parser.parse_args()
+    # The engine runs from a folder of its own.
+    args.lyraban, args.game = os.path.abspath(args.lyraban), os.path.abspath(args.game)
+    if not os.path.isdir(os.path.join(args.game, "data")):
+        print(f"no packed game at {args.game}/data")
+        return 1
+
+    runs = play_through.RUNS
+    if args.only:
+        target = next((r for r in runs if r.name == args.only), None)
+        if target is None:
+            print(f"no run named {args.only}")
+            return 1
+        runs = [r for r in runs[:runs.index(target) + 1] if r.folder == target.folder]
+
+    failures = []
+    with tempfile.TemporaryDirectory(prefix="lyraban-decode-ahead-") as work:
+        failed = {mode: play(args, work, mode, runs) for mode in MODES}
+        for run in runs:
+            problems = [f"{mode}: {failed[mode][run.name]}" for mode in MODES if run.name in failed[mode]]
+            for what, suffix in OUTPUTS.items():
+                paths = [os.path.join(work, mode, run.name + suffix) for mode in MODES]
+                missing = [p for p in paths if not os.path.exists(p)]
+                if missing:
+                    problems.append(f"no {what}: {', '.join(missing)}")
+                    continue
+                contents = []
+                for p in paths:
+                    with open(p, "rb") as f:
+                        contents.append(f.read())
+                if contents[0] != contents[1]:
+                    at = next((i for i, (a, b) in enumerate(zip(*contents)) if a != b), min(map(len, contents)))
+                    problems.append(f"{what} differs: {len(contents[0])} bytes ahead, {len(contents[1])} bytes "
+                                    f"on the spot, first difference at byte {at}")
+            print(f"{run.name}: {'ok' if not problems else 'FAILED'}", flush=True)
+            for p in problems:
+                print("    " + p, flush=True)
+            if problems:
+                failures.append(run.name)
+    if failures:
+        print("failed: " + ", ".join(failures))
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
