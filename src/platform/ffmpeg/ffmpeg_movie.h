@@ -1,4 +1,8 @@
 #pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "platform/video.h"
 
 namespace lyraban::platform {
@@ -6,11 +10,30 @@ namespace lyraban::platform {
 // Movies through the FFmpeg libraries: whatever container and codec they
 // decode plays. FFmpeg's own console messages are silenced; the reason a
 // file cannot be played is handed back to the caller instead.
+//
+// The decoder lives in a separate module, loaded when a movie opens and
+// unloaded when its last decoder and picture are gone, so that a game pays
+// for the FFmpeg libraries only while a movie plays.
 class FfmpegMovieDecoderFactory final : public MovieDecoderFactory {
  public:
   FfmpegMovieDecoderFactory();
+  // Looks for the module at these paths only, in order.
+  explicit FfmpegMovieDecoderFactory(std::vector<std::string> modulePaths);
+  ~FfmpegMovieDecoderFactory() override;
+
   std::unique_ptr<MovieDecoder> Open(const std::string& path, std::string& reason) override;
   bool Available() const override;
+
+  // Whether the module is in memory now.
+  bool ModuleLoaded() const;
+
+  class Module;
+
+ private:
+  std::shared_ptr<const Module> LoadModule(std::string& reason);
+
+  std::vector<std::string> modulePaths_;
+  std::weak_ptr<const Module> loaded_;
 };
 
 }  // namespace lyraban::platform
