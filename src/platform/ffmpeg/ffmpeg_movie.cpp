@@ -1,6 +1,7 @@
 #include "platform/ffmpeg/ffmpeg_movie.h"
 
 #include <dlfcn.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <climits>
@@ -104,6 +105,10 @@ FfmpegMovieDecoderFactory::~FfmpegMovieDecoderFactory() = default;
 
 std::shared_ptr<const FfmpegMovieDecoderFactory::Module> FfmpegMovieDecoderFactory::LoadModule(std::string& reason) {
   if (auto module = loaded_.lock()) return module;
+  // The libraries about to be mapped are the largest single cost of the
+  // program; memory the game has freed (pictures of the scene before the
+  // movie) goes back to the system first rather than add to it.
+  malloc_trim(0);
   reason = "the movie module is missing";
   for (const std::string& path : modulePaths_) {
     if (access(path.c_str(), F_OK) != 0) continue;
