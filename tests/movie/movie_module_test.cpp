@@ -89,6 +89,32 @@ TEST_F(MovieModuleTest, LoadedForAMovieAndUnloadedWhenItsLastPictureGoes) {
   EXPECT_TRUE(again->hasVideo());
 }
 
+TEST_F(MovieModuleTest, APreparedModuleServesTheNextMovieOnlyAndUnprepareLetsItGo) {
+  const std::string movie = MakeTwoPictureMovie();
+  FfmpegMovieDecoderFactory decoders;
+  decoders.Prepare();
+  EXPECT_TRUE(decoders.ModuleLoaded()) << "waits for the worker, then holds what it loaded";
+  EXPECT_TRUE(MappedNow().module);
+  decoders.Unprepare();
+  EXPECT_FALSE(MappedNow().module) << "a preparation no movie used is given up";
+
+  decoders.Prepare();
+  std::string reason;
+  auto decoder = decoders.Open(movie, reason);
+  ASSERT_NE(decoder, nullptr) << reason;
+  EXPECT_TRUE(decoder->hasVideo());
+  decoders.Unprepare();  // the open movie keeps its module
+  EXPECT_TRUE(MappedNow().module);
+  decoder.reset();
+  EXPECT_FALSE(MappedNow().module) << "the prepared module outlived the movie it served";
+
+  // A preparation that fails leaves Open to try, and fail, the same way.
+  FfmpegMovieDecoderFactory none(std::vector<std::string>{});
+  none.Prepare();
+  EXPECT_EQ(none.Open(movie, reason), nullptr);
+  EXPECT_EQ(reason, "the movie module is missing");
+}
+
 TEST_F(MovieModuleTest, AMissingOrBrokenModuleRefusesMoviesWithItsReason) {
   const std::string movie = MakeTwoPictureMovie();
   const std::string notALibrary = (dir.path() / "broken.so").string();

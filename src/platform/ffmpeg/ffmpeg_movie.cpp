@@ -16,7 +16,12 @@ class FfmpegMovieDecoderFactory::Module {
  public:
   Module(void* handle, LyrabanMovieModuleOpen* open, LyrabanMovieModuleAvailable* available)
       : handle_(handle), open_(open), available_(available) {}
-  ~Module() { dlclose(handle_); }
+  ~Module() {
+    // Unloading touches the libraries' pages once more; the movie's own
+    // buffers, freed by now, go back to the system before that.
+    malloc_trim(0);
+    dlclose(handle_);
+  }
   Module(const Module&) = delete;
   Module& operator=(const Module&) = delete;
 
@@ -101,7 +106,25 @@ FfmpegMovieDecoderFactory::FfmpegMovieDecoderFactory() {
 FfmpegMovieDecoderFactory::FfmpegMovieDecoderFactory(std::vector<std::string> modulePaths)
     : modulePaths_(std::move(modulePaths)) {}
 
-FfmpegMovieDecoderFactory::~FfmpegMovieDecoderFactory() = default;
+FfmpegMovieDecoderFactory::~FfmpegMovieDecoderFactory() { FinishPreparing(); }
+
+void FfmpegMovieDecoderFactory::Prepare() {
+  FinishPreparing();
+  if (prepared_ || !loaded_.expired()) return;
+  preparing_ = std::thread([this] {
+    std::string reason;
+    prepared_ = LoadModule(reason);
+  });
+}
+
+void FfmpegMovieDecoderFactory::Unprepare() {
+  FinishPreparing();
+  prepared_.reset();
+}
+
+void FfmpegMovieDecoderFactory::FinishPreparing() const {
+  if (preparing_.joinable()) preparing_.join();
+}
 
 std::shared_ptr<const FfmpegMovieDecoderFactory::Module> FfmpegMovieDecoderFactory::LoadModule(std::string& reason) {
   if (auto module = loaded_.lock()) return module;
@@ -135,7 +158,10 @@ std::shared_ptr<const FfmpegMovieDecoderFactory::Module> FfmpegMovieDecoderFacto
 }
 
 std::unique_ptr<MovieDecoder> FfmpegMovieDecoderFactory::Open(const std::string& path, std::string& reason) {
-  auto module = LoadModule(reason);
+  FinishPreparing();
+  // What was prepared serves this movie only: afterwards the module goes
+  // with the movie's last decoder and picture.
+  auto module = prepared_ ? std::move(prepared_) : LoadModule(reason);
   if (!module) return nullptr;
   reason.clear();
   std::unique_ptr<MovieDecoder> decoder(module->Open(path.c_str(), &reason));
@@ -144,11 +170,15 @@ std::unique_ptr<MovieDecoder> FfmpegMovieDecoderFactory::Open(const std::string&
 }
 
 bool FfmpegMovieDecoderFactory::Available() const {
+  FinishPreparing();
   std::string reason;
   auto module = const_cast<FfmpegMovieDecoderFactory*>(this)->LoadModule(reason);
   return module && module->Available();
 }
 
-bool FfmpegMovieDecoderFactory::ModuleLoaded() const { return !loaded_.expired(); }
+bool FfmpegMovieDecoderFactory::ModuleLoaded() const {
+  FinishPreparing();
+  return !loaded_.expired();
+}
 
 }  // namespace lyraban::platform

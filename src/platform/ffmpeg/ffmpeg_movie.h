@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/video.h"
@@ -23,6 +24,10 @@ class FfmpegMovieDecoderFactory final : public MovieDecoderFactory {
 
   std::unique_ptr<MovieDecoder> Open(const std::string& path, std::string& reason) override;
   bool Available() const override;
+  // Loads the module on a worker thread (the libraries take tens of
+  // milliseconds to map and link); the next Open waits for it and uses it.
+  void Prepare() override;
+  void Unprepare() override;
 
   // Whether the module is in memory now.
   bool ModuleLoaded() const;
@@ -32,8 +37,14 @@ class FfmpegMovieDecoderFactory final : public MovieDecoderFactory {
  private:
   std::shared_ptr<const Module> LoadModule(std::string& reason);
 
+  // Waits for a Prepare still loading.
+  void FinishPreparing() const;
+
   std::vector<std::string> modulePaths_;
   std::weak_ptr<const Module> loaded_;
+  // Set by the worker, which runs only between Prepare and the next call.
+  mutable std::thread preparing_;
+  std::shared_ptr<const Module> prepared_;
 };
 
 }  // namespace lyraban::platform
