@@ -20,7 +20,7 @@ class FfmpegMovieDecoderFactory::Module {
     // Unloading touches the libraries' pages once more; the movie's own
     // buffers, freed by now, go back to the system before that.
     malloc_trim(0);
-    dlclose(handle_);
+    if (FfmpegMovieDecoderFactory::kUnloads) dlclose(handle_);
   }
   Module(const Module&) = delete;
   Module& operator=(const Module&) = delete;

@@ -32,6 +32,21 @@ class FfmpegMovieDecoderFactory final : public MovieDecoderFactory {
   // Whether the module is in memory now.
   bool ModuleLoaded() const;
 
+  // Under the address sanitizer the module stays loaded once loaded: the
+  // libraries' own start-up allocations would read as leaks once their
+  // code is unmapped.
+#if defined(__SANITIZE_ADDRESS__)
+  static constexpr bool kUnloads = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  static constexpr bool kUnloads = false;
+#else
+  static constexpr bool kUnloads = true;
+#endif
+#else
+  static constexpr bool kUnloads = true;
+#endif
+
   class Module;
 
  private:
