@@ -29,6 +29,20 @@ class Trace {
 
   void SetSink(Sink sink) { sink_ = std::move(sink); }
   bool Enabled() const { return static_cast<bool>(sink_); }
+
+  // Nothing is written while a Muted lives: for looking ahead at data that
+  // the engine reads again later, with its diagnostics, in their place.
+  class Muted {
+   public:
+    explicit Muted(Trace& trace) : trace_(trace), sink_(std::move(trace.sink_)) { trace.sink_ = nullptr; }
+    ~Muted() { trace_.sink_ = std::move(sink_); }
+    Muted(const Muted&) = delete;
+    Muted& operator=(const Muted&) = delete;
+
+   private:
+    Trace& trace_;
+    Sink sink_;
+  };
   void SetCodePage(CodePage codePage) { codePage_ = codePage; }
   const CodePage& codePage() const { return codePage_; }
 

@@ -10,6 +10,7 @@
 #include "core/config/flag_definitions.h"
 #include "core/decode_ahead.h"
 #include "core/default_game.h"
+#include "core/opening_movie.h"
 #include "core/unusable_game.h"
 #include "flow/flowchart_screen.h"
 #include "graphics/png.h"
@@ -610,6 +611,18 @@ bool Engine::InitEngine() {
   // 4-5: every archive, then the configuration again.
   resources_.OpenAllArchives();
   ReadConfiguration();
+  // A game that opens with a movie has its decoder loaded on a worker while
+  // the rest of start-up runs. The start script is read again, with its
+  // diagnostics, when it runs.
+  TextLines start;
+  {
+    Trace::Muted muted(trace_);
+    resources_.LoadTextLines(start, "script", "start.txt");
+  }
+  if (OpensWithMovie(start)) {
+    movieDecoders_->Prepare();
+    openingMoviePrepared_ = true;
+  }
   tags_.SetScreenSize(system_.ScreenWidth, system_.ScreenHeight);
   tags_.SetTrace(&trace_);
   tags_.SetNoteHook([this](const std::vector<std::string>& notes) { interpreter_.NoteTagArguments(notes); });
@@ -872,6 +885,12 @@ void Engine::PresentScreen() {
 }
 
 void Engine::FramePresented() {
+  // The opening movie took what was prepared before its first frame; if it
+  // did not come, the decoder is not kept for later.
+  if (openingMoviePrepared_) {
+    openingMoviePrepared_ = false;
+    movieDecoders_->Unprepare();
+  }
   if (frameStats_) frameStats_->FramePresented(platform_.clock().Now());
 }
 

@@ -193,6 +193,7 @@ class Engine {
   std::unique_ptr<platform::AudioConverterFactory> converters_;
   std::unique_ptr<SoundSystem> sound_;
   std::unique_ptr<platform::MovieDecoderFactory> movieDecoders_;
+  bool openingMoviePrepared_ = false;
   std::unique_ptr<MovieHost> movieHost_;
   std::unique_ptr<MoviePlayer> movie_;
   FlagStore flags_;

@@ -1,5 +1,8 @@
 #include "graphics/surface.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -304,9 +307,32 @@ bool CopyScreen(Surface& dst, const Surface& src) {
   return true;
 }
 
+void ZeroBytes(u8* bytes, std::size_t size) {
+  // Whole pages in the middle are handed back to the system instead of
+  // written: they read as zeros again, and until something draws on them
+  // they take no memory. A screen cleared to black before a movie or at
+  // start-up stays out of resident memory until it is used.
+  static const std::size_t kPage = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  constexpr std::size_t kWorthIt = 64 * 1024;
+  const auto start = reinterpret_cast<std::uintptr_t>(bytes);
+  const std::uintptr_t first = (start + kPage - 1) / kPage * kPage;
+  const std::uintptr_t last = (start + size) / kPage * kPage;
+  if (kPage > 0 && size >= kWorthIt && last > first &&
+      madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED) == 0) {
+    std::memset(bytes, 0, first - start);
+    std::memset(reinterpret_cast<u8*>(last), 0, start + size - last);
+    return;
+  }
+  std::memset(bytes, 0, size);
+}
+
 bool FillScreen(Surface& surface, u8 red, u8 green, u8 blue) {
   if (!surface.HasPixels()) return false;
   if (surface.bytesPerPixel() != 3) return FillRect(surface, red, green, blue, 0, 0, surface.width(), surface.height());
+  if ((red | green | blue) == 0) {
+    ZeroBytes(surface.pixels(), surface.ByteSize());
+    return true;
+  }
   // Three 32-bit words hold four pixels; the storage is 8-byte aligned.
   const u8 pattern[12] = {blue, green, red, blue, green, red, blue, green, red, blue, green, red};
   u8* p = surface.pixels();

@@ -103,6 +103,9 @@ bool FillRectWithOpacity(Surface& surface, u8 red, u8 green, u8 blue, int x, int
 // Whole-screen operations on 3-byte surfaces of equal size.
 bool CopyScreen(Surface& dst, const Surface& src);
 bool FillScreen(Surface& surface, u8 red, u8 green, u8 blue);
+// Sets `size` bytes to zero, giving whole pages of a large block back to the
+// system rather than writing them (they read as zeros again).
+void ZeroBytes(u8* bytes, std::size_t size);
 
 // Nearest-pixel rotated and scaled draw over the whole destination; formats
 // 1, 3 and 4 only.

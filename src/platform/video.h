@@ -50,6 +50,10 @@ class MovieDecoderFactory {
   virtual std::unique_ptr<MovieDecoder> Open(const std::string& path, std::string& reason) = 0;
   // Whether movies can be played at all (the system information page).
   virtual bool Available() const = 0;
+  // A movie is about to be opened: get ready for it off the main thread.
+  // What is prepared is kept for the next Open only, or until Unprepare.
+  virtual void Prepare() {}
+  virtual void Unprepare() {}
 };
 
 }  // namespace lyraban::platform

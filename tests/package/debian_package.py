@@ -82,6 +82,7 @@ def main():
         expected = {
             "usr/bin/lyraban": "-rwxr-xr-x",
             "usr/bin/lyrapack": "-rwxr-xr-x",
+            "usr/lib/lyraban/lyraban-ffmpeg-movie.so": "-rw-r--r--",
             "usr/share/applications/lyraban.desktop": "-rw-r--r--",
             "usr/share/icons/hicolor/48x48/apps/lyraban.png": "-rw-r--r--",
             "usr/share/icons/hicolor/256x256/apps/lyraban.png": "-rw-r--r--",
@@ -122,8 +123,8 @@ def main():
         root = os.path.join(work, "root")
         run(["dpkg-deb", "-x", deb, root])
         owners = {}
-        for program in ("lyraban", "lyrapack"):
-            for soname in needed_libraries(os.path.join(root, "usr/bin", program)):
+        for program in ("bin/lyraban", "bin/lyrapack", "lib/lyraban/lyraban-ffmpeg-movie.so"):
+            for soname in needed_libraries(os.path.join(root, "usr", program)):
                 owner = owner_of_library(soname)
                 if owner is None:
                     problems.append(f"{program} links {soname}, which no installed package holds")

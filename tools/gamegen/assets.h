@@ -14,6 +14,9 @@ struct Output {
   std::string root;
   std::vector<std::string> files;
   int failures = 0;
+  // The game's screen; pictures are drawn for it (see screen_size.h).
+  int screenWidth = 800;
+  int screenHeight = 600;
 
   void Picture(const std::string& relative, const Canvas& canvas, bool withAlpha);
   void Sound(const std::string& relative, const Pcm& pcm, float quality,

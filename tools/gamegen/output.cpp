@@ -1,11 +1,12 @@
 #include <cstdio>
 
 #include "assets.h"
+#include "screen_size.h"
 
 namespace lyraban::gamegen {
 
 void Output::Picture(const std::string& relative, const Canvas& canvas, bool withAlpha) {
-  if (SavePicture(canvas, root + "/" + relative, withAlpha)) {
+  if (SavePicture(ForScreen(relative, canvas, screenWidth, screenHeight), root + "/" + relative, withAlpha)) {
     files.push_back(relative);
   } else {
     ++failures;

@@ -5,7 +5,12 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -43,6 +48,51 @@ FamilyNames NamesFor(FontFamily family) {
     default:
       return {{"黑体", "SimHei", "WenQuanYi Micro Hei"}, "sans-serif", 2};
   }
+}
+
+// System faces are read through a file descriptor rather than mapped whole:
+// a CJK collection is several megabytes, of which a game touches a few
+// tables and the outlines it draws. Mapped, each touch pulls the pages
+// around it into resident memory until the face is closed; read, FreeType
+// keeps only what it copied out.
+unsigned long ReadFontStream(FT_Stream stream, unsigned long offset, unsigned char* buffer, unsigned long count) {
+  const int fd = static_cast<int>(stream->descriptor.value);
+  // A seek alone (count 0) must succeed for any offset inside the file.
+  if (count == 0) return offset <= stream->size ? 0 : 1;
+  unsigned long done = 0;
+  while (done < count) {
+    const ssize_t n = pread(fd, buffer + done, count - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<unsigned long>(n);
+  }
+  return done;
+}
+
+void CloseFontStream(FT_Stream stream) {
+  close(static_cast<int>(stream->descriptor.value));
+  delete stream;
+}
+
+// Opens face `index` of the file; FreeType closes the stream with the face.
+FT_Error OpenFileFace(FT_Library library, const std::string& file, int index, FT_Face* face) {
+  const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return FT_Err_Cannot_Open_Resource;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0) {
+    close(fd);
+    return FT_Err_Cannot_Open_Resource;
+  }
+  auto* stream = new FT_StreamRec();
+  stream->descriptor.value = fd;
+  stream->size = static_cast<unsigned long>(info.st_size);
+  stream->read = ReadFontStream;
+  stream->close = CloseFontStream;
+  FT_Open_Args args{};
+  args.flags = FT_OPEN_STREAM;
+  args.stream = stream;
+  // On failure FreeType has already closed the stream.
+  return FT_Open_Face(library, &args, index, face);
 }
 
 class FreeTypeOutline : public FontOutline {
@@ -197,7 +247,7 @@ std::unique_ptr<FontOutline> FreeTypeFontService::CreateFont(const FontRequest& 
   } else {
     int index = 0;
     const std::string file = FindFontFile(request.family, request.weight, index, &exact);
-    if (file.empty() || FT_New_Face(library_->ft, file.c_str(), index, &face) != 0) {
+    if (file.empty() || OpenFileFace(library_->ft, file, index, &face) != 0) {
       trace_.DebugTrace("フォントが見つかりません");
       return nullptr;
     }
