@@ -205,7 +205,9 @@ TEST_F(InterpreterTest, ControlFlowTable) {
       ".no", "}", ".ranB", ".if 1", ".ranC", ".IF", ".no", ".ranD"}, 1, {"ranA()", "ranB()", "ranC()", "ranD()"}, {}},
     {"else only after a false if", {".IF 0", "{", ".no", "}", ".ELSE", "{", ".elseA", "}", ".IF 1", "{", ".thenB", "}",
       ".else", "{", ".no", "}", ".end"}, 1, {"elseA()", "thenB()", "end()"}, {}},
-    {"else with a blank is not looked ahead", {".IF 0", ".no", ".ELSE ", ".no", ".end"}, 1, {"end()"}, {}},
+    {"else with a blank is not looked ahead", {".IF 0", ".no", ".ELSE ", ".no", ".end"}, 1, {"end()"},
+     {"この .ELSE は .IF に続かない（start.txt:3） — only a line that is exactly .ELSE is taken when the .IF is false: "
+      "this one runs as ELSE and skips its line or block too"}},
     {"if skipping past the end", {".ok", ".IF 0", "{", ".no"}, 1, {"ok()"},
       {failed(4, end + "before the block's closing }")}},
     {"look-ahead past the end", {".IF 0", ".no"}, 1, {}, {failed(2, end + "right after the skipped .IF block")}},
