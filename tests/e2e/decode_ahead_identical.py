@@ -45,20 +45,12 @@ def play(args, work, mode, runs):
     os.makedirs(out)
     play_folder = os.path.join(work, "play")
     shutil.rmtree(play_folder, ignore_errors=True)
-    data = os.path.join(args.game, "data")
     for run in runs:
         game = folders.get(run.folder)
         if game is None:
-            game = os.path.join(play_folder, "game-" + run.folder)
-            shutil.copytree(data, os.path.join(game, "data"))
-            movies = os.path.join(args.game, "movie")
-            if os.path.isdir(movies):
-                shutil.copytree(movies, os.path.join(game, "movie"))
+            game = play_through.copy_game(args.game, os.path.join(play_folder, "game-" + run.folder))
             folders[run.folder] = game
-        cwd = os.path.join(play_folder, "cwd-" + run.name)
-        os.makedirs(cwd)
-        with open(os.path.join(cwd, "lyraban.cfg"), "wb") as f:
-            f.write(settings_bytes())
+        cwd = play_through.make_cwd(os.path.join(play_folder, "cwd-" + run.name), settings_bytes())
         base = os.path.join(out, run.name)
         command = [args.lyraban, "--headless", "--run-ms", str(run.run_ms), "--trace", base + ".trace.txt",
                    "--screenshot", base + ".png", "--audio-dump", base + ".wav"] + MODES[mode]

@@ -144,6 +144,23 @@ def settings_bytes():
     return bytes(record)
 
 
+def copy_game(source, game):
+    """A fresh copy of the game's archives and movies, so saves start empty."""
+    shutil.copytree(os.path.join(source, "data"), os.path.join(game, "data"))
+    movies = os.path.join(source, "movie")
+    if os.path.isdir(movies):
+        shutil.copytree(movies, os.path.join(game, "movie"))
+    return game
+
+
+def make_cwd(cwd, settings=None):
+    """A current folder holding the player's settings for one run."""
+    os.makedirs(cwd)
+    with open(os.path.join(cwd, "lyraban.cfg"), "wb") as f:
+        f.write(settings if settings is not None else settings_bytes())
+    return cwd
+
+
 def compare(actual_path, reference_path, text):
     """Returns None when the frames agree, else a description of how they differ."""
     w1, h1, a = pngio.read_rgb(actual_path)
@@ -204,16 +221,9 @@ def main():
         for run in selected:
             game = folders.get(run.folder)
             if game is None:
-                game = os.path.join(work, "game-" + run.folder)
-                shutil.copytree(data, os.path.join(game, "data"))
-                movies = os.path.join(args.game, "movie")
-                if os.path.isdir(movies):
-                    shutil.copytree(movies, os.path.join(game, "movie"))
+                game = copy_game(args.game, os.path.join(work, "game-" + run.folder))
                 folders[run.folder] = game
-            cwd = os.path.join(work, "cwd-" + run.name)
-            os.makedirs(cwd)
-            with open(os.path.join(cwd, "lyraban.cfg"), "wb") as f:
-                f.write(settings_bytes())
+            cwd = make_cwd(os.path.join(work, "cwd-" + run.name))
             shot = os.path.join(out, run.name + ".png")
             trace = os.path.join(out, run.name + ".trace.txt")
             command = [args.lyraban, "--headless", "--run-ms", str(run.run_ms), "--trace", trace, "--screenshot", shot]
