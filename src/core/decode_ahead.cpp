@@ -58,21 +58,56 @@ std::size_t DecodeAhead::DefaultBudget(int screenWidth, int screenHeight) {
          static_cast<std::size_t>(std::max(screenHeight, 1));
 }
 
-DecodeAhead::DecodeAhead(const Resources& resources, std::size_t budgetBytes)
+DecodeAhead::DecodeAhead(const Resources& resources, std::size_t budgetBytes, std::size_t soundBudgetBytes)
     : resources_(resources),
+      sounds_(
+          [&resources](const char* folder, std::string_view name, std::vector<u8>& bytes) {
+            std::string text;
+            if (!resources.ReadWholeResourceQuietly(folder, name, text)) return false;
+            bytes.assign(text.begin(), text.end());
+            return true;
+          },
+          soundBudgetBytes),
       cache_([&resources](std::string_view folder, std::string_view name,
                           std::string& bytes) { return resources.ReadWholeResourceQuietly(folder, name, bytes); },
-             budgetBytes, [this](const AheadItem& item, std::vector<AheadItem>& out) { Expand(item, out); }) {}
+             budgetBytes, [this](const AheadItem& item, std::vector<AheadItem>& out) { Expand(item, out); },
+             [this](const AheadItem& item) {
+               sounds_.Produce(SoundAhead::Item{static_cast<SoundAhead::Kind>(item.code), item.name});
+             }) {}
 
 u32 DecodeAhead::ScanLines(const LineSource& line, u32 from, u32 count, bool followScripts,
                            std::vector<AheadItem>& out) {
   std::string_view text;
+  // Voices are named within the folder a ".voice \folder" line set; one
+  // set before the window is not known here, so those voices are left out.
+  std::string voiceFolder;
+  bool voiceFolderKnown = false;
+  const auto addSound = [&out](SoundAhead::Kind kind, std::string name) {
+    AheadItem sound{AheadItem::Kind::Sound, std::move(name), static_cast<i32>(kind)};
+    if (std::find(out.begin(), out.end(), sound) == out.end()) out.push_back(std::move(sound));
+  };
   u32 i = from;
   for (; i - from < count && line(i, text); ++i) {
     if (ClassifyLine(text) != LineKind::Command) continue;
     const CommandParts parts = SplitCommand(text);
     const std::vector<std::string_view> words = Words(parts.arguments);
-    if (parts.keyword == "img") {
+    if (parts.keyword == "bgm" && !words.empty() && !EqualsNoCase(words[0], "fade")) {
+      const bool loop = words.size() < 2 || !EqualsNoCase(words[1], "noloop");
+      addSound(loop ? SoundAhead::Kind::Music : SoundAhead::Kind::MusicOnce, std::string(words[0]));
+    } else if (parts.keyword == "env" && !words.empty()) {
+      addSound(SoundAhead::Kind::Env, std::string(words[0]));
+    } else if (parts.keyword == "se" && !words.empty()) {
+      addSound(SoundAhead::Kind::Se, std::string(words[0]));
+    } else if (parts.keyword == "voice" && !words.empty()) {
+      if (words[0].front() == '\\') {
+        std::string_view folder = words[0].substr(1);
+        if (!folder.empty() && folder.front() == '\\') folder.remove_prefix(1);
+        voiceFolder.assign(folder);
+        voiceFolderKnown = true;
+      } else if (voiceFolderKnown && (words.size() < 2 || !EqualsNoCase(words[1], "ghost"))) {
+        addSound(SoundAhead::Kind::Voice, voiceFolder + "\\" + std::string(words[0]));
+      }
+    } else if (parts.keyword == "img") {
       // Past the layer number: positions, and the names to load.
       for (size_t w = 1; w < words.size(); ++w) {
         const std::string_view item = words[w];
@@ -132,11 +167,17 @@ void DecodeAhead::LookAhead(const ScriptProgram& root, const ScriptProgram& runn
   // Most lines see the same window as the line before.
   if (items == lastItems_) return;
   lastItems_ = items;
+  std::vector<SoundAhead::Item> sounds;
+  for (const AheadItem& item : items)
+    if (item.kind == AheadItem::Kind::Sound)
+      sounds.push_back(SoundAhead::Item{static_cast<SoundAhead::Kind>(item.code), item.name});
+  sounds_.SetWanted(std::move(sounds));
   cache_.Request(std::move(items));
 }
 
 void DecodeAhead::Stop() {
   cache_.Stop();
+  sounds_.Clear();
   lastItems_.clear();
 }
 

@@ -7,6 +7,7 @@
 
 #include "base/types.h"
 #include "graphics/picture_cache.h"
+#include "sound/sound_ahead.h"
 
 namespace lyraban {
 
@@ -21,6 +22,8 @@ class TextLines;
 // choice), and a worker decodes them while the main thread waits for the
 // player or an effect. The layers take a finished picture instead of
 // decoding it; anything else they decode themselves, as they always did.
+// The sounds those lines start (bgm, env, se, voice) are prepared on the
+// same worker, in line order among the pictures, for the sound system.
 class DecodeAhead {
  public:
   // Lines looked at ahead of the running one, and at the start of a script
@@ -35,7 +38,8 @@ class DecodeAhead {
   // Pictures beyond wait for room, or are decoded on the spot.
   static std::size_t DefaultBudget(int screenWidth, int screenHeight);
 
-  DecodeAhead(const Resources& resources, std::size_t budgetBytes);
+  DecodeAhead(const Resources& resources, std::size_t budgetBytes,
+              std::size_t soundBudgetBytes = SoundAhead::kDefaultBudget);
 
   // Called before every line of `running` (main thread), which `root`
   // leads to through its called programs: when the running program ends
@@ -46,6 +50,7 @@ class DecodeAhead {
   // Restart, load and shut-down: the worker ends and everything is dropped.
   void Stop();
   PictureCache& cache() { return cache_; }
+  SoundAhead& sounds() { return sounds_; }
 
   // What lines [from, from + count) lead to, nearest first. `line` gives
   // the text of a line, false past the end. Scripts named by LOAD and CALL
@@ -57,6 +62,7 @@ class DecodeAhead {
   void Expand(const AheadItem& item, std::vector<AheadItem>& out) const;
 
   const Resources& resources_;
+  SoundAhead sounds_;  // before the cache: its worker produces into it
   PictureCache cache_;
   std::vector<AheadItem> lastItems_;
 };

@@ -641,6 +641,7 @@ bool Engine::InitEngine() {
         std::make_unique<DecodeAhead>(resources_, DecodeAhead::DefaultBudget(screens_.width(), screens_.height()));
     layers_->SetDecodedSource(
         [this](std::string_view name, Surface& pixels) { return decodeAhead_->Take(name, pixels); });
+    sound_->SetAhead(&decodeAhead_->sounds());
   }
   // 6: the player's settings.
   LoadUserSettings(user_, settingsFile_);

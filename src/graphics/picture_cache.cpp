@@ -12,8 +12,8 @@ constexpr std::size_t kMaxExpansions = 256;
 
 }  // namespace
 
-PictureCache::PictureCache(ResourceReader quietReader, std::size_t budgetBytes, Expander expand)
-    : reader_(std::move(quietReader)), budget_(budgetBytes), expand_(std::move(expand)) {}
+PictureCache::PictureCache(ResourceReader quietReader, std::size_t budgetBytes, Expander expand, Producer produce)
+    : reader_(std::move(quietReader)), budget_(budgetBytes), expand_(std::move(expand)), produce_(std::move(produce)) {}
 
 PictureCache::~PictureCache() { Stop(); }
 
@@ -121,6 +121,15 @@ bool PictureCache::MakeRoom(std::size_t bytes) {
 }
 
 void PictureCache::Process(std::unique_lock<std::mutex>& lock, AheadItem item) {
+  if (item.kind == AheadItem::Kind::Sound) {
+    if (!produce_) return;
+    busy_ = true;
+    lock.unlock();
+    produce_(item);
+    lock.lock();
+    busy_ = false;
+    return;
+  }
   if (item.kind != AheadItem::Kind::Picture) {
     auto known = std::find_if(expansions_.begin(), expansions_.end(), [&](const auto& e) { return e.first == item; });
     std::vector<AheadItem> more;

@@ -19,12 +19,13 @@ namespace lyraban {
 
 // Something the script is about to need: a picture, or a file that leads to
 // pictures (a layer definition, a script) which the owner's expander turns
-// into further items on the worker.
+// into further items on the worker, or a sound the owner's producer
+// prepares on the same worker.
 struct AheadItem {
-  enum class Kind : u8 { Picture, Definition, Script };
+  enum class Kind : u8 { Picture, Definition, Script, Sound };
   Kind kind = Kind::Picture;
   std::string name;
-  i32 code = 0;  // the section code a definition is applied with
+  i32 code = 0;  // the section code a definition is applied with; a sound's kind
 
   friend bool operator==(const AheadItem&, const AheadItem&) = default;
 };
@@ -44,8 +45,11 @@ class PictureCache {
   // Turns a definition or script item into the items it leads to, in the
   // order they will be needed. Runs on the worker; must not trace.
   using Expander = std::function<void(const AheadItem& item, std::vector<AheadItem>& out)>;
+  // Prepares a sound item, in its turn among the pictures. Runs on the
+  // worker; must not trace.
+  using Producer = std::function<void(const AheadItem& item)>;
 
-  PictureCache(ResourceReader quietReader, std::size_t budgetBytes, Expander expand = {});
+  PictureCache(ResourceReader quietReader, std::size_t budgetBytes, Expander expand = {}, Producer produce = {});
   ~PictureCache();
   PictureCache(const PictureCache&) = delete;
   PictureCache& operator=(const PictureCache&) = delete;
@@ -88,6 +92,7 @@ class PictureCache {
   ResourceReader reader_;
   const std::size_t budget_;
   Expander expand_;
+  Producer produce_;
 
   mutable std::mutex mutex_;
   std::condition_variable wake_;  // work arrived, or stop

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 namespace lyraban {
 
@@ -145,6 +146,18 @@ OggStream::OggStream() = default;
 OggStream::~OggStream() { Close(); }
 
 bool OggStream::isOpen() const { return decoder_ != nullptr; }
+
+void OggStream::Swap(OggStream& other) noexcept {
+  std::swap(decoder_, other.decoder_);
+  std::swap(channels_, other.channels_);
+  std::swap(rate_, other.rate_);
+  std::swap(loop_, other.loop_);
+  std::swap(faulted_, other.faulted_);
+  std::swap(loopStart_, other.loopStart_);
+  std::swap(loopEnd_, other.loopEnd_);
+}
+
+size_t OggStream::FileBytes() const { return decoder_ ? decoder_->memory.bytes.size() : 0; }
 
 bool OggStream::Open(std::vector<u8> fileBytes) {
   Close();

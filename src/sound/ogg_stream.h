@@ -20,6 +20,11 @@ class OggStream {
   bool Open(std::vector<u8> fileBytes);
   void Close();
   bool isOpen() const;
+  // Trades decoders and all with `other` (an opened stream changes hands
+  // between threads this way).
+  void Swap(OggStream& other) noexcept;
+  // The size of the file the open stream holds.
+  size_t FileBytes() const;
 
   // Fills `dst` with `bytes` of PCM, wrapping to the loop start at the end of
   // the stream (or at the loop end) while looping. The rest of the

@@ -9,14 +9,6 @@
 
 namespace lyraban {
 
-namespace {
-
-// Whole-file sounds are short; a length beyond this (about 25 minutes of
-// 44.1 kHz stereo) comes from a damaged or lying file.
-constexpr i64 kMaxWholeBytes = i64{256} << 20;
-
-}  // namespace
-
 SoundSystem::SoundSystem(Resources& resources, platform::Clock& clock, platform::AudioConverterFactory& converters,
                          Trace& trace)
     : resources_(resources), clock_(clock), trace_(trace), mixer_(converters) {}
@@ -30,6 +22,7 @@ bool SoundSystem::Start(platform::AudioOutput& output) {
     return false;
   }
   output_ = &output;
+  TellAhead();
   return true;
 }
 
@@ -42,6 +35,7 @@ void SoundSystem::Shutdown() {
     output_->Close();
     output_ = nullptr;
   }
+  TellAhead();
 }
 
 void SoundSystem::ApplyUserSettings(const UserSettings& settings) {
@@ -56,6 +50,7 @@ void SoundSystem::SetSE(bool enabled, int volume) {
   se_.volume = volume;
   if (!enabled) StopSE();
   mixer_.SetVolume(se_.buffer, VolumeToAttenuation(volume));
+  TellAhead();
 }
 
 void SoundSystem::SetVoice(bool enabled, int volume) {
@@ -63,6 +58,7 @@ void SoundSystem::SetVoice(bool enabled, int volume) {
   voice_.volume = volume;
   if (!enabled) StopVoice();
   mixer_.SetVolume(voice_.buffer, VolumeToAttenuation(volume));
+  TellAhead();
 }
 
 void SoundSystem::SetEnv(bool enabled, int volume) {
@@ -73,6 +69,7 @@ void SoundSystem::SetEnv(bool enabled, int volume) {
   else
     StopEnv(true);
   mixer_.SetVolume(env_.buffer, VolumeToAttenuation(volume));
+  TellAhead();
 }
 
 void SoundSystem::SetBGM(bool enabled, int volume) {
@@ -87,42 +84,51 @@ void SoundSystem::SetBGM(bool enabled, int volume) {
     FadeStep();
   else
     mixer_.SetVolume(bgm_.buffer, VolumeToAttenuation(volume));
+  TellAhead();
 }
 
 // --- whole-file channels ---------------------------------------------------
 
-Mixer::BufferId SoundSystem::LoadWhole(const char* folder, std::string_view name) {
+Mixer::BufferId SoundSystem::LoadWhole(SoundAhead::Kind kind, std::string_view name) {
   if (!output_ || name.empty()) return 0;
-  std::vector<u8> bytes;
-  if (!resources_.ReadWholeResource(folder, name, bytes)) return 0;
-  OggStream stream;
-  if (!stream.Open(std::move(bytes))) {
-    trace_.DebugTrace("Oggを開けない（%s\\%s）", folder, name);
-    return 0;
+  const char* folder = SoundAhead::Folder(kind);
+  WholeSound sound;
+  if (!ahead_ || !ahead_->TakeWhole(kind, name, sound)) {
+    std::vector<u8> bytes;
+    if (!resources_.ReadWholeResource(folder, name, bytes)) return 0;
+    switch (DecodeWholeSound(std::move(bytes), sound)) {
+      case SoundDecode::Ok:
+        break;
+      case SoundDecode::OpenFailed:
+        trace_.DebugTrace("Oggを開けない（%s\\%s）", folder, name);
+        return 0;
+      case SoundDecode::TooLong:
+        trace_.DebugTrace("Oggが長すぎる（%s\\%s）", folder, name);
+        return 0;
+      case SoundDecode::Faulted:
+        trace_.DebugTrace("Oggの復号中にデコーダが異常終了した（%s\\%s：壊れたヘッダ）", folder, name);
+        return 0;
+    }
   }
-  // The sample count comes from the file's last page and may be anything:
-  // bound it before multiplying.
-  const i64 frameBytes = i64{stream.channels()} * 2;
-  const i64 samples = stream.TotalSamples();
-  if (samples > kMaxWholeBytes / frameBytes) {
-    trace_.DebugTrace("Oggが長すぎる（%s\\%s）", folder, name);
-    return 0;
-  }
-  const i64 size = samples * frameBytes;
-  std::vector<u8> pcm(static_cast<size_t>(size));
-  if (!pcm.empty()) stream.Decode(pcm.data(), pcm.size());
-  if (stream.faulted()) {
-    trace_.DebugTrace("Oggの復号中にデコーダが異常終了した（%s\\%s：壊れたヘッダ）", folder, name);
-    return 0;
-  }
-  const Mixer::BufferId buffer = mixer_.CreateBuffer(stream.channels(), stream.rate(), std::move(pcm));
-  if (!buffer) TraceUnplayable(folder, name, stream);
+  const int channels = sound.channels, rate = sound.rate;
+  const Mixer::BufferId buffer = mixer_.CreateBuffer(channels, rate, std::move(sound.pcm));
+  if (!buffer) TraceUnplayable(folder, name, rate, channels);
   return buffer;
 }
 
-void SoundSystem::TraceUnplayable(const char* folder, std::string_view name, const OggStream& stream) {
-  trace_.DebugTrace("Oggを再生できない（%s\\%s：%d Hz、%d チャンネル）", folder, name, stream.rate(),
-                    stream.channels());
+void SoundSystem::TraceUnplayable(const char* folder, std::string_view name, int rate, int channels) {
+  trace_.DebugTrace("Oggを再生できない（%s\\%s：%d Hz、%d チャンネル）", folder, name, rate, channels);
+}
+
+void SoundSystem::TellAhead() {
+  if (!ahead_) return;
+  SoundAhead::Channels channels;
+  channels.music = output_ && bgm_.enabled;
+  channels.env = output_ && env_.enabled;
+  channels.se = output_ && se_.enabled;
+  channels.voice = output_ && voice_.enabled;
+  if (bgm_.buffer) channels.playingMusic = nameBGM_;
+  ahead_->SetChannels(std::move(channels));
 }
 
 void SoundSystem::Release(SoundChannel& channel) {
@@ -133,7 +139,7 @@ void SoundSystem::Release(SoundChannel& channel) {
 bool SoundSystem::PlaySE(std::string_view name) {
   Release(se_);
   if (!se_.enabled) return true;
-  se_.buffer = LoadWhole("se", name);
+  se_.buffer = LoadWhole(SoundAhead::Kind::Se, name);
   if (!se_.buffer) return false;
   mixer_.SetVolume(se_.buffer, VolumeToAttenuation(se_.volume));
   return mixer_.Play(se_.buffer, false);
@@ -142,7 +148,7 @@ bool SoundSystem::PlaySE(std::string_view name) {
 bool SoundSystem::PlayVoice(std::string_view path) {
   Release(voice_);
   if (!voice_.enabled) return true;
-  voice_.buffer = LoadWhole("voice", path);
+  voice_.buffer = LoadWhole(SoundAhead::Kind::Voice, path);
   if (!voice_.buffer) return false;
   mixer_.SetVolume(voice_.buffer, VolumeToAttenuation(voice_.volume));
   return mixer_.Play(voice_.buffer, false);
@@ -156,7 +162,7 @@ bool SoundSystem::PlayEnv(std::string_view name) {
   StopEnv(false);
   nameENV_ = std::string(name);
   if (!env_.enabled || name.empty()) return true;
-  env_.buffer = LoadWhole("env", name);
+  env_.buffer = LoadWhole(SoundAhead::Kind::Env, name);
   if (!env_.buffer) return false;
   mixer_.SetVolume(env_.buffer, VolumeToAttenuation(env_.volume));
   return mixer_.Play(env_.buffer, true);
@@ -208,23 +214,25 @@ void SoundSystem::StopBGM(bool keepName) {
 bool SoundSystem::StartMusic(std::string_view name, bool loop) {
   StopMusic();
   if (!output_) return false;
-  std::vector<u8> bytes;
-  if (!resources_.ReadWholeResource("bgm", name, bytes)) return false;
-  if (!music_.Open(std::move(bytes))) {
-    trace_.DebugTrace("Oggを開けない（bgm\\%s）", name);
-    return false;
-  }
-  music_.SetLoop(loop);
-  std::vector<u8> pcm(kMusicBufferBytes);
-  music_.Decode(pcm.data(), pcm.size());
-  if (music_.faulted()) {
-    trace_.DebugTrace("Oggの復号中にデコーダが異常終了した（bgm\\%s：壊れたヘッダ）", name);
-    music_.Close();
-    return false;
+  std::vector<u8> pcm;
+  if (!ahead_ || !ahead_->TakeMusic(name, loop, music_, pcm)) {
+    std::vector<u8> bytes;
+    if (!resources_.ReadWholeResource("bgm", name, bytes)) return false;
+    switch (OpenMusic(std::move(bytes), loop, kMusicBufferBytes, music_, pcm)) {
+      case SoundDecode::Ok:
+      case SoundDecode::TooLong:
+        break;
+      case SoundDecode::OpenFailed:
+        trace_.DebugTrace("Oggを開けない（bgm\\%s）", name);
+        return false;
+      case SoundDecode::Faulted:
+        trace_.DebugTrace("Oggの復号中にデコーダが異常終了した（bgm\\%s：壊れたヘッダ）", name);
+        return false;
+    }
   }
   bgm_.buffer = mixer_.CreateBuffer(music_.channels(), music_.rate(), std::move(pcm));
   if (!bgm_.buffer) {
-    TraceUnplayable("bgm", name, music_);
+    TraceUnplayable("bgm", name, music_.rate(), music_.channels());
     music_.Close();
     return false;
   }
@@ -236,6 +244,7 @@ bool SoundSystem::StartMusic(std::string_view name, bool loop) {
   threadDone_.store(false);
   running_.store(true);
   thread_ = std::thread([this] { MusicThread(); });
+  TellAhead();
   return true;
 }
 
@@ -254,6 +263,7 @@ void SoundSystem::StopMusic() {
   musicBuffer_.store(0);
   Release(bgm_);
   music_.Close();
+  TellAhead();
 }
 
 void SoundSystem::MusicThread() {

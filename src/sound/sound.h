@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "sound/mixer.h"
 #include "sound/ogg_stream.h"
+#include "sound/sound_ahead.h"
 
 namespace lyraban {
 
@@ -45,6 +46,12 @@ class SoundSystem {
   // Stops every channel (names cleared) and closes the device.
   void Shutdown();
   bool started() const { return output_ != nullptr; }
+  // Where sounds decoded ahead are taken from (null: decode on the spot).
+  // It must outlive the sound system's plays.
+  void SetAhead(SoundAhead* ahead) {
+    ahead_ = ahead;
+    TellAhead();
+  }
 
   // Applies the channel switches and volumes, in the order voice, se, env, bgm.
   void ApplyUserSettings(const UserSettings& settings);
@@ -91,11 +98,13 @@ class SoundSystem {
   u64 musicSteps() const { return musicSteps_.load(); }
 
  private:
-  Mixer::BufferId LoadWhole(const char* folder, std::string_view name);
+  Mixer::BufferId LoadWhole(SoundAhead::Kind kind, std::string_view name);
   // Says why a stream the decoder opened cannot be played (its rate or
   // channel count).
-  void TraceUnplayable(const char* folder, std::string_view name, const OggStream& stream);
+  void TraceUnplayable(const char* folder, std::string_view name, int rate, int channels);
   void Release(SoundChannel& channel);
+  // Lets the decode-ahead worker skip what would not be played.
+  void TellAhead();
   bool StartMusic(std::string_view name, bool loop);
   void StopMusic();
   void MusicThread();
@@ -107,6 +116,7 @@ class SoundSystem {
   Trace& trace_;
   Mixer mixer_;
   platform::AudioOutput* output_ = nullptr;
+  SoundAhead* ahead_ = nullptr;
 
   SoundChannel bgm_, env_, se_, voice_;
   std::string nameBGM_;
