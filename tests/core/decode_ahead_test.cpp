@@ -52,7 +52,7 @@ TEST(DecodeAheadScan, TheLinesAheadNameWhatTheyWillShow) {
        {".LOAD chapter1.txt", ".call memory.txt"},
        {Script("chapter1.txt"), Script("memory.txt")}},
       {"text, comments, labels, flags and other tags name nothing; tag names are exact",
-       {"光:.img 0 a.png", "; .img 0 b.png", "#label", "?x = 1", ".bgm c.png", ".IMG 0 d.png", ".se e.png"},
+       {"光:.img 0 a.png", "; .img 0 b.png", "#label", "?x = 1", ".mode adv", ".IMG 0 d.png", ".SE e.ogg"},
        {}},
       {"each item once, nearest first",
        {".img 0 a.png", ".img 1 b.png", ".img 2 a.png"},
