@@ -22,7 +22,8 @@ inline constexpr UsageItem kOptions[] = {
      "write one line per presented frame: its time on the engine's clock in milliseconds, then the processor "
      "time in milliseconds the main thread spent on it"},
     {"--no-decode-ahead",
-     "decode every picture when it is shown, not ahead on a second thread (for comparison; the pictures, sound "
+     "decode every picture and sound when it is shown or played, not ahead on a second thread (for comparison; the "
+     "pictures, sound "
      "and trace are the same either way)"},
     {"--check",
      "check every script, configuration and definition file of the game without playing it; findings go "
