@@ -39,7 +39,9 @@ class VirtualClock final : public Clock {
   // device, which consumes the samples that this much time plays), stopping
   // at every worker's deadline to let that worker take its step.
   void Advance(u32 ms);
-  // Listener called with (old time, elapsed ms) after every advance.
+  // Listener called with (old time, elapsed ms) after every advance; an
+  // advance that passes workers' deadlines calls it once per piece between
+  // them, the pieces adding up to the whole.
   void AddListener(std::function<void(u32, u32)> listener);
 
   // How long Advance waits in real time for a registered worker that neither
