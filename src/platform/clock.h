@@ -17,6 +17,16 @@ class Clock {
   virtual void WaitOnWorker(u32 ms) = 0;
   // Releases every worker blocked in WaitOnWorker (used when stopping).
   virtual void Wake() = 0;
+
+  // For a clock that only the main thread moves (headless runs), which keeps
+  // workers in lock-step with it; a real clock ignores these. The main thread
+  // calls WorkerStarting just before it starts a thread that will call
+  // WaitOnWorker, and that thread calls WorkerEnding as its last use of the
+  // clock. SettleWorkers (main thread) returns once every such worker is
+  // waiting or has ended.
+  virtual void WorkerStarting() {}
+  virtual void WorkerEnding() {}
+  virtual void SettleWorkers() {}
 };
 
 }  // namespace lyraban::platform

@@ -243,7 +243,16 @@ bool SoundSystem::StartMusic(std::string_view name, bool loop) {
   lastHalf_ = 0;
   threadDone_.store(false);
   running_.store(true);
-  thread_ = std::thread([this] { MusicThread(); });
+  clock_.WorkerStarting();
+  try {
+    thread_ = std::thread([this] { MusicThread(); });
+  } catch (...) {
+    clock_.WorkerEnding();
+    throw;
+  }
+  // A headless clock lets the thread take its first step before the main
+  // thread goes on, so that step sees the same state on every run.
+  clock_.SettleWorkers();
   TellAhead();
   return true;
 }
@@ -273,6 +282,7 @@ void SoundSystem::MusicThread() {
     if (!running_.load()) break;
     clock_.WaitOnWorker(100);
   }
+  clock_.WorkerEnding();
   threadDone_.store(true);
 }
 

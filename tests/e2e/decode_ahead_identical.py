@@ -3,15 +3,17 @@
 worker thread and with --no-decode-ahead, and checks that the last frame,
 the audio dump and the trace come out byte for byte the same.
 
-Run as: decode_ahead_identical.py --lyraban BINARY --game GAME_FOLDER [--only NAME]
+Run as: decode_ahead_identical.py --lyraban BINARY --game GAME_FOLDER [--same-way] [--only NAME...]
 
 The runs, their input scripts, game folders and settings are those of
 play_through.py; runs that share a game folder there share one here too, in
-the same order, separately for each of the two ways of playing. Only the
-music is switched off: its refills and fades run on the music thread, whose
-steps fall on the virtual clock a little differently from run to run, so
-with music no two runs give the same audio dump, whichever way pictures are
-decoded.
+the same order, separately for each of the two ways of playing. Music plays:
+its refills and fades run on the music thread, which the headless clock
+keeps in lock-step with the audio it mixes, so they land on the same
+samples every time.
+
+--same-way plays both times with pictures decoded ahead, to check that a
+headless run repeats itself exactly.
 """
 import argparse
 import os
@@ -25,16 +27,11 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import play_through  # noqa: E402
 
 MODES = {"ahead": [], "on_the_spot": ["--no-decode-ahead"]}
+SAME_WAY = {"first": [], "second": []}
 OUTPUTS = {"screenshot": ".png", "audio dump": ".wav", "trace": ".trace.txt"}
 
 
-def settings_bytes():
-    record = bytearray(play_through.settings_bytes())
-    record[17] = 0  # BgmEnabled
-    return bytes(record)
-
-
-def play(args, work, mode, runs):
+def play(args, work, modes, mode, runs):
     """Plays `runs` in order; gives {run name: problem} for runs that failed to play.
 
     Both ways play in the same folders (emptied in between), since the trace
@@ -50,10 +47,10 @@ def play(args, work, mode, runs):
         if game is None:
             game = play_through.copy_game(args.game, os.path.join(play_folder, "game-" + run.folder))
             folders[run.folder] = game
-        cwd = play_through.make_cwd(os.path.join(play_folder, "cwd-" + run.name), settings_bytes())
+        cwd = play_through.make_cwd(os.path.join(play_folder, "cwd-" + run.name), play_through.settings_bytes())
         base = os.path.join(out, run.name)
         command = [args.lyraban, "--headless", "--run-ms", str(run.run_ms), "--trace", base + ".trace.txt",
-                   "--screenshot", base + ".png", "--audio-dump", base + ".wav"] + MODES[mode]
+                   "--screenshot", base + ".png", "--audio-dump", base + ".wav"] + modes[mode]
         if run.script:
             command += ["--input", os.path.join(play_through.HERE, run.script)]
         command.append(game)
@@ -68,7 +65,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--lyraban", required=True)
     parser.add_argument("--game", required=True, help="the packed game folder (holds data/)")
-    parser.add_argument("--only", help="run only this run (and the runs before it in its folder)")
+    parser.add_argument("--only", nargs="+", help="run only these runs (and the runs before each in its folder)")
+    parser.add_argument("--same-way", action="store_true", help="decode pictures ahead both times")
     args = parser.parse_args()
     # The engine runs from a folder of its own.
     args.lyraban, args.game = os.path.abspath(args.lyraban), os.path.abspath(args.game)
@@ -78,19 +76,23 @@ def main():
 
     runs = play_through.RUNS
     if args.only:
-        target = next((r for r in runs if r.name == args.only), None)
-        if target is None:
-            print(f"no run named {args.only}")
-            return 1
-        runs = [r for r in runs[:runs.index(target) + 1] if r.folder == target.folder]
+        chosen = set()
+        for name in args.only:
+            target = next((r for r in runs if r.name == name), None)
+            if target is None:
+                print(f"no run named {name}")
+                return 1
+            chosen.update(r.name for r in runs[:runs.index(target) + 1] if r.folder == target.folder)
+        runs = [r for r in runs if r.name in chosen]
+    modes = SAME_WAY if args.same_way else MODES
 
     failures = []
     with tempfile.TemporaryDirectory(prefix="lyraban-decode-ahead-") as work:
-        failed = {mode: play(args, work, mode, runs) for mode in MODES}
+        failed = {mode: play(args, work, modes, mode, runs) for mode in modes}
         for run in runs:
-            problems = [f"{mode}: {failed[mode][run.name]}" for mode in MODES if run.name in failed[mode]]
+            problems = [f"{mode}: {failed[mode][run.name]}" for mode in modes if run.name in failed[mode]]
             for what, suffix in OUTPUTS.items():
-                paths = [os.path.join(work, mode, run.name + suffix) for mode in MODES]
+                paths = [os.path.join(work, mode, run.name + suffix) for mode in modes]
                 missing = [p for p in paths if not os.path.exists(p)]
                 if missing:
                     problems.append(f"no {what}: {', '.join(missing)}")
@@ -101,8 +103,9 @@ def main():
                         contents.append(f.read())
                 if contents[0] != contents[1]:
                     at = next((i for i, (a, b) in enumerate(zip(*contents)) if a != b), min(map(len, contents)))
-                    problems.append(f"{what} differs: {len(contents[0])} bytes ahead, {len(contents[1])} bytes "
-                                    f"on the spot, first difference at byte {at}")
+                    first, second = modes
+                    problems.append(f"{what} differs: {len(contents[0])} bytes {first}, {len(contents[1])} bytes "
+                                    f"{second}, first difference at byte {at}")
             print(f"{run.name}: {'ok' if not problems else 'FAILED'}", flush=True)
             for p in problems:
                 print("    " + p, flush=True)
