@@ -2,25 +2,77 @@
 
 #include <dlfcn.h>
 #include <malloc.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
+#include <cstring>
+#include <set>
 
 #include "platform/ffmpeg/movie_module.h"
 
 namespace lyraban::platform {
 
+namespace {
+
+// Calls `visit(start, end, path)` for every mapping of a file.
+template <typename Visit>
+void ForEachFileMapping(Visit visit) {
+  std::FILE* maps = std::fopen("/proc/self/maps", "r");
+  if (!maps) return;
+  char line[4096];
+  while (std::fgets(line, sizeof line, maps)) {
+    unsigned long start = 0;
+    unsigned long end = 0;
+    const char* slash = std::strchr(line, '/');
+    if (!slash || std::sscanf(line, "%lx-%lx", &start, &end) != 2 || end <= start) continue;
+    std::string path(slash);
+    if (path.back() == '\n') path.pop_back();
+    visit(start, end, std::move(path));
+  }
+  std::fclose(maps);
+}
+
+// The files the process maps now.
+std::set<std::string> MappedFiles() {
+  std::set<std::string> files;
+  ForEachFileMapping([&](unsigned long, unsigned long, std::string path) { files.insert(std::move(path)); });
+  return files;
+}
+
+// Asks the system to page out every mapping of a file not in `before`.
+void PageOutFilesMappedSince(const std::set<std::string>& before) {
+#ifdef MADV_PAGEOUT
+  ForEachFileMapping([&](unsigned long start, unsigned long end, const std::string& path) {
+    // Only a hint: written pages are kept (or swapped), clean ones come back
+    // from the file if a later movie runs them again.
+    if (before.count(path) == 0) madvise(reinterpret_cast<void*>(start), end - start, MADV_PAGEOUT);
+  });
+#else
+  (void)before;
+#endif
+}
+
+}  // namespace
+
 // The loaded movie module. Every decoder and picture made by it holds it, so
 // it is unloaded only once the last of them is gone.
 class FfmpegMovieDecoderFactory::Module {
  public:
-  Module(void* handle, LyrabanMovieModuleOpen* open, LyrabanMovieModuleAvailable* available)
-      : handle_(handle), open_(open), available_(available) {}
+  Module(void* handle, LyrabanMovieModuleOpen* open, LyrabanMovieModuleAvailable* available,
+         std::set<std::string> filesBefore)
+      : handle_(handle), open_(open), available_(available), filesBefore_(std::move(filesBefore)) {}
   ~Module() {
     // Unloading touches the libraries' pages once more; the movie's own
     // buffers, freed by now, go back to the system before that.
     malloc_trim(0);
-    if (FfmpegMovieDecoderFactory::kUnloads) dlclose(handle_);
+    if (!FfmpegMovieDecoderFactory::kUnloads) return;
+    dlclose(handle_);
+    // Several of FFmpeg's dependencies can never be unloaded (they are
+    // marked so, or hold unique symbols), and keep megabytes of pages the
+    // movie touched. They are not used again until the next movie.
+    PageOutFilesMappedSince(filesBefore_);
   }
   Module(const Module&) = delete;
   Module& operator=(const Module&) = delete;
@@ -32,6 +84,7 @@ class FfmpegMovieDecoderFactory::Module {
   void* handle_;
   LyrabanMovieModuleOpen* open_;
   LyrabanMovieModuleAvailable* available_;
+  std::set<std::string> filesBefore_;
 };
 
 namespace {
@@ -132,6 +185,7 @@ std::shared_ptr<const FfmpegMovieDecoderFactory::Module> FfmpegMovieDecoderFacto
   // program; memory the game has freed (pictures of the scene before the
   // movie) goes back to the system first rather than add to it.
   malloc_trim(0);
+  std::set<std::string> filesBefore = kUnloads ? MappedFiles() : std::set<std::string>();
   reason = "the movie module is missing";
   for (const std::string& path : modulePaths_) {
     if (access(path.c_str(), F_OK) != 0) continue;
@@ -150,7 +204,7 @@ std::shared_ptr<const FfmpegMovieDecoderFactory::Module> FfmpegMovieDecoderFacto
       continue;
     }
     init();
-    auto module = std::make_shared<const Module>(handle, open, available);
+    auto module = std::make_shared<const Module>(handle, open, available, std::move(filesBefore));
     loaded_ = module;
     return module;
   }
