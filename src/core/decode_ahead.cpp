@@ -151,13 +151,15 @@ void DecodeAhead::Expand(const AheadItem& item, std::vector<AheadItem>& out) con
       0, kLookAheadLines, false, out);
 }
 
-void DecodeAhead::LookAhead(const ScriptProgram& root, const ScriptProgram& running) {
+void DecodeAhead::LookAhead(const ScriptProgram& root, const ScriptProgram& running,
+                            const std::vector<std::string>& pending) {
   // The running program first, then each caller from where it resumes.
   std::vector<const ScriptProgram*> chain;
   for (const ScriptProgram* p = &root; p && p != &running; p = p->Child.get()) chain.push_back(p);
   if (chain.empty() || chain.back()->Child.get() != &running) chain.clear();
   chain.push_back(&running);
   std::vector<AheadItem> items;
+  for (const std::string& name : pending) items.push_back(AheadItem{AheadItem::Kind::Picture, name, 0});
   u32 left = kLookAheadLines;
   for (auto it = chain.rbegin(); it != chain.rend() && left > 0; ++it) {
     const ScriptProgram& program = **it;

@@ -43,8 +43,10 @@ class DecodeAhead {
 
   // Called before every line of `running` (main thread), which `root`
   // leads to through its called programs: when the running program ends
-  // within the window, its callers' lines follow.
-  void LookAhead(const ScriptProgram& root, const ScriptProgram& running);
+  // within the window, its callers' lines follow. `pending` are pictures
+  // the layers name but load only when next composed: lines already run
+  // that are still to be seen.
+  void LookAhead(const ScriptProgram& root, const ScriptProgram& running, const std::vector<std::string>& pending = {});
   // A picture decoded ahead, or false.
   bool Take(std::string_view name, Surface& pixels) { return cache_.Take(name, pixels); }
   // Restart, load and shut-down: the worker ends and everything is dropped.

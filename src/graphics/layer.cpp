@@ -183,6 +183,20 @@ bool LayerSet::LoadLayerImage(ImageSurface& picture, std::string_view name, std:
   return LoadImage(reader_, picture, name, why);
 }
 
+std::vector<std::string> LayerSet::PendingPictureNames() const {
+  std::vector<std::string> names;
+  const auto add = [&](const std::string& name, const ImageSurface& picture) {
+    if (!name.empty() && name != picture.name() && std::find(names.begin(), names.end(), name) == names.end())
+      names.push_back(name);
+  };
+  for (const Layer& layer : layers_) {
+    add(layer.baseName, layer.basePicture);
+    add(layer.faceName, layer.facePicture);
+    for (const OverlaySlot& slot : layer.overlays) add(slot.name, slot.picture);
+  }
+  return names;
+}
+
 void LayerSet::DrawLayer(Layer& layer, Surface& composed) {
   LoadPicture(layer.basePicture, layer.baseName);
   LoadPicture(layer.facePicture, layer.faceName);

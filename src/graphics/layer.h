@@ -127,6 +127,9 @@ class LayerSet {
   // Fills `composed` (the screen-size 3-byte buffer) with black and draws
   // every layer, then every overlay of the "back" layers.
   void ComposeLayers(Surface& composed);
+  // The pictures layers name but have not loaded yet (the next composition
+  // loads them), in drawing order, each once.
+  std::vector<std::string> PendingPictureNames() const;
 
   // The "Data_Anime" section content. Loading rebuilds each layer from its
   // name and code, then composes into `composed`.

@@ -1,6 +1,8 @@
 #include "graphics/picture_cache.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 namespace lyraban {
 
@@ -21,8 +23,10 @@ void PictureCache::Request(std::vector<AheadItem> items) {
   {
     std::lock_guard lock(mutex_);
     ++request_;
-    // What the new request no longer asks for may give way now.
+    // What the new request no longer asks for may give way now, and goes
+    // once the worker has been through it.
     tooBig_.clear();
+    sweep_ = true;
     queue_.assign(items.begin(), items.end());
     requestItems_ = std::move(items);
     if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
@@ -35,12 +39,13 @@ bool PictureCache::Take(std::string_view name, Surface& pixels) {
   for (;;) {
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
       if (it->name != name) continue;
-      pixels = std::move(it->pixels);
-      bytes_ -= pixels.ByteSize();
-      entries_.erase(it);
+      // Shared, not handed over: while the caller shows it, it costs
+      // nothing here, and when a later line names it again it is ready.
+      pixels.ShareFrom(it->pixels);
+      if (getenv("PCDEBUG")) fprintf(stderr, "[take] %s\n", it->name.c_str());
       tooBig_.clear();
-      // The request may name the picture again further on (a layer set
-      // anew drops its pictures): go through it again at once.
+      // What it held alone no longer counts: go through the request again
+      // for what did not fit.
       queue_.assign(requestItems_.begin(), requestItems_.end());
       lock.unlock();
       wake_.notify_one();
@@ -49,6 +54,7 @@ bool PictureCache::Take(std::string_view name, Surface& pixels) {
     if (decoding_ != name) break;
     done_.wait(lock);
   }
+  if (getenv("PCDEBUG")) fprintf(stderr, "[miss] %.*s\n", (int)name.size(), name.data());
   // The caller decodes it now; the worker need not.
   queue_.remove_if([&](const AheadItem& item) { return item.kind == AheadItem::Kind::Picture && item.name == name; });
   return false;
@@ -63,18 +69,25 @@ void PictureCache::Stop() {
   if (worker_.joinable()) worker_.join();
   std::lock_guard lock(mutex_);
   stop_ = false;
+  sweep_ = false;
   queue_.clear();
   requestItems_.clear();
   entries_.clear();
   failed_.clear();
   tooBig_.clear();
   expansions_.clear();
-  bytes_ = 0;
 }
 
 std::size_t PictureCache::HeldBytes() const {
   std::lock_guard lock(mutex_);
-  return bytes_;
+  return AloneBytes();
+}
+
+std::size_t PictureCache::AloneBytes() const {
+  std::size_t bytes = 0;
+  for (const Entry& entry : entries_)
+    if (!entry.pixels.IsShared()) bytes += entry.pixels.ByteSize();
+  return bytes;
 }
 
 std::size_t PictureCache::PeakBytes() const {
@@ -94,7 +107,7 @@ bool PictureCache::Holds(std::string_view name) const {
 
 void PictureCache::WaitIdle() {
   std::unique_lock lock(mutex_);
-  done_.wait(lock, [&] { return (queue_.empty() && !busy_) || !worker_.joinable(); });
+  done_.wait(lock, [&] { return (queue_.empty() && !busy_ && !sweep_) || !worker_.joinable(); });
 }
 
 PictureCache::Entry* PictureCache::Find(std::string_view name) {
@@ -109,12 +122,15 @@ bool PictureCache::IsKnown(const std::string& name) const {
 
 bool PictureCache::MakeRoom(std::size_t bytes) {
   if (bytes > budget_) return false;
-  while (bytes_ + bytes > budget_) {
+  std::size_t held = AloneBytes();
+  while (held + bytes > budget_) {
     // Only what the latest request no longer asks for may go: what it asks
-    // for is nearer than the picture now being placed.
-    auto victim = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.wanted < request_; });
+    // for is nearer than the picture now being placed. Pictures shown now
+    // cost nothing here, so dropping them gains nothing.
+    auto victim = std::find_if(entries_.begin(), entries_.end(),
+                               [&](const Entry& e) { return e.wanted < request_ && !e.pixels.IsShared(); });
     if (victim == entries_.end()) return false;
-    bytes_ -= victim->pixels.ByteSize();
+    held -= victim->pixels.ByteSize();
     entries_.erase(victim);
   }
   return true;
@@ -174,20 +190,34 @@ void PictureCache::Process(std::unique_lock<std::mutex>& lock, AheadItem item) {
   else if (!MakeRoom(pixels.ByteSize()))
     tooBig_.insert(item.name);
   else {
-    bytes_ += pixels.ByteSize();
-    peak_ = std::max(peak_, bytes_);
     entries_.push_back(Entry{std::move(item.name), std::move(pixels), request});
+    peak_ = std::max(peak_, AloneBytes());
+  }
+  if (getenv("PCDEBUG")) {
+    fprintf(stderr, "[cache] alone %zu:", AloneBytes());
+    for (auto& e : entries_)
+      fprintf(stderr, " %s%s%s", e.name.c_str(), e.pixels.IsShared() ? "*" : "", e.wanted < request_ ? "-" : "");
+    fprintf(stderr, "\n");
   }
 }
 
 void PictureCache::Run() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+    wake_.wait(lock, [&] { return stop_ || !queue_.empty() || sweep_; });
     if (stop_) break;
-    AheadItem item = std::move(queue_.front());
-    queue_.pop_front();
-    Process(lock, std::move(item));
+    if (!queue_.empty()) {
+      AheadItem item = std::move(queue_.front());
+      queue_.pop_front();
+      Process(lock, std::move(item));
+    }
+    // The whole request has been gone through: what it did not ask for is
+    // behind the script now (a branch not taken, a scene already shown), so
+    // it goes rather than wait for the budget to push it out.
+    if (queue_.empty() && sweep_) {
+      entries_.remove_if([&](const Entry& entry) { return entry.wanted < request_; });
+      sweep_ = false;
+    }
     done_.notify_all();
   }
   done_.notify_all();

@@ -36,10 +36,12 @@ struct AheadItem {
 // their diagnostics happen exactly where they always did. The worker never
 // traces; its reader must be silent and safe beside the main thread's reads.
 //
-// The decoded pictures held at once stay within a byte budget. A picture
+// The decoded pictures held at once, beyond those the callers hold too,
+// stay within a byte budget. A picture
 // that would go beyond it first evicts pictures the latest request no longer
 // asks for (oldest first); when that is not enough it is dropped and the
-// main thread decodes it when it comes to it.
+// main thread decodes it when it comes to it. Once the worker has gone
+// through a request, what it no longer asks for is dropped.
 class PictureCache {
  public:
   // Turns a definition or script item into the items it leads to, in the
@@ -57,17 +59,19 @@ class PictureCache {
   // What is needed next, nearest first; replaces the previous request.
   // Starts the worker when it is not running.
   void Request(std::vector<AheadItem> items);
-  // Moves a completely decoded `name` into `pixels` and forgets it. When the
-  // worker is decoding that very picture, waits for it (it is further along
-  // than a fresh decode); when it is only queued, unqueues it. False when
-  // the caller must decode it itself.
+  // Gives a completely decoded `name` to `pixels`, sharing it: the cache
+  // keeps it while requests ask for it, at no cost while the caller holds
+  // it too. When the worker is decoding that very picture, waits for it (it
+  // is further along than a fresh decode); when it is only queued, unqueues
+  // it. False when the caller must decode it itself.
   bool Take(std::string_view name, Surface& pixels);
   // Stops the worker (a running decode finishes first) and drops every
   // request and picture. The next Request starts afresh.
   void Stop();
 
   std::size_t budgetBytes() const { return budget_; }
-  // Pixel bytes held now, and the most ever held (tests check the budget).
+  // Pixel bytes held now that no one else holds, and the most ever held
+  // (tests check the budget).
   std::size_t HeldBytes() const;
   std::size_t PeakBytes() const;
   std::size_t PictureCount() const;
@@ -87,6 +91,7 @@ class PictureCache {
   bool IsKnown(const std::string& name) const;
   Entry* Find(std::string_view name);
   bool MakeRoom(std::size_t bytes);
+  std::size_t AloneBytes() const;
   void Process(std::unique_lock<std::mutex>& lock, AheadItem item);
 
   ResourceReader reader_;
@@ -100,6 +105,7 @@ class PictureCache {
   std::thread worker_;
   bool stop_ = false;
   bool busy_ = false;
+  bool sweep_ = false;  // a new request came: drop what it does not ask for once gone through
   std::list<AheadItem> queue_;
   std::vector<AheadItem> requestItems_;  // the latest request
   std::list<Entry> entries_;             // oldest first
@@ -108,7 +114,6 @@ class PictureCache {
   std::vector<std::pair<AheadItem, std::vector<AheadItem>>> expansions_;  // since the last Stop
   std::string decoding_;                                                  // the picture the worker is decoding now
   u64 request_ = 0;
-  std::size_t bytes_ = 0;
   std::size_t peak_ = 0;
 };
 

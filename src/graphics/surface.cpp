@@ -50,6 +50,30 @@ bool Surface::Create(int bytesPerPixel, int width, int height) {
   return true;
 }
 
+void Surface::ShareFrom(const Surface& other) {
+  if (this == &other) return;
+  Surface::Release();
+  storage_ = other.storage_;
+  pixels_ = other.pixels_;
+  bytesPerPixel_ = other.bytesPerPixel_;
+  width_ = other.width_;
+  height_ = other.height_;
+  stride_ = other.stride_;
+}
+
+void Surface::Unshare() {
+  const std::size_t bytes = static_cast<std::size_t>(stride_) * height_ * bytesPerPixel_;
+  std::shared_ptr<u8[]> copy(new (std::nothrow) u8[bytes + 7]);
+  // Short of memory the pixels stay shared: what is shared is a decoded
+  // picture nothing draws into, so this path only guards against change.
+  if (!copy) return;
+  const auto address = reinterpret_cast<std::uintptr_t>(copy.get());
+  u8* pixels = copy.get() + ((8 - (address & 7)) & 7);
+  std::memcpy(pixels, pixels_, bytes);
+  storage_ = std::move(copy);
+  pixels_ = pixels;
+}
+
 void Surface::Release() {
   ++edits_;
   storage_.reset();

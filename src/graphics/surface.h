@@ -30,6 +30,7 @@ class Surface {
   // the const accessors.
   u8* pixels() {
     ++edits_;
+    if (IsShared()) Unshare();
     return pixels_;
   }
   const u8* pixels() const { return pixels_; }
@@ -40,6 +41,7 @@ class Surface {
   std::size_t ByteSize() const { return static_cast<std::size_t>(width_) * height_ * bytesPerPixel_; }
   u8* Row(int y) {
     ++edits_;
+    if (IsShared()) Unshare();
     return pixels_ + static_cast<std::size_t>(y) * stride_ * bytesPerPixel_;
   }
   const u8* Row(int y) const { return pixels_ + static_cast<std::size_t>(y) * stride_ * bytesPerPixel_; }
@@ -50,8 +52,17 @@ class Surface {
   bool Create(int bytesPerPixel, int width, int height);
   virtual void Release();
 
+  // Holds the same pixels as `other` without copying them, for pictures
+  // that are only read (a decoded picture both on screen and kept for
+  // later). The first writable access of either holder copies them first.
+  void ShareFrom(const Surface& other);
+  // Whether another surface holds these pixels too.
+  bool IsShared() const { return storage_ && storage_.use_count() > 1; }
+
  private:
-  std::unique_ptr<u8[]> storage_;
+  void Unshare();
+
+  std::shared_ptr<u8[]> storage_;
   u8* pixels_ = nullptr;
   int bytesPerPixel_ = 0;
   int width_ = 0;

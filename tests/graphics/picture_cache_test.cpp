@@ -47,21 +47,38 @@ TEST_F(PictureCacheTest, TakenPicturesAreWhatDecodingOnTheSpotGives) {
   PictureCache cache(Reader(), 1 << 20);
   cache.Request(items);
   cache.WaitIdle();
-  // The script has moved on: nothing is asked for again.
-  cache.Request({});
-  for (const auto& [name, bytes] : pictures) {
+  std::size_t decodedBytes = 0;
+  std::vector<Surface> shown(pictures.size());
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    const std::string& name = pictures[i].first;
     SCOPED_TRACE(name);
     Surface expected;
     ASSERT_TRUE(LoadPng(Reader(), name, expected));
-    Surface taken;
-    ASSERT_TRUE(cache.Take(name, taken));
-    EXPECT_EQ(std::tuple(taken.bytesPerPixel(), taken.width(), taken.height()),
+    decodedBytes += expected.ByteSize();
+    ASSERT_TRUE(cache.Take(name, shown[i]));
+    EXPECT_EQ(std::tuple(shown[i].bytesPerPixel(), shown[i].width(), shown[i].height()),
               std::tuple(expected.bytesPerPixel(), expected.width(), expected.height()));
-    EXPECT_EQ(BytesOf(taken), BytesOf(expected));
+    EXPECT_EQ(BytesOf(shown[i]), BytesOf(expected));
+    // Still asked for, so kept: a second layer gets the same pixels.
     Surface again;
-    EXPECT_FALSE(cache.Take(name, again)) << "a picture is handed over once";
+    ASSERT_TRUE(cache.Take(name, again));
+    const Surface& read = again;
+    EXPECT_EQ(read.pixels(), std::as_const(shown[i]).pixels()) << "a copy was made for a picture only read";
+    again.pixels();  // a writable access
+    EXPECT_NE(read.pixels(), std::as_const(shown[i]).pixels()) << "writing into a shared picture must copy it first";
+    EXPECT_EQ(BytesOf(again), BytesOf(expected));
   }
+  EXPECT_EQ(cache.HeldBytes(), 0u) << "pictures the caller holds too cost the cache nothing";
+  shown.clear();
+  EXPECT_EQ(cache.HeldBytes(), decodedBytes) << "the caller let them go; the cache holds them alone";
+
+  // The script has moved on: nothing is asked for any more.
+  cache.Request({});
+  cache.WaitIdle();
   EXPECT_EQ(cache.HeldBytes(), 0u);
+  EXPECT_EQ(cache.PictureCount(), 0u);
+  Surface gone;
+  EXPECT_FALSE(cache.Take(pictures[0].first, gone));
 }
 
 TEST_F(PictureCacheTest, PicturesThatFailAreLeftToTheMainThread) {
