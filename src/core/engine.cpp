@@ -58,7 +58,9 @@ class Engine::Host final : public ScriptHost {
   explicit Host(Engine& e) : e_(e) {}
   bool PumpMessages() override { return e_.PumpMessages(); }
   void LookAhead(const ScriptProgram& program) override {
-    if (e_.decodeAhead_) e_.decodeAhead_->LookAhead(e_.interpreter_.RootProgram, program);
+    if (e_.decodeAhead_)
+      e_.decodeAhead_->LookAhead(e_.interpreter_.RootProgram, program,
+                                 e_.layers_ ? e_.layers_->PendingPictureNames() : std::vector<std::string>());
   }
   bool PumpInput() override { return e_.PumpInput(ContextReading, true); }
   bool IsSkipping() override { return e_.IsSkipping(); }
@@ -191,7 +193,13 @@ class Engine::Targets final : public TagTargets {
   void SetChapterName(std::string_view name) override { e_.interpreter_.ChapterName = std::string(name); }
   void UpdateCaption() override { e_.UpdateCaption(); }
 
-  void PlayMovie(std::string_view name) override { e_.movie_->Play(name, e_.gameFolder_); }
+  void PlayMovie(std::string_view name) override {
+    // The movie's libraries are the largest thing the program loads; what
+    // was decoded for the lines after it gives way while they load, and is
+    // decoded again once the script goes on.
+    if (e_.decodeAhead_) e_.decodeAhead_->Stop();
+    e_.movie_->Play(name, e_.gameFolder_);
+  }
 
  private:
   Engine& e_;

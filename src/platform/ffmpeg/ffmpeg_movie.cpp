@@ -47,7 +47,12 @@ void PageOutFilesMappedSince(const std::set<std::string>& before) {
   ForEachFileMapping([&](unsigned long start, unsigned long end, const std::string& path) {
     // Only a hint: written pages are kept (or swapped), clean ones come back
     // from the file if a later movie runs them again.
-    if (before.count(path) == 0) madvise(reinterpret_cast<void*>(start), end - start, MADV_PAGEOUT);
+    if (before.count(path) != 0) return;
+    void* const address = reinterpret_cast<void*>(start);
+    madvise(address, end - start, MADV_PAGEOUT);
+    // Without read-around, a page the movie touches again brings back that
+    // page, not the 64 KB about it.
+    madvise(address, end - start, MADV_RANDOM);
   });
 #else
   (void)before;
@@ -204,8 +209,12 @@ std::shared_ptr<const FfmpegMovieDecoderFactory::Module> FfmpegMovieDecoderFacto
       continue;
     }
     init();
+    // Linking touched every page of symbols and code of a hundred
+    // libraries; a movie needs few of them, and those come back as it runs.
+    if (kUnloads) PageOutFilesMappedSince(filesBefore);
     auto module = std::make_shared<const Module>(handle, open, available, std::move(filesBefore));
     loaded_ = module;
+    available_ = module->Available();
     return module;
   }
   return nullptr;
@@ -225,9 +234,14 @@ std::unique_ptr<MovieDecoder> FfmpegMovieDecoderFactory::Open(const std::string&
 
 bool FfmpegMovieDecoderFactory::Available() const {
   FinishPreparing();
-  std::string reason;
-  auto module = const_cast<FfmpegMovieDecoderFactory*>(this)->LoadModule(reason);
-  return module && module->Available();
+  // Loading the libraries only to ask costs tens of megabytes for a
+  // moment; the answer does not change while the program runs.
+  if (!available_) {
+    std::string reason;
+    auto module = const_cast<FfmpegMovieDecoderFactory*>(this)->LoadModule(reason);
+    available_ = module && module->Available();
+  }
+  return *available_;
 }
 
 bool FfmpegMovieDecoderFactory::ModuleLoaded() const {

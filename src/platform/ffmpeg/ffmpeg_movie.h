@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,6 +58,7 @@ class FfmpegMovieDecoderFactory final : public MovieDecoderFactory {
 
   std::vector<std::string> modulePaths_;
   std::weak_ptr<const Module> loaded_;
+  mutable std::optional<bool> available_;  // known once the module has been loaded
   // Set by the worker, which runs only between Prepare and the next call.
   mutable std::thread preparing_;
   std::shared_ptr<const Module> prepared_;
