@@ -169,6 +169,11 @@ void DecodeAhead::LookAhead(const ScriptProgram& root, const ScriptProgram& runn
   // Most lines see the same window as the line before.
   if (items == lastItems_) return;
   lastItems_ = items;
+  if (held_) return;
+  Send(std::move(items));
+}
+
+void DecodeAhead::Send(std::vector<AheadItem> items) {
   std::vector<SoundAhead::Item> sounds;
   for (const AheadItem& item : items)
     if (item.kind == AheadItem::Kind::Sound)
@@ -181,6 +186,19 @@ void DecodeAhead::Stop() {
   cache_.Stop();
   sounds_.Clear();
   lastItems_.clear();
+  held_ = false;
+}
+
+void DecodeAhead::Hold() {
+  cache_.Stop();
+  sounds_.Clear();
+  held_ = true;
+}
+
+void DecodeAhead::Resume() {
+  if (!held_) return;
+  held_ = false;
+  if (!lastItems_.empty()) Send(lastItems_);
 }
 
 }  // namespace lyraban

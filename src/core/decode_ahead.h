@@ -51,6 +51,12 @@ class DecodeAhead {
   bool Take(std::string_view name, Surface& pixels) { return cache_.Take(name, pixels); }
   // Restart, load and shut-down: the worker ends and everything is dropped.
   void Stop();
+  // While something large loads (a movie's libraries): the worker ends and
+  // everything is dropped, and the lines ahead are only noted until Resume
+  // has them decoded again.
+  void Hold();
+  void Resume();
+  bool held() const { return held_; }
   PictureCache& cache() { return cache_; }
   SoundAhead& sounds() { return sounds_; }
 
@@ -62,11 +68,13 @@ class DecodeAhead {
 
  private:
   void Expand(const AheadItem& item, std::vector<AheadItem>& out) const;
+  void Send(std::vector<AheadItem> items);
 
   const Resources& resources_;
   SoundAhead sounds_;  // before the cache: its worker produces into it
   PictureCache cache_;
   std::vector<AheadItem> lastItems_;
+  bool held_ = false;
 };
 
 }  // namespace lyraban

@@ -194,10 +194,10 @@ class Engine::Targets final : public TagTargets {
   void UpdateCaption() override { e_.UpdateCaption(); }
 
   void PlayMovie(std::string_view name) override {
-    // The movie's libraries are the largest thing the program loads; what
-    // was decoded for the lines after it gives way while they load, and is
-    // decoded again once the script goes on.
-    if (e_.decodeAhead_) e_.decodeAhead_->Stop();
+    // The movie's libraries are the largest thing the program loads; unless
+    // they were loaded ahead, what was decoded for the lines after the movie
+    // gives way while they load, and is decoded again from its first frame.
+    if (e_.decodeAhead_ && e_.movieDecoders_->OpenLoads()) e_.decodeAhead_->Hold();
     e_.movie_->Play(name, e_.gameFolder_);
   }
 
@@ -650,6 +650,8 @@ bool Engine::InitEngine() {
     layers_->SetDecodedSource(
         [this](std::string_view name, Surface& pixels) { return decodeAhead_->Take(name, pixels); });
     sound_->SetAhead(&decodeAhead_->sounds());
+    // Nothing is decoded ahead while the opening movie's libraries load.
+    if (openingMoviePrepared_) decodeAhead_->Hold();
   }
   // 6: the player's settings.
   LoadUserSettings(user_, settingsFile_);
@@ -894,6 +896,8 @@ void Engine::PresentScreen() {
 }
 
 void Engine::FramePresented() {
+  // A movie's first frame: its libraries are in.
+  if (decodeAhead_) decodeAhead_->Resume();
   // The opening movie took what was prepared before its first frame; if it
   // did not come, the decoder is not kept for later.
   if (openingMoviePrepared_) {

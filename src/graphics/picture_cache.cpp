@@ -1,8 +1,6 @@
 #include "graphics/picture_cache.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 
 namespace lyraban {
 
@@ -42,7 +40,6 @@ bool PictureCache::Take(std::string_view name, Surface& pixels) {
       // Shared, not handed over: while the caller shows it, it costs
       // nothing here, and when a later line names it again it is ready.
       pixels.ShareFrom(it->pixels);
-      if (getenv("PCDEBUG")) fprintf(stderr, "[take] %s\n", it->name.c_str());
       tooBig_.clear();
       // What it held alone no longer counts: go through the request again
       // for what did not fit.
@@ -54,7 +51,6 @@ bool PictureCache::Take(std::string_view name, Surface& pixels) {
     if (decoding_ != name) break;
     done_.wait(lock);
   }
-  if (getenv("PCDEBUG")) fprintf(stderr, "[miss] %.*s\n", (int)name.size(), name.data());
   // The caller decodes it now; the worker need not.
   queue_.remove_if([&](const AheadItem& item) { return item.kind == AheadItem::Kind::Picture && item.name == name; });
   return false;
@@ -192,12 +188,6 @@ void PictureCache::Process(std::unique_lock<std::mutex>& lock, AheadItem item) {
   else {
     entries_.push_back(Entry{std::move(item.name), std::move(pixels), request});
     peak_ = std::max(peak_, AloneBytes());
-  }
-  if (getenv("PCDEBUG")) {
-    fprintf(stderr, "[cache] alone %zu:", AloneBytes());
-    for (auto& e : entries_)
-      fprintf(stderr, " %s%s%s", e.name.c_str(), e.pixels.IsShared() ? "*" : "", e.wanted < request_ ? "-" : "");
-    fprintf(stderr, "\n");
   }
 }
 

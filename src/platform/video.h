@@ -54,6 +54,9 @@ class MovieDecoderFactory {
   // What is prepared is kept for the next Open only, or until Unprepare.
   virtual void Prepare() {}
   virtual void Unprepare() {}
+  // Whether the next Open first loads the decoder's libraries: a brief
+  // cost of tens of megabytes on top of the game.
+  virtual bool OpenLoads() const { return false; }
 };
 
 }  // namespace lyraban::platform

@@ -185,6 +185,18 @@ TEST_F(DecodeAheadGame, LookAheadFollowsScriptsAndTheCallersLines) {
   ASSERT_TRUE(decodeAhead.Take("good.png", pixels));
   EXPECT_EQ(pixels.ByteSize(), 8u * 6 * 3);
 
+  // While a movie's libraries load, what was decoded goes and the lines
+  // ahead are only noted; once it plays they are decoded again.
+  decodeAhead.Hold();
+  EXPECT_EQ(decodeAhead.cache().PictureCount(), 0u);
+  decodeAhead.LookAhead(root, *root.Child);
+  decodeAhead.cache().WaitIdle();
+  EXPECT_EQ(decodeAhead.cache().PictureCount(), 0u) << "decoded while held";
+  decodeAhead.Resume();
+  decodeAhead.cache().WaitIdle();
+  EXPECT_TRUE(decodeAhead.cache().Holds("good.png"));
+  EXPECT_TRUE(decodeAhead.cache().Holds("face.png"));
+
   // A restart drops everything.
   decodeAhead.Stop();
   EXPECT_EQ(decodeAhead.cache().PictureCount(), 0u);

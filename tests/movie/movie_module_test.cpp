@@ -151,11 +151,14 @@ TEST_F(MovieModuleTest, LoadedForAMovieAndUnloadedWhenItsLastPictureGoes) {
 TEST_F(MovieModuleTest, APreparedModuleServesTheNextMovieOnlyAndUnprepareLetsItGo) {
   const std::string movie = MakeTwoPictureMovie();
   FfmpegMovieDecoderFactory decoders;
+  EXPECT_TRUE(decoders.OpenLoads());
   decoders.Prepare();
+  EXPECT_FALSE(decoders.OpenLoads()) << "prepared: the next movie opens without loading";
   EXPECT_TRUE(decoders.ModuleLoaded()) << "waits for the worker, then holds what it loaded";
   EXPECT_TRUE(MappedNow().module);
   decoders.Unprepare();
   EXPECT_EQ(MappedNow().module, !kGone) << "a preparation no movie used is given up";
+  EXPECT_EQ(decoders.OpenLoads(), kGone);
 
   decoders.Prepare();
   std::string reason;

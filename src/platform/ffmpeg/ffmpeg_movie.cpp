@@ -244,6 +244,11 @@ bool FfmpegMovieDecoderFactory::Available() const {
   return *available_;
 }
 
+bool FfmpegMovieDecoderFactory::OpenLoads() const {
+  FinishPreparing();
+  return !prepared_ && loaded_.expired();
+}
+
 bool FfmpegMovieDecoderFactory::ModuleLoaded() const {
   FinishPreparing();
   return !loaded_.expired();

@@ -29,6 +29,7 @@ class FfmpegMovieDecoderFactory final : public MovieDecoderFactory {
   // milliseconds to map and link); the next Open waits for it and uses it.
   void Prepare() override;
   void Unprepare() override;
+  bool OpenLoads() const override;
 
   // Whether the module is in memory now.
   bool ModuleLoaded() const;
