@@ -14,6 +14,19 @@
 
 namespace lyraban {
 
+namespace {
+
+// New storage for `bytes` of pixels, with slack so the first pixel starts on
+// an 8-byte boundary; that first pixel, or null.
+u8* AllocatePixels(std::size_t bytes, std::shared_ptr<u8[]>& storage) {
+  storage.reset(new (std::nothrow) u8[bytes + 7]);
+  if (!storage) return nullptr;
+  const auto address = reinterpret_cast<std::uintptr_t>(storage.get());
+  return storage.get() + ((8 - (address & 7)) & 7);
+}
+
+}  // namespace
+
 Surface::Surface(Surface&& other) noexcept { *this = std::move(other); }
 
 Surface& Surface::operator=(Surface&& other) noexcept {
@@ -38,11 +51,8 @@ bool Surface::Create(int bytesPerPixel, int width, int height) {
   if (width > kMaxSurfaceSide || height > kMaxSurfaceSide) return false;
   const std::size_t bytes = static_cast<std::size_t>(width) * height * bytesPerPixel;
   if (bytes > kMaxSurfaceBytes) return false;
-  // Slack so the first pixel can start on an 8-byte boundary.
-  storage_.reset(new (std::nothrow) u8[bytes + 7]);
-  if (!storage_) return false;
-  const auto address = reinterpret_cast<std::uintptr_t>(storage_.get());
-  pixels_ = storage_.get() + ((8 - (address & 7)) & 7);
+  pixels_ = AllocatePixels(bytes, storage_);
+  if (!pixels_) return false;
   bytesPerPixel_ = bytesPerPixel;
   width_ = width;
   height_ = height;
@@ -63,12 +73,11 @@ void Surface::ShareFrom(const Surface& other) {
 
 void Surface::Unshare() {
   const std::size_t bytes = static_cast<std::size_t>(stride_) * height_ * bytesPerPixel_;
-  std::shared_ptr<u8[]> copy(new (std::nothrow) u8[bytes + 7]);
+  std::shared_ptr<u8[]> copy;
+  u8* const pixels = AllocatePixels(bytes, copy);
   // Short of memory the pixels stay shared: what is shared is a decoded
   // picture nothing draws into, so this path only guards against change.
-  if (!copy) return;
-  const auto address = reinterpret_cast<std::uintptr_t>(copy.get());
-  u8* pixels = copy.get() + ((8 - (address & 7)) & 7);
+  if (!pixels) return;
   std::memcpy(pixels, pixels_, bytes);
   storage_ = std::move(copy);
   pixels_ = pixels;
