@@ -593,6 +593,9 @@ int Engine::Run() {
 }
 
 bool Engine::InitEngine() {
+  // The system's font list loads on a worker while the window comes up and
+  // the archives open; the first text waits for it only if it is not done.
+  std::shared_ptr<platform::SystemFonts> systemFonts = platform::LoadSystemFontsAhead();
   // 1-2: the screen surfaces, black, with the splash image on the first.
   if (screens_.Create(system_.ScreenWidth, system_.ScreenHeight)) {
     FillScreen(screens_.FrontBuffer(), 0, 0, 0);
@@ -652,7 +655,7 @@ bool Engine::InitEngine() {
   sound_->ApplyUserSettings(user_);
   if (platform::AudioOutput* output = platform_.audio()) sound_->Start(*output);
   // Fonts: a game's own font file, else the system's CJK faces.
-  fonts_ = std::make_unique<platform::FreeTypeFontService>(trace_);
+  fonts_ = std::make_unique<platform::FreeTypeFontService>(trace_, std::move(systemFonts));
   LoadGameFont(resources_, *fonts_);
   penRasterizer_ = std::make_unique<GlyphRasterizer>(system_.GameCodePage, trace_);
   windowRasterizer_ = std::make_unique<GlyphRasterizer>(system_.GameCodePage, trace_);
