@@ -223,12 +223,12 @@ int BlendChannel(BlendMode mode, int d, int s) {
   return result;
 }
 
-bool BlendBytesWith(BlendPath path, BlendMode mode, u8* dst, const u8* src, std::size_t size, int opacity) {
+bool BlendBytesWith(PixelPath path, BlendMode mode, u8* dst, const u8* src, std::size_t size, int opacity) {
   opacity = std::clamp(opacity, 1, 255);
   return WithOp(mode, [&](auto op) {
     using Op = decltype(op);
     std::size_t done = 0;
-    if (path == BlendPath::Sse2) {
+    if (path == PixelPath::Vector) {
 #ifdef LYRABAN_BLEND_SSE2
       done = opacity == 255 ? BlendBytesSse2<Op, false>(dst, src, size, 255)
                             : BlendBytesSse2<Op, true>(dst, src, size, opacity);
@@ -242,6 +242,10 @@ bool BlendBytesWith(BlendPath path, BlendMode mode, u8* dst, const u8* src, std:
       BlendBytesScalar<Op, true>(dst + done, src + done, size - done, opacity);
     return true;
   });
+}
+
+void LerpBytes(u8* dst, const u8* src, std::size_t size, int opacity) {
+  BlendBytes<NormalOp, true>(dst, src, size, opacity);
 }
 
 }  // namespace lyraban

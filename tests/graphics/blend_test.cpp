@@ -102,10 +102,10 @@ TEST(BlendPaths, EveryBytePairMatchesTheFormula) {
     const M m = static_cast<M>(mode);
     const bool prescale = m == M::Add || m == M::Sub || m == M::Dodge || m == M::Difference;
     for (int opacity : {255, 1, 2, 100, 128, 200, 254}) {
-      for (BlendPath path : {BlendPath::Scalar, BlendPath::Sse2}) {
+      for (PixelPath path : {PixelPath::Scalar, PixelPath::Vector}) {
         std::vector<u8> dst = dst0;
         if (!BlendBytesWith(path, m, dst.data(), src.data(), dst.size(), opacity)) {
-          EXPECT_EQ(path, BlendPath::Sse2) << "the scalar path always runs";
+          EXPECT_EQ(path, PixelPath::Vector) << "the scalar path always runs";
           continue;
         }
         for (std::size_t i = 0; i < dst.size(); ++i) {
@@ -120,7 +120,7 @@ TEST(BlendPaths, EveryBytePairMatchesTheFormula) {
     }
   }
   std::vector<u8> one = {1};
-  EXPECT_FALSE(BlendBytesWith(BlendPath::Scalar, M::Div, one.data(), one.data(), 1, 255));
+  EXPECT_FALSE(BlendBytesWith(PixelPath::Scalar, M::Div, one.data(), one.data(), 1, 255));
 }
 
 }  // namespace
