@@ -625,6 +625,7 @@ bool Engine::InitEngine() {
   if (OpensWithMovie(start)) {
     movieDecoders_->Prepare();
     openingMoviePrepared_ = true;
+    movie_->OpenAhead(OpeningMovieName(start), gameFolder_);
   }
   tags_.SetScreenSize(system_.ScreenWidth, system_.ScreenHeight);
   tags_.SetTrace(&trace_);
@@ -893,6 +894,7 @@ void Engine::FramePresented() {
   // did not come, the decoder is not kept for later.
   if (openingMoviePrepared_) {
     openingMoviePrepared_ = false;
+    movie_->DropOpenAhead();
     movieDecoders_->Unprepare();
   }
   if (frameStats_) frameStats_->FramePresented(platform_.clock().Now());

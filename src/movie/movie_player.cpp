@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <system_error>
+#include <utility>
 
 #include "graphics/surface.h"
 #include "platform/audio.h"
@@ -20,7 +22,39 @@ bool IsFile(const std::filesystem::path& path) {
 MoviePlayer::MoviePlayer(MovieHost& host, platform::MovieDecoderFactory& decoders, platform::Clock& clock, Trace& trace)
     : host_(host), decoders_(decoders), clock_(clock), trace_(trace) {}
 
-MoviePlayer::~MoviePlayer() { Close(); }
+MoviePlayer::~MoviePlayer() {
+  DropOpenAhead();
+  Close();
+}
+
+void MoviePlayer::OpenAhead(std::string_view name, const std::string& gameFolder) {
+  DropOpenAhead();
+  auto ahead = std::make_unique<Ahead>();
+  ahead->name = name;
+  ahead->gameFolder = gameFolder;
+  Ahead* target = ahead.get();
+  const std::string utf8Name = trace_.codePage().ToUtf8(name);
+  try {
+    // The worker writes only its own Ahead, read after joining it.
+    ahead->worker = std::thread([this, target, utf8Name] {
+      target->path = FindMovieFile(utf8Name, target->gameFolder);
+      target->reason = "no such file";
+      if (!target->path.empty()) target->decoder = decoders_.Open(target->path, target->reason);
+    });
+  } catch (const std::system_error&) {
+    return;  // no thread: Play opens the file itself
+  }
+  ahead_ = std::move(ahead);
+}
+
+void MoviePlayer::SettleOpenAhead() const {
+  if (ahead_ && ahead_->worker.joinable()) ahead_->worker.join();
+}
+
+void MoviePlayer::DropOpenAhead() {
+  SettleOpenAhead();
+  ahead_.reset();
+}
 
 std::string MoviePlayer::FindMovieFile(std::string_view utf8Name, const std::string& gameFolder) {
   std::string name(utf8Name);
@@ -37,9 +71,19 @@ std::string MoviePlayer::FindMovieFile(std::string_view utf8Name, const std::str
 bool MoviePlayer::Play(std::string_view name, const std::string& gameFolder) {
   Close();
   stats_ = MovieStats{};
-  const std::string path = FindMovieFile(trace_.codePage().ToUtf8(name), gameFolder);
+  SettleOpenAhead();
+  std::unique_ptr<Ahead> ahead = std::move(ahead_);
   std::string reason = "no such file";
-  if (!path.empty()) decoder_ = decoders_.Open(path, reason);
+  if (ahead && ahead->name == name && ahead->gameFolder == gameFolder) {
+    decoder_ = std::move(ahead->decoder);
+    reason = std::move(ahead->reason);
+  } else {
+    // Another movie than the one opened ahead; that one closes only after
+    // this opens, so the module it holds is not loaded twice.
+    const std::string path = FindMovieFile(trace_.codePage().ToUtf8(name), gameFolder);
+    if (!path.empty()) decoder_ = decoders_.Open(path, reason);
+  }
+  ahead.reset();
   if (!decoder_) {
     trace_.DebugTrace("ムービーを再生できない（%s）：%s", name, reason);
     return false;
