@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <thread>
@@ -264,7 +265,7 @@ TEST_F(MoviePlayerTest, BadFilesEndAtOnceWithTheirReasonTraced) {
 }
 
 // A movie opened ahead plays as one opened on the spot: the same pictures
-// in the same order, the same trace for a file that cannot play; a Play of
+// in the same order, the same sound, the same trace for a file that cannot play; a Play of
 // another name plays that one, and one dropped is opened again.
 TEST_F(MoviePlayerTest, OpenedAheadPlaysAsOpenedOnTheSpot) {
   const std::string good = Make(Recipe({kRed, kGreen, kBlue}), "good.avi");
@@ -274,14 +275,16 @@ TEST_F(MoviePlayerTest, OpenedAheadPlaysAsOpenedOnTheSpot) {
   struct Run {
     bool played;
     std::string sequence, traced;
+    std::vector<i16> sound;
   };
   auto run = [&](const std::string& ahead, const std::string& play, bool drop) {
     host.shown.clear();
     traced.clear();
+    audio.TakeCaptured();
     if (!ahead.empty()) player.OpenAhead(ahead, {});
     if (drop) player.DropOpenAhead();
     PlayTimed(play);
-    return Run{played, host.Sequence(), traced};
+    return Run{played, host.Sequence(), traced, audio.TakeCaptured()};
   };
   for (const std::string& path : {good, text, missing}) {
     SCOPED_TRACE(path);
@@ -290,6 +293,12 @@ TEST_F(MoviePlayerTest, OpenedAheadPlaysAsOpenedOnTheSpot) {
       EXPECT_EQ(r->played, plain.played);
       EXPECT_EQ(r->sequence, plain.sequence);
       EXPECT_EQ(r->traced, plain.traced);
+      // The sound, sample for sample, for as long as both ran.
+      const std::size_t both = std::min(r->sound.size(), plain.sound.size());
+      if (path == good) {
+        EXPECT_GT(both, 1000u) << "too little sound to compare";
+      }
+      EXPECT_TRUE(std::equal(r->sound.begin(), r->sound.begin() + both, plain.sound.begin()));
     }
   }
   const Run plainOther = run("", other, false), switched = run(good, other, false);
