@@ -35,6 +35,10 @@ TEST(PixelRows, AlphaDrawMatchesTheFormulaOnEveryPath) {
     for (int opacity : {255, 1, 77, 128, 254}) {
       Bytes src = RandomBytes(static_cast<std::size_t>(pixels) * 4, random);
       for (int i = 0; i < pixels; i += 3) src[static_cast<std::size_t>(i) * 4] = i % 2 ? 0 : 255;
+      // Runs of clear, opaque and mixed pixels, as pictures have them.
+      if (pixels % 2)
+        for (int i = 0; i < pixels; ++i)
+          if (const int run = (i / 5 + pixels) % 3; run < 2) src[static_cast<std::size_t>(i) * 4] = run ? 255 : 0;
       const Bytes dst = RandomBytes(static_cast<std::size_t>(pixels) * 3, random);
       const Bytes want = ReferenceBlitAlpha(dst, src, opacity);
       for (PixelPath path : kPaths) {
