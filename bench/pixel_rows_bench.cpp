@@ -1,8 +1,8 @@
 // The screen-wide loops of a frame, each on its plain per-pixel path and on
 // its vector path, side by side on the same pixels (800 × 600): the blend
 // modes of a "back" layer's overlays at 40 % opacity, a character and a
-// half-dark novel page drawn with alpha onto the screen, and the page's
-// darkening fill.
+// half-dark novel page drawn with alpha onto the screen, the page's
+// darkening fill, and a decoded PNG's rows reordered into a surface.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -11,6 +11,7 @@
 
 #include "graphics/blend_bytes.h"
 #include "graphics/pixel_rows.h"
+#include "graphics/png_filters.h"
 
 namespace lyraban {
 namespace {
@@ -84,6 +85,21 @@ void DarkenPage(benchmark::State& state, PixelPath path) {
   state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
+// A decoded PNG row reordered into the surface (colour, and colour with
+// alpha), every row of a picture.
+void StorePngRows(benchmark::State& state, int bytesPerPixel, PixelPath path) {
+  const std::size_t rowBytes = std::size_t{kWidth} * bytesPerPixel;
+  const std::vector<u8> decoded = RandomBytes(rowBytes * kHeight, 5);
+  std::vector<u8> surface(decoded.size());
+  const png::StoreRow store =
+      path == PixelPath::Scalar ? png::ReferenceStoreRowFor(bytesPerPixel) : png::StoreRowFor(bytesPerPixel);
+  for (auto _ : state) {
+    for (int y = 0; y < kHeight; ++y) store(surface.data() + y * rowBytes, decoded.data() + y * rowBytes, kWidth);
+    benchmark::DoNotOptimize(surface.data());
+  }
+  state.SetBytesProcessed(static_cast<i64>(state.iterations() * decoded.size()));
+}
+
 void Register() {
   const std::pair<const char*, BlendMode> modes[] = {
       {"Screen", BlendMode::Screen},       {"Multi", BlendMode::Multi},         {"Overlay", BlendMode::Overlay},
@@ -101,6 +117,11 @@ void Register() {
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark((std::string("Rows/darken_page/800x600/") + PathName(path)).c_str(), DarkenPage, path)
         ->Unit(benchmark::kMicrosecond);
+    for (int bpp : {3, 4})
+      benchmark::RegisterBenchmark(
+          (std::string("Rows/png_store_") + (bpp == 3 ? "rgb" : "rgba") + "/800x600/" + PathName(path)).c_str(),
+          StorePngRows, bpp, path)
+          ->Unit(benchmark::kMicrosecond);
   }
 }
 
