@@ -166,8 +166,6 @@ __attribute__((target("ssse3"))) void StoreRgbaSsse3(u8* dst, const u8* src, u32
 }
 
 bool HasSsse3() { return __builtin_cpu_supports("ssse3"); }
-#else
-bool HasSsse3() { return false; }
 #endif
 
 }  // namespace
