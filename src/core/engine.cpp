@@ -625,7 +625,7 @@ bool Engine::InitEngine() {
   if (OpensWithMovie(start)) {
     movieDecoders_->Prepare();
     openingMoviePrepared_ = true;
-    movie_->OpenAhead(OpeningMovieName(start), gameFolder_);
+    if (options_.decodeAhead) movie_->OpenAhead(OpeningMovieName(start), gameFolder_);
   }
   tags_.SetScreenSize(system_.ScreenWidth, system_.ScreenHeight);
   tags_.SetTrace(&trace_);
