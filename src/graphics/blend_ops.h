@@ -19,22 +19,21 @@ using V = __m128i;
 
 inline V Splat(int value) { return _mm_set1_epi16(static_cast<short>(value)); }
 
-// Mul255 per lane; x·y + 128 + its high byte stays below 65536.
-inline V Mul255V(V x, V y) {
-  const V t = _mm_add_epi16(_mm_mullo_epi16(x, y), Splat(128));
-  return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
-}
+// Mul255 per lane. For v = x·y + 128 below 65536, (v + (v >> 8)) >> 8 is
+// the high half of v·257.
+inline V Mul255V(V x, V y) { return _mm_mulhi_epu16(_mm_add_epi16(_mm_mullo_epi16(x, y), Splat(128)), Splat(257)); }
 
 inline V Invert(V x) { return _mm_sub_epi16(Splat(255), x); }
 
 // Lerp per lane. The scalar form rounds a signed product with arithmetic
 // shifts; split by the sign of s − d, each half is an unsigned product:
-// upward it is Mul255, downward the ceiling-rounded mirror of it.
+// upward it is Mul255, downward the ceiling-rounded mirror of it: the same
+// (v + (v >> 8)) >> 8 step on v = (d − s)·a − 128 + 255 (at least 255, below
+// 65536), taken as the high half of v·257.
 inline V LerpV(V d, V s, V a) {
   const V up = Mul255V(_mm_subs_epu16(s, d), a);
   const V w = _mm_subs_epu16(_mm_mullo_epi16(_mm_subs_epu16(d, s), a), Splat(128));
-  const V down =
-      _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(w, _mm_srli_epi16(_mm_add_epi16(w, Splat(255)), 8)), Splat(255)), 8);
+  const V down = _mm_mulhi_epu16(_mm_add_epi16(w, Splat(255)), Splat(257));
   return _mm_sub_epi16(_mm_add_epi16(d, up), down);
 }
 

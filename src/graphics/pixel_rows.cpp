@@ -1,5 +1,7 @@
 #include "graphics/pixel_rows.h"
 
+#include <cstring>
+
 #include "graphics/blend_ops.h"
 #include "graphics/pixel.h"
 
@@ -29,17 +31,23 @@ void FillScalar(u8* p, int pixels, int bpp, const u8* value, int first, int opac
 #ifdef LYRABAN_BLEND_SSE2
 using namespace blendops;
 
+// Writes the low 12 bytes of v: four colour pixels. A 16-byte store would
+// overlap the next step's load, which then waits for the store to land.
+inline void Store12(u8* d, __m128i v) {
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(d), v);
+  const int last = _mm_cvtsi128_si32(_mm_srli_si128(v, 8));
+  std::memcpy(d + 8, &last, 4);
+}
+
 // Four pixels per step: the source's colour and alpha bytes are shuffled
-// into the destination's 12-byte layout; the four bytes after them get
-// alpha 0, which Lerp leaves unchanged, so a 16-byte store is safe as long
-// as 16 bytes remain in the row. Returns the pixels done.
+// into the destination's 12-byte layout. The destination is read 16 bytes
+// at a time, so six pixels must remain. Returns the pixels done.
 __attribute__((target("ssse3"))) int BlitAlphaSsse3(u8* d, const u8* s, int pixels, int opacity) {
   const __m128i colourOrder = _mm_setr_epi8(1, 2, 3, 5, 6, 7, 9, 10, 11, 13, 14, 15, -1, -1, -1, -1);
   const __m128i alphaOrder = _mm_setr_epi8(0, 0, 0, 4, 4, 4, 8, 8, 8, 12, 12, 12, -1, -1, -1, -1);
   const __m128i zero = _mm_setzero_si128();
   const V scale = Splat(opacity);
   const __m128i alphaBytes = _mm_set1_epi32(0xFF);
-  const __m128i firstTwelve = _mm_setr_epi32(-1, -1, -1, 0);
   int i = 0;
   for (; (i + 6) <= pixels; i += 4, d += 12, s += 16) {
     const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
@@ -48,19 +56,18 @@ __attribute__((target("ssse3"))) int BlitAlphaSsse3(u8* d, const u8* s, int pixe
     // own colour, as Lerp by 0 and by 255 give.
     const __m128i alpha32 = _mm_and_si128(sv, alphaBytes);
     if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha32, _mm_setzero_si128())) == 0xFFFF) continue;
-    const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
     const __m128i colour = _mm_shuffle_epi8(sv, colourOrder);
     if (opacity >= 255 && _mm_movemask_epi8(_mm_cmpeq_epi32(alpha32, alphaBytes)) == 0xFFFF) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
-                       _mm_or_si128(_mm_and_si128(firstTwelve, colour), _mm_andnot_si128(firstTwelve, dv)));
+      Store12(d, colour);
       continue;
     }
+    const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
     const __m128i alpha = _mm_shuffle_epi8(sv, alphaOrder);
     V aLo = _mm_unpacklo_epi8(alpha, zero), aHi = _mm_unpackhi_epi8(alpha, zero);
     if (opacity < 255) aLo = Mul255V(aLo, scale), aHi = Mul255V(aHi, scale);
     const V lo = LerpV(_mm_unpacklo_epi8(dv, zero), _mm_unpacklo_epi8(colour, zero), aLo);
     const V hi = LerpV(_mm_unpackhi_epi8(dv, zero), _mm_unpackhi_epi8(colour, zero), aHi);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(lo, hi));
+    Store12(d, _mm_packus_epi16(lo, hi));
   }
   return i;
 }
