@@ -1,6 +1,7 @@
 #include "graphics/blend.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "base/strings.h"
 #include "graphics/blend_bytes.h"
@@ -61,7 +62,10 @@ template <class Op, bool kAlpha>
 void BlendBytes(u8* d, const u8* s, std::size_t size, int a) {
   std::size_t done = 0;
 #ifdef LYRABAN_BLEND_SSE2
-  done = BlendBytesSse2<Op, kAlpha>(d, s, size, a);
+  // A picture drawn onto itself goes byte by byte, so that each byte reads
+  // what the bytes before it left, as it always did.
+  const auto dAt = reinterpret_cast<std::uintptr_t>(d), sAt = reinterpret_cast<std::uintptr_t>(s);
+  if (dAt >= sAt + size || sAt >= dAt + size) done = BlendBytesSse2<Op, kAlpha>(d, s, size, a);
 #endif
   BlendBytesScalar<Op, kAlpha>(d + done, s + done, size - done, a);
 }

@@ -1,5 +1,6 @@
 #include "graphics/pixel_rows.h"
 
+#include "graphics/blend.h"
 #include "graphics/blend_bytes.h"
 #include "graphics/pixel.h"
 #include "surface_helpers.h"
@@ -109,6 +110,25 @@ TEST(PixelRows, ClippedWideDrawsMatchTheFormulas) {
                                   : Lerp(d, plain.Row(y - 1)[(x - 2) * 3 + c], opacity);
           ASSERT_EQ(faded.Row(y)[x * 3 + c], want) << "plain draw at " << x << "," << y << " opacity " << opacity;
         }
+  }
+}
+
+// A picture drawn onto itself, a few pixels along: each byte reads what the
+// bytes before it left, on the screen's wide rows as on narrow ones.
+TEST(PixelRows, APictureFadedOntoItselfReadsWhatItWrote) {
+  std::mt19937 random(17);
+  const Surface original = RandomSurface(3, 40, 3, random);
+  for (int opacity : {90, 255}) {
+    Surface surface = Make(3, 40, 3, BytesOf(original));
+    Bytes want = BytesOf(original);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 2; x < 40; ++x)
+        for (int c = 0; c < 3; ++c) {
+          const std::size_t at = (static_cast<std::size_t>(y) * 40 + x) * 3 + c, from = at - 6;
+          want[at] = static_cast<u8>(Lerp(want[at], BlendChannel(BlendMode::Screen, want[at], want[from]), opacity));
+        }
+    ASSERT_TRUE(BlendWithOpacity(surface, surface, BlendMode::Screen, 2, 0, 38, 3, 0, 0, opacity));
+    EXPECT_EQ(BytesOf(surface), want) << "opacity " << opacity;
   }
 }
 
