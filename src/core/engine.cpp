@@ -601,6 +601,9 @@ int Engine::Run() {
 }
 
 bool Engine::InitEngine() {
+  // The system's font list loads on a worker while the window comes up and
+  // the archives open; the first text waits for it only if it is not done.
+  std::shared_ptr<platform::SystemFonts> systemFonts = platform::LoadSystemFontsAhead();
   // 1-2: the screen surfaces, black, with the splash image on the first.
   if (screens_.Create(system_.ScreenWidth, system_.ScreenHeight)) {
     FillScreen(screens_.FrontBuffer(), 0, 0, 0);
@@ -630,6 +633,7 @@ bool Engine::InitEngine() {
   if (OpensWithMovie(start)) {
     movieDecoders_->Prepare();
     openingMoviePrepared_ = true;
+    if (options_.decodeAhead) movie_->OpenAhead(OpeningMovieName(start), gameFolder_);
   }
   tags_.SetScreenSize(system_.ScreenWidth, system_.ScreenHeight);
   tags_.SetTrace(&trace_);
@@ -662,7 +666,7 @@ bool Engine::InitEngine() {
   sound_->ApplyUserSettings(user_);
   if (platform::AudioOutput* output = platform_.audio()) sound_->Start(*output);
   // Fonts: a game's own font file, else the system's CJK faces.
-  fonts_ = std::make_unique<platform::FreeTypeFontService>(trace_);
+  fonts_ = std::make_unique<platform::FreeTypeFontService>(trace_, std::move(systemFonts));
   LoadGameFont(resources_, *fonts_);
   penRasterizer_ = std::make_unique<GlyphRasterizer>(system_.GameCodePage, trace_);
   windowRasterizer_ = std::make_unique<GlyphRasterizer>(system_.GameCodePage, trace_);
@@ -902,6 +906,7 @@ void Engine::FramePresented() {
   // did not come, the decoder is not kept for later.
   if (openingMoviePrepared_) {
     openingMoviePrepared_ = false;
+    movie_->DropOpenAhead();
     movieDecoders_->Unprepare();
   }
   if (frameStats_) frameStats_->FramePresented(platform_.clock().Now());

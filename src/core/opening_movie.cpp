@@ -4,9 +4,12 @@
 
 namespace lyraban {
 
-bool OpensWithMovie(const TextLines& script) {
+namespace {
+
+// The first line that does anything, when it is a movie tag.
+bool FindMovieLine(const TextLines& script, std::string_view& line) {
   for (size_t i = 0; i < script.LineCount(); ++i) {
-    const std::string_view line = script.Line(i);
+    line = script.Line(i);
     switch (ClassifyLine(line)) {
       case LineKind::Blank:
       case LineKind::Comment:
@@ -20,6 +23,27 @@ bool OpensWithMovie(const TextLines& script) {
     }
   }
   return false;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+bool OpensWithMovie(const TextLines& script) {
+  std::string_view line;
+  return FindMovieLine(script, line);
+}
+
+std::string OpeningMovieName(const TextLines& script) {
+  std::string_view line;
+  if (!FindMovieLine(script, line)) return {};
+  // Arguments are split at blanks, as the tag table splits them.
+  const std::string_view arguments = SplitCommand(line).arguments;
+  size_t start = 0;
+  while (start < arguments.size() && IsBlank(arguments[start])) ++start;
+  size_t end = start;
+  while (end < arguments.size() && !IsBlank(arguments[end])) ++end;
+  return std::string(arguments.substr(start, end - start));
 }
 
 }  // namespace lyraban

@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "resources/text_lines.h"
 
 namespace lyraban {
@@ -7,5 +9,9 @@ namespace lyraban {
 // movie then plays as soon as the script starts, and its decoder is worth
 // loading ahead, while the rest of start-up runs.
 bool OpensWithMovie(const TextLines& script);
+
+// The file that movie tag names (its first argument), to be opened ahead;
+// empty when the script does not open with a movie.
+std::string OpeningMovieName(const TextLines& script);
 
 }  // namespace lyraban

@@ -1,9 +1,11 @@
 #include "graphics/blend.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <cstdint>
 
 #include "base/strings.h"
+#include "graphics/blend_bytes.h"
+#include "graphics/blend_ops.h"
 #include "graphics/draw_internal.h"
 #include "graphics/pixel.h"
 
@@ -11,67 +13,7 @@ namespace lyraban {
 
 namespace {
 
-// One type per mode: F is the per-channel result; kPrescale marks the modes
-// whose source is scaled by alpha instead of fading towards the result.
-struct NormalOp {
-  static constexpr bool kPrescale = false;
-  static int F(int, int s) { return s; }
-};
-struct AddOp {
-  static constexpr bool kPrescale = true;
-  static int F(int d, int s) { return std::min(255, d + s); }
-};
-struct SubOp {
-  static constexpr bool kPrescale = true;
-  static int F(int d, int s) { return std::max(0, d - s); }
-};
-struct MultiOp {
-  static constexpr bool kPrescale = false;
-  static int F(int d, int s) { return Mul255(d, s); }
-};
-struct ScreenOp {
-  static constexpr bool kPrescale = false;
-  static int F(int d, int s) { return 255 - Mul255(255 - d, 255 - s); }
-};
-struct OverlayOp {
-  static constexpr bool kPrescale = false;
-  static int F(int d, int s) {
-    const int t = 2 * s * (255 - d) + 128;
-    return Mul255(d, d + ((t + (t >> 8)) >> 8));
-  }
-};
-struct DodgeOp {
-  static constexpr bool kPrescale = true;
-  static int F(int d, int s) { return std::min(255, (d * 256) / (256 - s)); }
-};
-struct BurnOp {
-  static constexpr bool kPrescale = false;
-  static int F(int d, int s) { return std::clamp(255 - ((255 - d) * 256) / (s + 1), 0, 255); }
-};
-struct DarkenOp {
-  static constexpr bool kPrescale = false;
-  static int F(int d, int s) { return std::min(d, s); }
-};
-struct LightenOp {
-  static constexpr bool kPrescale = false;
-  static int F(int d, int s) { return std::max(d, s); }
-};
-struct DifferenceOp {
-  static constexpr bool kPrescale = true;
-  static int F(int d, int s) { return std::abs(d - s); }
-};
-struct ExclusionOp {
-  static constexpr bool kPrescale = false;
-  static int F(int d, int s) { return std::abs((((127 - d) * (127 - s)) >> 7) - 127); }
-};
-struct HardlightOp {
-  static constexpr bool kPrescale = false;
-  static int F(int d, int s) { return s < 128 ? (d * s) >> 7 : (32512 - (255 - d) * (255 - s)) >> 7; }
-};
-struct SoftlightOp {
-  static constexpr bool kPrescale = false;
-  static int F(int d, int s) { return Mul255(d, 255 - Mul255(255 - d, 255 - s)) + Mul255(255 - d, Mul255(d, s)); }
-};
+using namespace blendops;
 
 template <class Op, bool kAlpha>
 inline u8 Apply(int d, int s, int a) {
@@ -84,11 +26,68 @@ inline u8 Apply(int d, int s, int a) {
   }
 }
 
+template <class Op, bool kAlpha>
+void BlendBytesScalar(u8* d, const u8* s, std::size_t size, int a) {
+  for (std::size_t i = 0; i < size; ++i) d[i] = Apply<Op, kAlpha>(d[i], s[i], a);
+}
+
+#ifdef LYRABAN_BLEND_SSE2
+// Sixteen bytes at a time in two halves of eight 16-bit lanes; returns how
+// many bytes were done (the rest, under sixteen, is left to the caller).
+template <class Op, bool kAlpha>
+std::size_t BlendBytesSse2(u8* d, const u8* s, std::size_t size, int a) {
+  const V zero = _mm_setzero_si128();
+  const V alpha = Splat(a);
+  auto half = [&](V dv, V sv) {
+    if constexpr (!kAlpha)
+      return Op::Vec(dv, sv);
+    else if constexpr (Op::kPrescale)
+      return Op::Vec(dv, Mul255V(sv, alpha));
+    else
+      return LerpV(dv, Op::Vec(dv, sv), alpha);
+  };
+  std::size_t i = 0;
+  for (; i + 16 <= size; i += 16) {
+    const V dv = _mm_loadu_si128(reinterpret_cast<const V*>(d + i));
+    const V sv = _mm_loadu_si128(reinterpret_cast<const V*>(s + i));
+    const V lo = half(_mm_unpacklo_epi8(dv, zero), _mm_unpacklo_epi8(sv, zero));
+    const V hi = half(_mm_unpackhi_epi8(dv, zero), _mm_unpackhi_epi8(sv, zero));
+    _mm_storeu_si128(reinterpret_cast<V*>(d + i), _mm_packus_epi16(lo, hi));
+  }
+  return i;
+}
+#endif
+
+template <class Op, bool kAlpha>
+void BlendBytes(u8* d, const u8* s, std::size_t size, int a) {
+  std::size_t done = 0;
+#ifdef LYRABAN_BLEND_SSE2
+  // A picture drawn onto itself goes byte by byte, so that each byte reads
+  // what the bytes before it left, as it always did.
+  const auto dAt = reinterpret_cast<std::uintptr_t>(d), sAt = reinterpret_cast<std::uintptr_t>(s);
+  if (dAt >= sAt + size || sAt >= dAt + size) done = BlendBytesSse2<Op, kAlpha>(d, s, size, a);
+#endif
+  BlendBytesScalar<Op, kAlpha>(d + done, s + done, size - done, a);
+}
+
 // One family: destination and source formats (1, 3 or 4 bytes) and whether
 // an opacity applies. A 4-byte destination's alpha byte is left alone.
 template <int DB, int SB, bool kOpacity, class Op>
 void BlendLoop(const draw::Span& span, int opacity) {
   constexpr bool kAlpha = SB == 4 || kOpacity;
+  if constexpr (DB == SB && DB != 4) {
+    // Grey onto grey and colour onto colour pair byte with byte.
+    const std::size_t rowBytes = static_cast<std::size_t>(span.width) * DB;
+    if (rowBytes == span.dstRowBytes && rowBytes == span.srcRowBytes) {
+      BlendBytes<Op, kAlpha>(span.dst, span.src, rowBytes * static_cast<std::size_t>(span.height), opacity);
+      return;
+    }
+    u8* d = span.dst;
+    const u8* s = span.src;
+    for (int row = 0; row < span.height; ++row, d += span.dstRowBytes, s += span.srcRowBytes)
+      BlendBytes<Op, kAlpha>(d, s, rowBytes, opacity);
+    return;
+  }
   u8* dRow = span.dst;
   const u8* sRow = span.src;
   for (int row = 0; row < span.height; ++row, dRow += span.dstRowBytes, sRow += span.srcRowBytes) {
@@ -114,54 +113,50 @@ void BlendLoop(const draw::Span& span, int opacity) {
   }
 }
 
-template <int DB, int SB, bool kOpacity>
-bool DispatchMode(BlendMode mode, const draw::Span& span, int opacity) {
+// Calls fn with the mode's formula type and gives its result; false for
+// modes without a formula.
+template <class Fn>
+bool WithOp(BlendMode mode, Fn&& fn) {
   switch (mode) {
     case BlendMode::Normal:
-      BlendLoop<DB, SB, kOpacity, NormalOp>(span, opacity);
-      return true;
+      return fn(NormalOp{});
     case BlendMode::Add:
-      BlendLoop<DB, SB, kOpacity, AddOp>(span, opacity);
-      return true;
+      return fn(AddOp{});
     case BlendMode::Sub:
-      BlendLoop<DB, SB, kOpacity, SubOp>(span, opacity);
-      return true;
+      return fn(SubOp{});
     case BlendMode::Multi:
-      BlendLoop<DB, SB, kOpacity, MultiOp>(span, opacity);
-      return true;
+      return fn(MultiOp{});
     case BlendMode::Screen:
-      BlendLoop<DB, SB, kOpacity, ScreenOp>(span, opacity);
-      return true;
+      return fn(ScreenOp{});
     case BlendMode::Overlay:
-      BlendLoop<DB, SB, kOpacity, OverlayOp>(span, opacity);
-      return true;
+      return fn(OverlayOp{});
     case BlendMode::Dodge:
-      BlendLoop<DB, SB, kOpacity, DodgeOp>(span, opacity);
-      return true;
+      return fn(DodgeOp{});
     case BlendMode::Burn:
-      BlendLoop<DB, SB, kOpacity, BurnOp>(span, opacity);
-      return true;
+      return fn(BurnOp{});
     case BlendMode::Darken:
-      BlendLoop<DB, SB, kOpacity, DarkenOp>(span, opacity);
-      return true;
+      return fn(DarkenOp{});
     case BlendMode::Lighten:
-      BlendLoop<DB, SB, kOpacity, LightenOp>(span, opacity);
-      return true;
+      return fn(LightenOp{});
     case BlendMode::Difference:
-      BlendLoop<DB, SB, kOpacity, DifferenceOp>(span, opacity);
-      return true;
+      return fn(DifferenceOp{});
     case BlendMode::Exclusion:
-      BlendLoop<DB, SB, kOpacity, ExclusionOp>(span, opacity);
-      return true;
+      return fn(ExclusionOp{});
     case BlendMode::Hardlight:
-      BlendLoop<DB, SB, kOpacity, HardlightOp>(span, opacity);
-      return true;
+      return fn(HardlightOp{});
     case BlendMode::Softlight:
-      BlendLoop<DB, SB, kOpacity, SoftlightOp>(span, opacity);
-      return true;
+      return fn(SoftlightOp{});
     default:
       return false;
   }
+}
+
+template <int DB, int SB, bool kOpacity>
+bool DispatchMode(BlendMode mode, const draw::Span& span, int opacity) {
+  return WithOp(mode, [&](auto op) {
+    BlendLoop<DB, SB, kOpacity, decltype(op)>(span, opacity);
+    return true;
+  });
 }
 
 template <bool kOpacity>
@@ -224,38 +219,37 @@ bool BlendAll(Surface& dst, const Surface& src, BlendMode mode, int x, int y, in
 }
 
 int BlendChannel(BlendMode mode, int d, int s) {
-  switch (mode) {
-    case BlendMode::Normal:
-      return NormalOp::F(d, s);
-    case BlendMode::Add:
-      return AddOp::F(d, s);
-    case BlendMode::Sub:
-      return SubOp::F(d, s);
-    case BlendMode::Multi:
-      return MultiOp::F(d, s);
-    case BlendMode::Screen:
-      return ScreenOp::F(d, s);
-    case BlendMode::Overlay:
-      return OverlayOp::F(d, s);
-    case BlendMode::Dodge:
-      return DodgeOp::F(d, s);
-    case BlendMode::Burn:
-      return BurnOp::F(d, s);
-    case BlendMode::Darken:
-      return DarkenOp::F(d, s);
-    case BlendMode::Lighten:
-      return LightenOp::F(d, s);
-    case BlendMode::Difference:
-      return DifferenceOp::F(d, s);
-    case BlendMode::Exclusion:
-      return ExclusionOp::F(d, s);
-    case BlendMode::Hardlight:
-      return HardlightOp::F(d, s);
-    case BlendMode::Softlight:
-      return SoftlightOp::F(d, s);
-    default:
-      return -1;
-  }
+  int result = -1;
+  WithOp(mode, [&](auto op) {
+    result = decltype(op)::F(d, s);
+    return true;
+  });
+  return result;
+}
+
+bool BlendBytesWith(PixelPath path, BlendMode mode, u8* dst, const u8* src, std::size_t size, int opacity) {
+  opacity = std::clamp(opacity, 1, 255);
+  return WithOp(mode, [&](auto op) {
+    using Op = decltype(op);
+    std::size_t done = 0;
+    if (path == PixelPath::Vector) {
+#ifdef LYRABAN_BLEND_SSE2
+      done = opacity == 255 ? BlendBytesSse2<Op, false>(dst, src, size, 255)
+                            : BlendBytesSse2<Op, true>(dst, src, size, opacity);
+#else
+      return false;
+#endif
+    }
+    if (opacity == 255)
+      BlendBytesScalar<Op, false>(dst + done, src + done, size - done, 255);
+    else
+      BlendBytesScalar<Op, true>(dst + done, src + done, size - done, opacity);
+    return true;
+  });
+}
+
+void LerpBytes(u8* dst, const u8* src, std::size_t size, int opacity) {
+  BlendBytes<NormalOp, true>(dst, src, size, opacity);
 }
 
 }  // namespace lyraban

@@ -6,6 +6,9 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <tmmintrin.h>
+#endif
 
 namespace lyraban::png {
 
@@ -140,6 +143,31 @@ void StoreRgba(u8* dst, const u8* src, u32 width) {
   }
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// Five colour pixels per step: the shuffle reverses each 3-byte group and
+// leaves the sixteenth byte as it is (the next step rewrites it), so a
+// 16-byte store stays inside the row while six pixels remain.
+__attribute__((target("ssse3"))) void StoreRgbSsse3(u8* dst, const u8* src, u32 width) {
+  const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+  u32 i = 0;
+  for (; i + 6 <= width; i += 5, dst += 15, src += 15)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
+                     _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src)), order));
+  StoreRgb(dst, src, width - i);
+}
+
+__attribute__((target("ssse3"))) void StoreRgbaSsse3(u8* dst, const u8* src, u32 width) {
+  const __m128i order = _mm_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
+  u32 i = 0;
+  for (; i + 4 <= width; i += 4, dst += 16, src += 16)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
+                     _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src)), order));
+  StoreRgba(dst, src, width - i);
+}
+
+bool HasSsse3() { return __builtin_cpu_supports("ssse3"); }
+#endif
+
 }  // namespace
 
 Unfilter UnfilterFor(int bytesPerPixel) {
@@ -176,6 +204,13 @@ Unfilter ReferenceUnfilterFor(int bytesPerPixel) {
 }
 
 StoreRow StoreRowFor(int bytesPerPixel) {
+#if defined(__x86_64__) || defined(__i386__)
+  if (bytesPerPixel >= 3 && HasSsse3()) return bytesPerPixel == 3 ? StoreRgbSsse3 : StoreRgbaSsse3;
+#endif
+  return ReferenceStoreRowFor(bytesPerPixel);
+}
+
+StoreRow ReferenceStoreRowFor(int bytesPerPixel) {
   switch (bytesPerPixel) {
     case 1:
       return StoreGrey;

@@ -16,6 +16,9 @@ using StoreRow = void (*)(u8* dst, const u8* src, u32 width);
 Unfilter UnfilterFor(int bytesPerPixel);
 // Plain byte-at-a-time unfilter, the reference the fast paths must match.
 Unfilter ReferenceUnfilterFor(int bytesPerPixel);
+// The fastest store for a pixel size on this processor, and the plain one
+// it must match.
 StoreRow StoreRowFor(int bytesPerPixel);
+StoreRow ReferenceStoreRowFor(int bytesPerPixel);
 
 }  // namespace lyraban::png

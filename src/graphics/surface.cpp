@@ -9,8 +9,10 @@
 #include <cstring>
 #include <new>
 
+#include "graphics/blend_bytes.h"
 #include "graphics/draw_internal.h"
 #include "graphics/pixel.h"
+#include "graphics/pixel_rows.h"
 
 namespace lyraban {
 
@@ -134,6 +136,18 @@ void BlitLoop(const draw::Span& span, int opacity) {
   constexpr bool kBlend = kSrcAlpha || kOpacity;
   u8* dRow = span.dst;
   const u8* sRow = span.src;
+  // The screen's common cases run on the row kernels: pictures with alpha
+  // onto colour, and plain pictures faded onto their own format.
+  if constexpr (DB == 3 && SB == 4) {
+    for (int row = 0; row < span.height; ++row, dRow += span.dstRowBytes, sRow += span.srcRowBytes)
+      BlitAlphaRow(dRow, sRow, span.width, kOpacity ? opacity : 255);
+    return;
+  } else if constexpr (kOpacity && DB == SB && DB != 2 && DB != 4) {
+    const std::size_t rowBytes = static_cast<std::size_t>(span.width) * DB;
+    for (int row = 0; row < span.height; ++row, dRow += span.dstRowBytes, sRow += span.srcRowBytes)
+      LerpBytes(dRow, sRow, rowBytes, opacity);
+    return;
+  }
   for (int row = 0; row < span.height; ++row, dRow += span.dstRowBytes, sRow += span.srcRowBytes) {
     u8* d = dRow;
     const u8* s = sRow;
@@ -314,10 +328,7 @@ bool Fill(Surface& surface, u8 red, u8 green, u8 blue, int x, int y, int w, int 
       for (int i = 0; i < w; ++i, p += bpp) std::memcpy(p, value, bpp);
       continue;
     }
-    for (int i = 0; i < w; ++i, p += bpp) {
-      if (first == 1) p[0] = static_cast<u8>(AlphaUnion(opacity, p[0]));
-      for (int c = first; c < bpp; ++c) p[c] = static_cast<u8>(Lerp(p[c], value[c], opacity));
-    }
+    FillRow(p, w, bpp, value, first, opacity);
   }
   return true;
 }

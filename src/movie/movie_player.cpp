@@ -1,7 +1,10 @@
 #include "movie/movie_player.h"
 
 #include <algorithm>
+#include <deque>
 #include <filesystem>
+#include <system_error>
+#include <utility>
 
 #include "graphics/surface.h"
 #include "platform/audio.h"
@@ -15,12 +18,112 @@ bool IsFile(const std::filesystem::path& path) {
   return std::filesystem::is_regular_file(path, ec);
 }
 
+// A decoder whose first items were decoded ahead (on the worker that opened
+// it): Next hands those out first, exactly as they came, then goes on
+// decoding.
+class PrefetchedDecoder final : public platform::MovieDecoder {
+ public:
+  explicit PrefetchedDecoder(std::unique_ptr<platform::MovieDecoder> real) : real_(std::move(real)) {}
+
+  // Decodes until the first picture and `soundMs` of sound are in hand (of
+  // what the movie has), the file ends, or `maxItems` are held.
+  void Prefetch(u32 soundMs, std::size_t maxItems) {
+    bool picture = !real_->hasVideo();
+    u64 soundFrames = 0;
+    const u64 wantFrames = real_->hasAudio() ? u64{soundMs} * platform::kAudioRate / 1000 : 0;
+    while ((!picture || soundFrames < wantFrames) && items_.size() < maxItems) {
+      Buffered item;
+      item.item = real_->Next();
+      if (item.item == Item::Video) {
+        item.picture = real_->TakePicture();
+        picture = true;
+      } else if (item.item == Item::Audio) {
+        item.sound = real_->sound();
+        item.soundMs = real_->soundMs();
+        soundFrames += item.sound.size() / platform::kAudioChannels;
+      }
+      items_.push_back(std::move(item));
+      if (items_.back().item == Item::End) break;
+    }
+  }
+
+  bool hasVideo() const override { return real_->hasVideo(); }
+  bool hasAudio() const override { return real_->hasAudio(); }
+  Item Next() override {
+    if (items_.empty()) {
+      live_ = true;
+      return real_->Next();
+    }
+    current_ = std::move(items_.front());
+    items_.pop_front();
+    return current_.item;
+  }
+  std::unique_ptr<platform::VideoPicture> TakePicture() override {
+    return live_ ? real_->TakePicture() : std::move(current_.picture);
+  }
+  const std::vector<i16>& sound() const override { return live_ ? real_->sound() : current_.sound; }
+  u32 soundMs() const override { return live_ ? real_->soundMs() : current_.soundMs; }
+  bool ConvertToBgr(const platform::VideoPicture& picture, u8* bgr, int width, int height, int pitch) override {
+    return real_->ConvertToBgr(picture, bgr, width, height, pitch);
+  }
+
+ private:
+  struct Buffered {
+    Item item = Item::End;
+    std::unique_ptr<platform::VideoPicture> picture;
+    std::vector<i16> sound;
+    u32 soundMs = 0;
+  };
+  std::unique_ptr<platform::MovieDecoder> real_;
+  std::deque<Buffered> items_;
+  Buffered current_;
+  bool live_ = false;  // items now come straight from the real decoder
+};
+
 }  // namespace
 
 MoviePlayer::MoviePlayer(MovieHost& host, platform::MovieDecoderFactory& decoders, platform::Clock& clock, Trace& trace)
     : host_(host), decoders_(decoders), clock_(clock), trace_(trace) {}
 
-MoviePlayer::~MoviePlayer() { Close(); }
+MoviePlayer::~MoviePlayer() {
+  DropOpenAhead();
+  Close();
+}
+
+void MoviePlayer::OpenAhead(std::string_view name, const std::string& gameFolder) {
+  DropOpenAhead();
+  auto ahead = std::make_unique<Ahead>();
+  ahead->name = name;
+  ahead->gameFolder = gameFolder;
+  Ahead* target = ahead.get();
+  const std::string utf8Name = trace_.codePage().ToUtf8(name);
+  try {
+    // The worker writes only its own Ahead, read after joining it.
+    ahead->worker = std::thread([this, target, utf8Name] {
+      target->path = FindMovieFile(utf8Name, target->gameFolder);
+      target->reason = "no such file";
+      if (!target->path.empty()) target->decoder = decoders_.Open(target->path, target->reason);
+      if (!target->decoder) return;
+      // The first picture and the sound the first frame queues are decoded
+      // here too.
+      auto prefetched = std::make_unique<PrefetchedDecoder>(std::move(target->decoder));
+      prefetched->Prefetch(kSoundLeadMs, kMaxQueuedPictures);
+      target->decoder = std::move(prefetched);
+    });
+  } catch (const std::system_error&) {
+    return;  // no thread: Play opens the file itself
+  }
+  ahead_ = std::move(ahead);
+}
+
+void MoviePlayer::SettleOpenAhead() const {
+  if (ahead_ && ahead_->worker.joinable()) ahead_->worker.join();
+}
+
+void MoviePlayer::DropOpenAhead() {
+  SettleOpenAhead();
+  ahead_.reset();
+}
 
 std::string MoviePlayer::FindMovieFile(std::string_view utf8Name, const std::string& gameFolder) {
   std::string name(utf8Name);
@@ -37,9 +140,19 @@ std::string MoviePlayer::FindMovieFile(std::string_view utf8Name, const std::str
 bool MoviePlayer::Play(std::string_view name, const std::string& gameFolder) {
   Close();
   stats_ = MovieStats{};
-  const std::string path = FindMovieFile(trace_.codePage().ToUtf8(name), gameFolder);
+  SettleOpenAhead();
+  std::unique_ptr<Ahead> ahead = std::move(ahead_);
   std::string reason = "no such file";
-  if (!path.empty()) decoder_ = decoders_.Open(path, reason);
+  if (ahead && ahead->name == name && ahead->gameFolder == gameFolder) {
+    decoder_ = std::move(ahead->decoder);
+    reason = std::move(ahead->reason);
+  } else {
+    // Another movie than the one opened ahead; that one closes only after
+    // this opens, so the module it holds is not loaded twice.
+    const std::string path = FindMovieFile(trace_.codePage().ToUtf8(name), gameFolder);
+    if (!path.empty()) decoder_ = decoders_.Open(path, reason);
+  }
+  ahead.reset();
   if (!decoder_) {
     trace_.DebugTrace("ムービーを再生できない（%s）：%s", name, reason);
     return false;

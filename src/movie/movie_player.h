@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "base/trace.h"
 #include "base/types.h"
@@ -70,7 +71,18 @@ class MoviePlayer {
   // when the file cannot be found or played (traced with the reason).
   bool Play(std::string_view name, const std::string& gameFolder);
   bool playing() const { return decoder_ != nullptr; }
-  bool available() const { return decoders_.Available(); }
+  bool available() const {
+    SettleOpenAhead();
+    return decoders_.Available();
+  }
+
+  // The movie a script is about to play (its first line, at start-up): the
+  // file is found and opened on a worker while the main thread goes on, and
+  // Play of the same name and folder starts from it. Nothing is traced
+  // there; Play says what went wrong, as always.
+  void OpenAhead(std::string_view name, const std::string& gameFolder);
+  // What was opened ahead and not played yet is closed.
+  void DropOpenAhead();
   const MovieStats& lastStats() const { return stats_; }
 
   // A name relative to the working directory first, then to the game
@@ -85,6 +97,17 @@ class MoviePlayer {
   void Show(const platform::VideoPicture& picture);
   u32 SoundQueuedMs() const;
   void Close();
+  // Waits for the worker opening ahead, if one runs; the decoders are then
+  // free for the main thread again.
+  void SettleOpenAhead() const;
+
+  struct Ahead {
+    std::thread worker;
+    std::string name, gameFolder;  // as Play will be given them
+    std::string path, reason;
+    std::unique_ptr<platform::MovieDecoder> decoder;
+  };
+  std::unique_ptr<Ahead> ahead_;
 
   MovieHost& host_;
   platform::MovieDecoderFactory& decoders_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <optional>
 
 #include "base/strings.h"
 #include "graphics/blend.h"
@@ -124,22 +125,57 @@ void MessageWindow::EmptyBox() {
 
 void MessageWindow::BuildMessageBox(bool face) {
   const i32 progress = host_.GetFlag(progressFlag_);
-  if (progress >= 1 && progress <= 3) {
-    if (!LoadPicture("sys_box_base.png", box_)) EmptyBox();
+  // The box is built again only when what it shows changed. The same
+  // progress and face name the same pictures; when they all loaded last
+  // time they load again without a word, so only the hands' flags are read
+  // (in the order building reads them) to tell.
+  const bool samePictures = boxMemo_.valid && boxMemo_.progress == progress && boxMemo_.face == face;
+  boxMemo_.valid = false;
+  const bool clock = progress >= 1 && progress <= 3;
+  std::optional<i32> minute, hour;
+  if (samePictures && clock) {
+    minute = host_.GetFlag(minuteFlag_);
+    hour = host_.GetFlag(hourFlag_);
+    if (*minute == boxMemo_.minute && *hour == boxMemo_.hour) {
+      boxMemo_.valid = true;
+      return;
+    }
+  } else if (samePictures) {
+    boxMemo_.valid = true;
+    return;
+  }
+  bool loaded = true;
+  if (clock) {
+    if (!LoadPicture("sys_box_base.png", box_)) {
+      EmptyBox();
+      loaded = false;
+    }
     Surface hand;
-    if (LoadPicture("sys_box_clock_a.png", hand))
-      RotateBlit(box_, hand, kHandBoxX, kHandBoxY, kHandPivot, kHandPivot, host_.GetFlag(minuteFlag_) / 14.0, 1.0);
-    if (LoadPicture("sys_box_clock_b.png", hand))
-      RotateBlit(box_, hand, kHandBoxX, kHandBoxY, kHandPivot, kHandPivot, host_.GetFlag(hourFlag_) / 16.0, 1.0);
+    if (LoadPicture("sys_box_clock_a.png", hand)) {
+      if (!minute) minute = host_.GetFlag(minuteFlag_);
+      RotateBlit(box_, hand, kHandBoxX, kHandBoxY, kHandPivot, kHandPivot, *minute / 14.0, 1.0);
+    } else {
+      loaded = false;
+    }
+    if (LoadPicture("sys_box_clock_b.png", hand)) {
+      if (!hour) hour = host_.GetFlag(hourFlag_);
+      RotateBlit(box_, hand, kHandBoxX, kHandBoxY, kHandPivot, kHandPivot, *hour / 16.0, 1.0);
+    } else {
+      loaded = false;
+    }
     if (face) {
       static constexpr const char* kFaces[] = {"sys_box_clock1.png", "sys_box_clock2.png", "sys_box_clock3.png"};
       Surface picture;
       if (LoadPicture(kFaces[progress - 1], picture))
         Blit(box_, picture, kFaceX, kFaceY, picture.width(), picture.height(), 0, 0);
+      else
+        loaded = false;
     }
-    return;
+  } else if (!LoadPicture(progress == 0 ? "sys_box_normal.png" : "sys_box_noclock.png", box_)) {
+    EmptyBox();
+    loaded = false;
   }
-  if (!LoadPicture(progress == 0 ? "sys_box_normal.png" : "sys_box_noclock.png", box_)) EmptyBox();
+  boxMemo_ = {loaded, progress, minute.value_or(0), hour.value_or(0), face};
 }
 
 void MessageWindow::SetMessageMode(u8 mode) {

@@ -173,6 +173,13 @@ class MessageWindow {
   CodePage codePage_;
 
   Surface box_;
+  // What box_ was last built from; valid only when every picture loaded.
+  struct BoxMemo {
+    bool valid = false;
+    i32 progress = 0, minute = 0, hour = 0;
+    bool face = false;
+  };
+  BoxMemo boxMemo_;
   Surface textSurface_;
   Surface prompt_;
   int screenX_ = 0, screenY_ = kWindowY;

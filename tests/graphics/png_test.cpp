@@ -120,6 +120,30 @@ TEST(PngDecode, FastUnfilterMatchesReference) {
   EXPECT_EQ(row, (Bytes{11, 11, 15}));
 }
 
+// Row stores of every width around the vector steps give the plain store's
+// bytes and write nothing past the row; the reference itself reorders to
+// alpha first and colour blue first.
+TEST(PngDecode, FastStoreMatchesReference) {
+  std::mt19937 random(5);
+  for (int bpp = 1; bpp <= 4; ++bpp) {
+    for (u32 width = 1; width <= 40; ++width) {
+      Bytes src(width * bpp);
+      std::generate(src.begin(), src.end(), [&] { return static_cast<u8>(random()); });
+      Bytes fast(src.size() + 1, 0x5A), reference(src.size() + 1, 0x5A);
+      png::StoreRowFor(bpp)(fast.data(), src.data(), width);
+      png::ReferenceStoreRowFor(bpp)(reference.data(), src.data(), width);
+      ASSERT_EQ(fast, reference) << "bpp " << bpp << " width " << width;
+      EXPECT_EQ(fast.back(), 0x5A) << "bpp " << bpp << " width " << width;
+    }
+  }
+  const Bytes rgb = {1, 2, 3}, rgba = {1, 2, 3, 4};
+  Bytes out(4);
+  png::ReferenceStoreRowFor(3)(out.data(), rgb.data(), 1);
+  EXPECT_EQ(out, (Bytes{3, 2, 1, 0}));
+  png::ReferenceStoreRowFor(4)(out.data(), rgba.data(), 1);
+  EXPECT_EQ(out, (Bytes{4, 3, 2, 1}));
+}
+
 // A file cut off after half its rows still loads: the rows it holds are
 // decoded (and reordered to alpha, blue, green, red), the lower half stays
 // zero, that is black and fully transparent.

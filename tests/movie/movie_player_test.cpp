@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <thread>
 #include <tuple>
 
 #include "graphics/surface.h"
@@ -260,6 +262,82 @@ TEST_F(MoviePlayerTest, BadFilesEndAtOnceWithTheirReasonTraced) {
   traced.clear();
   PlayTimed("nowhere/missing.avi");
   EXPECT_NE(traced.find("no such file"), std::string::npos) << traced;
+}
+
+// A movie opened ahead plays as one opened on the spot: the same pictures
+// in the same order, the same sound, the same trace for a file that cannot play; a Play of
+// another name plays that one, and one dropped is opened again.
+TEST_F(MoviePlayerTest, OpenedAheadPlaysAsOpenedOnTheSpot) {
+  const std::string good = Make(Recipe({kRed, kGreen, kBlue}), "good.avi");
+  const std::string other = Make(Recipe({kYellow, kWhite}), "other.avi");
+  dir.Write("text.avi", "not a movie\n");
+  const std::string text = (dir.path() / "text.avi").string(), missing = (dir.path() / "missing.avi").string();
+  struct Run {
+    bool played;
+    std::string sequence, traced;
+    std::vector<i16> sound;
+  };
+  auto run = [&](const std::string& ahead, const std::string& play, bool drop) {
+    host.shown.clear();
+    traced.clear();
+    audio.TakeCaptured();
+    if (!ahead.empty()) player.OpenAhead(ahead, {});
+    if (drop) player.DropOpenAhead();
+    PlayTimed(play);
+    return Run{played, host.Sequence(), traced, audio.TakeCaptured()};
+  };
+  for (const std::string& path : {good, text, missing}) {
+    SCOPED_TRACE(path);
+    const Run plain = run("", path, false), ahead = run(path, path, false), dropped = run(path, path, true);
+    for (const Run* r : {&ahead, &dropped}) {
+      EXPECT_EQ(r->played, plain.played);
+      EXPECT_EQ(r->sequence, plain.sequence);
+      EXPECT_EQ(r->traced, plain.traced);
+      // The sound, sample for sample, for as long as both ran.
+      const std::size_t both = std::min(r->sound.size(), plain.sound.size());
+      if (path == good) {
+        EXPECT_GT(both, 1000u) << "too little sound to compare";
+      }
+      EXPECT_TRUE(std::equal(r->sound.begin(), r->sound.begin() + both, plain.sound.begin()));
+    }
+  }
+  const Run plainOther = run("", other, false), switched = run(good, other, false);
+  EXPECT_EQ(switched.sequence, plainOther.sequence);
+  EXPECT_EQ(switched.sequence.rfind("yellow white", 0), 0u) << switched.sequence;
+  EXPECT_EQ(mixer.bufferCount(), 0u);
+}
+
+// Opens through the real decoders, noting the thread of every open.
+class CountingFactory final : public platform::MovieDecoderFactory {
+ public:
+  explicit CountingFactory(platform::MovieDecoderFactory& real) : real_(real) {}
+  std::unique_ptr<platform::MovieDecoder> Open(const std::string& path, std::string& reason) override {
+    openedOn.push_back(std::this_thread::get_id());
+    return real_.Open(path, reason);
+  }
+  bool Available() const override { return real_.Available(); }
+  std::vector<std::thread::id> openedOn;
+
+ private:
+  platform::MovieDecoderFactory& real_;
+};
+
+// The file is opened once, off the main thread; another name opens on the
+// spot.
+TEST_F(MoviePlayerTest, AMovieOpenedAheadIsOpenedOnceOnAWorker) {
+  const std::string good = Make(Recipe({kRed, kGreen}), "good.avi");
+  const std::string other = Make(Recipe({kBlue}), "other.avi");
+  CountingFactory counting(decoders);
+  MoviePlayer ahead(host, counting, platform.clock(), trace);
+  ahead.OpenAhead(good, {});
+  ASSERT_TRUE(ahead.Play(good, {}));
+  ASSERT_EQ(counting.openedOn.size(), 1u);
+  EXPECT_NE(counting.openedOn[0], std::this_thread::get_id());
+  ahead.OpenAhead(good, {});
+  ASSERT_TRUE(ahead.Play(other, {}));
+  ASSERT_EQ(counting.openedOn.size(), 3u);
+  EXPECT_EQ(counting.openedOn[2], std::this_thread::get_id());
+  EXPECT_GT(ahead.lastStats().shown, 0u);
 }
 
 // Each of the formats a game may ship plays its pictures in order.

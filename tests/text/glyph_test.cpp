@@ -302,6 +302,29 @@ TEST(FreeTypeTest, RefusesImpossibleSizesAndBrokenFontDataThenUsesTheGameFont) {
   }
 }
 
+// The font list loaded ahead on a worker picks the same faces as one loaded
+// on the spot, for every family and weight, asked once or again; a list
+// nobody took is released with its worker.
+TEST(FreeTypeTest, FontsLoadedAheadPickTheSameFaces) {
+  Trace trace;
+  platform::FreeTypeFontService plain{trace};
+  platform::FreeTypeFontService ahead{trace, platform::LoadSystemFontsAhead()};
+  for (int round = 0; round < 2; ++round)
+    for (auto family : {platform::FontFamily::Heiti, platform::FontFamily::Mincho, platform::FontFamily::Gothic})
+      for (int weight : {400, 700}) {
+        int plainIndex = -1, aheadIndex = -1;
+        bool plainRequested = false, aheadRequested = true;
+        const std::string plainFile = plain.FindFontFile(family, weight, plainIndex, &plainRequested);
+        const std::string aheadFile = ahead.FindFontFile(family, weight, aheadIndex, &aheadRequested);
+        EXPECT_EQ(aheadFile, plainFile) << "family " << int(family) << " weight " << weight << " round " << round;
+        EXPECT_EQ(aheadIndex, plainIndex) << "family " << int(family) << " weight " << weight;
+        EXPECT_EQ(aheadRequested, plainRequested) << "family " << int(family) << " weight " << weight;
+      }
+  EXPECT_EQ(ahead.HasCjkFace(), plain.HasCjkFace());
+  auto unused = platform::LoadSystemFontsAhead();
+  unused.reset();
+}
+
 // The layout is made for "黑体", whose ideographs fill the cell. A stand-in
 // face is sized so that its em is the cell too; a game's own font keeps the
 // exact rule, its cell being its own line box.

@@ -452,6 +452,7 @@ class ClockTest : public MessageWindowTest {
                 {"sys_box_clock_b.png", Png(160, 160, {79, 40, 82, 80}, kGreen)},
                 {"sys_box_clock2.png", Png(170, 200, {80, 140, 90, 150}, kBlue)}};
     const ResourceReader reader = [this](std::string_view folder, std::string_view name, std::string& bytes) {
+      ++reads[std::string(name)];
       const auto it = pictures.find(std::string(name));
       return folder == "img" && it != pictures.end() && (bytes = it->second, true);
     };
@@ -463,6 +464,7 @@ class ClockTest : public MessageWindowTest {
   }
 
   std::map<std::string, std::string> pictures;
+  std::map<std::string, int> reads;
   const std::string progress = Gbk("シナリオ進行"), minutes = Gbk("Ｍフラグ合計"), hours = Gbk("Ｌフラグ合計");
 };
 
@@ -484,6 +486,44 @@ TEST_F(ClockTest, HandsTurnByTheirTotalsUnderTheFaceAndTheProgressPicksTheBox) {
     window->BuildMessageBox(true);
     EXPECT_EQ(BoxAt(715, 130), colour) << "progress " << value;
   }
+}
+
+// A box is built again only when what it shows changed: the same flags
+// read no picture and leave the same bytes; a turned hand or another
+// progress builds it again; a picture that fails is tried (and traced)
+// every time.
+TEST_F(ClockTest, AnUnchangedBoxIsNotBuiltAgain) {
+  std::string traced;
+  trace.SetSink([&traced](std::string_view line) { traced.append(line).append("|"); });
+  host.flags = {{progress, 2}, {minutes, 7}, {hours, 4}};
+  window->BuildMessageBox(true);
+  const std::vector<u8> first(window->boxSurface().pixels(),
+                              window->boxSurface().pixels() + window->boxSurface().ByteSize());
+  EXPECT_EQ(reads["sys_box_base.png"], 1);
+  window->BuildMessageBox(true);
+  EXPECT_EQ(reads["sys_box_base.png"], 1) << "nothing changed, yet the box was built again";
+  EXPECT_TRUE(std::equal(first.begin(), first.end(), window->boxSurface().pixels()));
+  host.flags[minutes] = 0;
+  window->BuildMessageBox(true);
+  EXPECT_EQ(reads["sys_box_base.png"], 2);
+  EXPECT_EQ(BoxAt(715, 60), kRed) << "hand A turned back up";
+  EXPECT_EQ(BoxAt(715, 130), kClear);
+  window->BuildMessageBox(false);
+  EXPECT_EQ(reads["sys_box_base.png"], 3) << "without the face it is another box";
+  EXPECT_EQ(BoxAt(715, 145), kClear);
+  host.flags[progress] = 0;
+  window->BuildMessageBox(true);
+  window->BuildMessageBox(true);
+  EXPECT_EQ(reads["sys_box_normal.png"], 1);
+  EXPECT_EQ(BoxAt(715, 130), kGrey);
+  EXPECT_EQ(traced, "");
+  pictures.erase("sys_box_clock_b.png");
+  host.flags[progress] = 2;
+  window->BuildMessageBox(true);
+  window->BuildMessageBox(true);
+  EXPECT_EQ(reads["sys_box_clock_b.png"], 5) << "three builds before, two failing ones now";
+  EXPECT_EQ(std::count(traced.begin(), traced.end(), '|'), 2) << traced;
+  EXPECT_NE(traced.find("sys_box_clock_b.png"), std::string::npos) << traced;
 }
 
 // The clock event with flag A "caught" and flag B "armed": a click within 55

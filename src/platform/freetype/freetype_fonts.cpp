@@ -13,14 +13,84 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 namespace lyraban::platform {
+
+namespace {
+
+// A face fontconfig picked: its file, its index in a collection and whether
+// it is the face asked for rather than a stand-in.
+struct FoundFace {
+  std::string file;
+  int index = 0;
+  bool requested = false;
+};
+
+FoundFace MatchFace(FcConfig* fc, FontFamily family, int weight);
+
+// Matches are cached by family and by whether the weight asks for bold
+// (the only weights fontconfig is told about).
+int FaceKey(FontFamily family, int weight) { return static_cast<int>(family) * 2 + (weight > 400 ? 1 : 0); }
+
+}  // namespace
+
+struct SystemFonts {
+  std::thread worker;
+  FcConfig* fc = nullptr;
+  std::map<int, FoundFace> found;
+
+  ~SystemFonts() {
+    if (worker.joinable()) worker.join();
+    if (fc) FcConfigDestroy(fc);
+  }
+};
+
+std::shared_ptr<SystemFonts> LoadSystemFontsAhead() {
+  auto fonts = std::make_shared<SystemFonts>();
+  SystemFonts* target = fonts.get();
+  // The worker touches nothing but its own SystemFonts, which the owner
+  // reads only after joining it.
+  try {
+    fonts->worker = std::thread([target] {
+      target->fc = FcInitLoadConfigAndFonts();
+      if (target->fc) {
+        const FontFamily family = FontFamily::Heiti;
+        target->found[FaceKey(family, 400)] = MatchFace(target->fc, family, 400);
+      }
+    });
+  } catch (const std::system_error&) {
+    return nullptr;  // no thread: the service loads the list itself
+  }
+  return fonts;
+}
 
 // Owns the FreeType and fontconfig handles; shared with every font so that
 // fonts may outlive the service.
 struct FreeTypeFontService::Library {
   FT_Library ft = nullptr;
   FcConfig* fc = nullptr;
+  std::shared_ptr<SystemFonts> ahead;  // until first needed
+  bool fcLoaded = false;
+  std::map<int, FoundFace> found;
+
+  FcConfig* Config() {
+    if (fcLoaded) return fc;
+    fcLoaded = true;
+    if (ahead) {
+      if (ahead->worker.joinable()) ahead->worker.join();
+      fc = std::exchange(ahead->fc, nullptr);
+      found = std::move(ahead->found);
+      ahead.reset();
+    } else {
+      fc = FcInitLoadConfigAndFonts();
+    }
+    return fc;
+  }
+
   ~Library() {
     if (fc) FcConfigDestroy(fc);
     if (ft) FT_Done_FreeType(ft);
@@ -178,20 +248,22 @@ class FreeTypeOutline : public FontOutline {
 
 }  // namespace
 
-FreeTypeFontService::FreeTypeFontService(Trace& trace) : trace_(trace), library_(std::make_shared<Library>()) {
+FreeTypeFontService::FreeTypeFontService(Trace& trace, std::shared_ptr<SystemFonts> ahead)
+    : trace_(trace), library_(std::make_shared<Library>()) {
   if (FT_Init_FreeType(&library_->ft) != 0) {
     library_->ft = nullptr;
     trace_.DebugTrace("FreeType を初期化できません");
   }
-  library_->fc = FcInitLoadConfigAndFonts();
+  library_->ahead = std::move(ahead);
+  // Without a worker the list is read now, as it always was.
+  if (!library_->ahead) library_->Config();
 }
 
 FreeTypeFontService::~FreeTypeFontService() = default;
 
-std::string FreeTypeFontService::FindFontFile(FontFamily family, int weight, int& index, bool* requested) const {
-  index = 0;
-  if (requested) *requested = false;
-  if (!library_->fc) return {};
+namespace {
+
+FoundFace MatchFace(FcConfig* fc, FontFamily family, int weight) {
   FcPattern* pattern = FcPatternCreate();
   const FamilyNames names = NamesFor(family);
   for (const char* name : names.names) FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name));
@@ -199,27 +271,42 @@ std::string FreeTypeFontService::FindFontFile(FontFamily family, int weight, int
   FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("zh-cn"));
   FcPatternAddInteger(pattern, FC_WEIGHT, weight > 400 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
   FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(library_->fc, pattern, FcMatchPattern);
+  FcConfigSubstitute(fc, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
   FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(library_->fc, pattern, &result);
+  FcPattern* match = FcFontMatch(fc, pattern, &result);
   FcPatternDestroy(pattern);
-  std::string file;
+  FoundFace face;
   if (match) {
     FcChar8* path = nullptr;
     if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path)
-      file = reinterpret_cast<const char*>(path);
+      face.file = reinterpret_cast<const char*>(path);
     int i = 0;
-    if (FcPatternGetInteger(match, FC_INDEX, 0, &i) == FcResultMatch) index = i;
+    if (FcPatternGetInteger(match, FC_INDEX, 0, &i) == FcResultMatch) face.index = i;
     // A face lists its family in several languages; any of them may be the
     // name that was asked for.
     FcChar8* familyName = nullptr;
-    for (int n = 0; requested && FcPatternGetString(match, FC_FAMILY, n, &familyName) == FcResultMatch; ++n)
+    for (int n = 0; FcPatternGetString(match, FC_FAMILY, n, &familyName) == FcResultMatch; ++n)
       for (int k = 0; k < names.own; ++k)
-        if (std::strcmp(reinterpret_cast<const char*>(familyName), names.names[k]) == 0) *requested = true;
+        if (std::strcmp(reinterpret_cast<const char*>(familyName), names.names[k]) == 0) face.requested = true;
     FcPatternDestroy(match);
   }
-  return file;
+  return face;
+}
+
+}  // namespace
+
+std::string FreeTypeFontService::FindFontFile(FontFamily family, int weight, int& index, bool* requested) const {
+  index = 0;
+  if (requested) *requested = false;
+  FcConfig* fc = library_->Config();
+  if (!fc) return {};
+  const int key = FaceKey(family, weight);
+  auto it = library_->found.find(key);
+  if (it == library_->found.end()) it = library_->found.emplace(key, MatchFace(fc, family, weight)).first;
+  index = it->second.index;
+  if (requested) *requested = it->second.requested;
+  return it->second.file;
 }
 
 bool FreeTypeFontService::HasCjkFace() const {

@@ -8,11 +8,19 @@
 
 namespace lyraban::platform {
 
+// The system's font list and the face text uses by default, looked up on a
+// worker thread: reading fontconfig's configuration and caches takes several
+// milliseconds that start-up need not spend on its main thread.
+struct SystemFonts;
+std::shared_ptr<SystemFonts> LoadSystemFontsAhead();
+
 // Fonts from FreeType outlines. Faces are found through fontconfig, unless
 // the game supplied its own font file, which then serves every family.
 class FreeTypeFontService : public FontService {
  public:
-  explicit FreeTypeFontService(Trace& trace);
+  // `ahead`, when given, is the system font list a worker is loading (or
+  // has loaded); the service waits for it only when it first needs a face.
+  explicit FreeTypeFontService(Trace& trace, std::shared_ptr<SystemFonts> ahead = nullptr);
   ~FreeTypeFontService() override;
   FreeTypeFontService(const FreeTypeFontService&) = delete;
   FreeTypeFontService& operator=(const FreeTypeFontService&) = delete;
