@@ -197,7 +197,7 @@ class Engine::Targets final : public TagTargets {
     // The movie's libraries are the largest thing the program loads; unless
     // they were loaded ahead, what was decoded for the lines after the movie
     // gives way while they load, and is decoded again from its first frame.
-    if (e_.decodeAhead_ && e_.movieDecoders_->OpenLoads()) e_.decodeAhead_->Hold();
+    if (e_.decodeAhead_ && e_.movie_->OpenLoads()) e_.decodeAhead_->Hold();
     e_.movie_->Play(name, e_.gameFolder_);
   }
 

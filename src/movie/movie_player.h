@@ -75,6 +75,12 @@ class MoviePlayer {
     SettleOpenAhead();
     return decoders_.Available();
   }
+  // Whether Play now would first load the decoder's libraries (nothing
+  // opened ahead or prepared holds them).
+  bool OpenLoads() const {
+    SettleOpenAhead();
+    return decoders_.OpenLoads();
+  }
 
   // The movie a script is about to play (its first line, at start-up): the
   // file is found and opened on a worker while the main thread goes on, and
