@@ -17,10 +17,10 @@
 #include "persist/save_slots.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/sdl/sdl_audio.h"
-#include "quiet_script_host.h"
 #include "resources/resources.h"
 #include "script/flags.h"
 #include "script/interpreter.h"
+#include "script/quiet_host.h"
 #include "script/script_state.h"
 #include "sound/sound.h"
 
@@ -94,8 +94,8 @@ struct Scene final : SaveSlotHost {
   Resources resources;
   FlagStore flags;
   ReadLog readLog;
-  bench::NoTags tags;
-  bench::QuietHost host;
+  NoTags tags;
+  QuietHost host;
   Interpreter interpreter;
   SoundSystem sound;
   ScreenBuffers screens;

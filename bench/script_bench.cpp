@@ -11,16 +11,16 @@
 #include "base/trace.h"
 #include "persist/read_log.h"
 #include "platform/clock.h"
-#include "quiet_script_host.h"
 #include "resources/resources.h"
 #include "script/flags.h"
 #include "script/interpreter.h"
+#include "script/quiet_host.h"
 
 namespace lyraban {
 namespace {
 
 // Lets a fixed number of lines run, then reports a quit.
-class CountingHost final : public bench::QuietHost {
+class CountingHost final : public QuietHost {
  public:
   bool PumpMessages() override { return budget-- > 0; }
   bool PumpInput() override { return true; }
@@ -73,7 +73,7 @@ void BM_InterpreterLines(benchmark::State& state) {
   (*local)[302] = "j";
   (*local)[303] = "k";
   flags.SetDefinitions(*local, *none, *none);
-  bench::NoTags tags;
+  NoTags tags;
   CountingHost host;
   FixedClock clock;
   Interpreter interp(resources, readLog, flags, tags, host, clock, trace);

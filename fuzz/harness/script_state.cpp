@@ -16,39 +16,18 @@
 #include "resources/resources.h"
 #include "script/flags.h"
 #include "script/interpreter.h"
-#include "script/script_host.h"
-#include "script/tag_runner.h"
+#include "script/quiet_host.h"
 
 using namespace lyraban;
 
 namespace {
 
-// Every tag succeeds and does nothing.
-class AnyTag final : public TagRunner {
- public:
-  bool RunTag(std::string_view, std::string_view) override { return true; }
-};
-
 // A host that lets a bounded number of lines run, then quits.
-class ShortRun final : public ScriptHost {
+class ShortRun final : public QuietHost {
  public:
   bool PumpMessages() override { return ++pumps_ <= 400; }
   bool PumpInput() override { return pumps_ <= 400; }
-  bool IsSkipping() override { return false; }
-  void SetRunModeNormal() override {}
-  bool SkipAllText() override { return false; }
-  void ShowScriptText(std::string_view, bool, u8) override {}
-  void ClearPage() override {}
-  void SetMessageMode(u8) override {}
-  void MarkBacklogPage() override {}
-  void BeginChoices() override {}
-  void AddChoice(i32, std::string_view) override {}
   i32 RunChoice() override { return 2; }
-  bool PrepareMap(std::string_view) override { return false; }
-  void AddMapPlace(i32, std::string_view, std::string_view, bool) override {}
-  i32 RunMap() override { return 1; }
-  void UpdateCaption() override {}
-  void RequestClose() override {}
 
  private:
   int pumps_ = 0;
@@ -69,7 +48,7 @@ struct Scripts {
   Resources resources{trace};
   ReadLog readLog{trace};
   FlagStore flags{trace, {}};
-  AnyTag tags;
+  NoTags tags;
   ShortRun host;
   platform::VirtualClock clock;
   Interpreter interp{resources, readLog, flags, tags, host, clock, trace};

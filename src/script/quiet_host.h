@@ -1,15 +1,16 @@
 #pragma once
-// The script host and tag runner the benchmarks share: no screen and no
-// player, so text, choices and maps go nowhere and every tag succeeds.
+// A script host and tag runner for running scripts with no screen and no
+// player (benchmarks, fuzzing): text, choices and maps go nowhere and every
+// tag succeeds.
 #include <string_view>
 
 #include "base/types.h"
 #include "script/script_host.h"
 #include "script/tag_runner.h"
 
-namespace lyraban::bench {
+namespace lyraban {
 
-// Reports a quit at the first pump; a benchmark overrides what it needs.
+// Reports a quit at the first pump; a user overrides what it needs.
 class QuietHost : public ScriptHost {
  public:
   bool PumpMessages() override { return false; }
@@ -36,4 +37,4 @@ class NoTags final : public TagRunner {
   bool RunTag(std::string_view, std::string_view) override { return true; }
 };
 
-}  // namespace lyraban::bench
+}  // namespace lyraban
